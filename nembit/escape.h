@@ -1,0 +1,20 @@
+// Safe renderings of names, which may hold any byte, in one-line messages.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace nembit {
+
+/// `text` as a quoted literal: between single quotes (double quotes when it
+/// holds a single quote and no double quote), with the quote and the
+/// backslash escaped by a backslash, line breaks and tabs written \n, \r, \t,
+/// other control characters and malformed UTF-8 bytes written \xNN.
+std::string quoted(std::string_view text);
+
+/// `text` with every control character but the tab written as \n, \r or
+/// \xNN (\u0080-style for C1 controls), so that a name can neither break a
+/// message line nor steer the terminal. Everything else is kept byte for byte.
+std::string printable(std::string_view text);
+
+}  // namespace nembit

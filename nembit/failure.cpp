@@ -1,0 +1,70 @@
+#include "nembit/failure.h"
+
+#include <cstring>
+#include <typeinfo>
+#if __has_include(<cxxabi.h>)
+#include <cxxabi.h>
+
+#include <cstdlib>
+#include <memory>
+#endif
+
+#include "nembit/escape.h"
+
+namespace nembit {
+
+namespace {
+
+std::string errno_name(int error) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 32)
+  if (const char* name = strerrorname_np(error)) return name;
+#endif
+  return "errno " + std::to_string(error);
+}
+
+std::string type_name(const std::exception& error) {
+  const char* mangled = typeid(error).name();
+#if __has_include(<cxxabi.h>)
+  int status = 0;
+  const std::unique_ptr<char, decltype(&std::free)> demangled(
+      abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
+  if (status == 0 && demangled) return demangled.get();
+#endif
+  return mangled;
+}
+
+}  // namespace
+
+Failure::Failure(std::string kind, std::string description)
+    : kind_(std::move(kind)), description_(std::move(description)) {}
+
+Failure Failure::from_errno(int error, std::string_view call, std::string_view path) {
+  std::string description = "[Errno ";
+  description.append(std::to_string(error)).append("] ").append(std::strerror(error));
+  std::string operation(call);
+  operation += '(';
+  if (!path.empty()) {
+    const std::string name = quoted(path);
+    description.append(": ").append(name);
+    operation += name;
+  }
+  operation += ')';
+  Failure failure("system error " + errno_name(error), std::move(description));
+  failure.passed_through(std::move(operation));
+  return failure;
+}
+
+Failure Failure::from_exception(const std::exception& error) {
+  return {type_name(error), error.what()};
+}
+
+std::string Failure::diagnostic() const {
+  std::string text = "failure: " + kind_ + "\ndescription: " + description_ + "\n";
+  if (!chain_.empty()) text += "operations, outermost first:\n";
+  for (auto operation = chain_.rbegin(); operation != chain_.rend(); ++operation) {
+    text += "  " + *operation + "\n";
+  }
+  return text;
+}
+
+}  // namespace nembit
