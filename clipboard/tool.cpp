@@ -1,0 +1,201 @@
+#include "clipboard/tool.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "clipboard/clipboard.h"
+
+extern char** environ;  // NOLINT(readability-redundant-declaration)
+
+namespace clipboard {
+
+namespace {
+
+constexpr size_t kMaxErrors = 4096;
+
+std::string tool_name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string system_error(int error) {
+  return "[Errno " + std::to_string(error) + "] " + std::strerror(error);
+}
+
+// A file descriptor that closes itself.
+class Fd {
+ public:
+  Fd() = default;
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  Fd& operator=(Fd&&) = delete;
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() { close(); }
+  int get() const { return fd_; }
+  bool open() const { return fd_ >= 0; }
+  void close() {
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+  }
+
+ private:
+  int fd_ = -1;
+};
+
+std::pair<Fd, Fd> make_pipe(const std::string& tool) {
+  int fds[2];
+  if (::pipe(fds) != 0) throw Error(tool + ": could not make a pipe: " + system_error(errno));
+  Fd read_end(fds[0]);
+  Fd write_end(fds[1]);
+  for (const int fd : fds) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  return {std::move(read_end), std::move(write_end)};
+}
+
+// Keeps a write to a pipe whose reader has gone from ending the process:
+// SIGPIPE is held back while the tool runs, and one that the write raised is
+// taken off again.
+class SigpipeGuard {
+ public:
+  SigpipeGuard() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    was_pending_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe_, &previous_);
+  }
+  SigpipeGuard(const SigpipeGuard&) = delete;
+  SigpipeGuard& operator=(const SigpipeGuard&) = delete;
+  ~SigpipeGuard() {
+    sigset_t pending;
+    sigpending(&pending);
+    if (!was_pending_ && sigismember(&pending, SIGPIPE) == 1) {
+      int signal = 0;
+      sigwait(&pipe_, &signal);
+    }
+    pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+  }
+
+ private:
+  sigset_t pipe_{};
+  sigset_t previous_{};
+  bool was_pending_ = false;
+};
+
+pid_t spawn(const std::vector<std::string>& argv, const Fd& input, const Fd& errors) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, input.get(), STDIN_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, errors.get(), STDERR_FILENO);
+  // The tool starts with no blocked signal and SIGPIPE at its default.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  sigaddset(&signals, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  const int error = posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) throw Error(tool_name(argv[0]) + ": could not start: " + system_error(error));
+  return pid;
+}
+
+// Reads what is there now, keeping at most kMaxErrors bytes; closes `fd` at
+// its end.
+void read_errors(Fd& fd, std::string& errors) {
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+    if (got > 0) {
+      errors.append(buffer, std::min(static_cast<size_t>(got), kMaxErrors - errors.size()));
+      continue;
+    }
+    if (got == 0 || errno != EINTR) {
+      if (got == 0 || errno != EAGAIN) fd.close();
+      return;
+    }
+  }
+}
+
+// Writes what the pipe takes now; closes `fd` once all is written or the tool
+// has stopped reading.
+void write_input(Fd& fd, std::string_view& input) {
+  while (!input.empty()) {
+    const ssize_t put = ::write(fd.get(), input.data(), input.size());
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN) return;
+      break;  // EPIPE: the tool will not read the rest.
+    }
+    input.remove_prefix(static_cast<size_t>(put));
+  }
+  fd.close();
+}
+
+}  // namespace
+
+ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view input,
+                     std::chrono::milliseconds limit) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + limit;
+  const SigpipeGuard guard;
+  const std::string tool = tool_name(argv.at(0));
+  auto [input_read, input_write] = make_pipe(tool);
+  auto [errors_read, errors_write] = make_pipe(tool);
+  const pid_t pid = spawn(argv, input_read, errors_write);
+  input_read.close();
+  errors_write.close();
+  ::fcntl(input_write.get(), F_SETFL, O_NONBLOCK);
+  ::fcntl(errors_read.get(), F_SETFL, O_NONBLOCK);
+
+  ToolOutcome outcome;
+  std::chrono::milliseconds nap(1);
+  for (;;) {
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      // The tool has ended. What it wrote is in the pipe by now; whatever it
+      // left behind may hold the pipe open, so read without waiting for EOF.
+      if (errors_read.open()) read_errors(errors_read, outcome.errors);
+      outcome.end = WIFSIGNALED(status) ? ToolOutcome::End::kSignalled : ToolOutcome::End::kExited;
+      outcome.code = WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
+      return outcome;
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      if (errors_read.open()) read_errors(errors_read, outcome.errors);
+      outcome.end = ToolOutcome::End::kTimedOut;
+      return outcome;
+    }
+    if (input.empty()) input_write.close();
+    pollfd fds[2];
+    nfds_t count = 0;
+    if (input_write.open()) fds[count++] = {input_write.get(), POLLOUT, 0};
+    if (errors_read.open()) fds[count++] = {errors_read.get(), POLLIN, 0};
+    // The end of the tool cannot be polled for; look again after a nap that
+    // grows from 1 ms, so that a quick tool costs little time and a slow one
+    // little work.
+    ::poll(fds, count, static_cast<int>(std::min(nap, left).count()));
+    nap = std::min(nap * 2, std::chrono::milliseconds(50));
+    if (input_write.open()) write_input(input_write, input);
+    if (errors_read.open()) read_errors(errors_read, outcome.errors);
+  }
+}
+
+}  // namespace clipboard

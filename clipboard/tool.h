@@ -1,0 +1,29 @@
+// Running a clipboard tool: text in on its standard input, its error output
+// back, and never a wait longer than a limit.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace clipboard {
+
+/// How one run of a tool ended.
+struct ToolOutcome {
+  enum class End { kExited, kSignalled, kTimedOut };
+  End end = End::kExited;
+  int code = 0;        ///< The exit status, or the number of the signal.
+  std::string errors;  ///< The start of what the tool wrote to its standard error.
+};
+
+/// Runs `argv` (argv[0] is the path of the tool; no shell is involved) with
+/// `input` on its standard input and its standard output discarded, and
+/// waits until the tool itself has ended or `limit` has passed; then the tool
+/// is killed. Processes that the tool leaves behind, as xclip does to keep
+/// the selection, are neither waited for nor killed. Throws Error when the
+/// tool cannot be started.
+ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view input,
+                     std::chrono::milliseconds limit);
+
+}  // namespace clipboard

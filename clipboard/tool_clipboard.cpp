@@ -1,0 +1,119 @@
+#include "clipboard/tool_clipboard.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "clipboard/tool.h"
+
+namespace clipboard {
+
+namespace {
+
+// The first 200 bytes of a tool's error output, on one line.
+std::string one_line(std::string_view errors) {
+  std::string line;
+  bool blank = true;
+  for (const char c : errors.substr(0, 200)) {
+    const bool space = c == '\n' || c == '\r' || c == '\t' || c == ' ';
+    if (space && !blank) line += ' ';
+    if (!space && static_cast<unsigned char>(c) >= 0x20U) line += c;
+    blank = space;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+std::string describe(const std::string& tool, const ToolOutcome& outcome,
+                     std::chrono::milliseconds limit) {
+  std::string text = tool + ": ";
+  switch (outcome.end) {
+    case ToolOutcome::End::kExited:
+      text += "exited with status " + std::to_string(outcome.code);
+      break;
+    case ToolOutcome::End::kSignalled:
+      text += "killed by signal " + std::to_string(outcome.code);
+      break;
+    case ToolOutcome::End::kTimedOut:
+      text += "timed out after " + std::to_string(limit.count()) + " ms";
+      break;
+  }
+  const std::string errors = one_line(outcome.errors);
+  if (!errors.empty()) text += ": " + errors;
+  return text;
+}
+
+bool is_executable_file(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
+}
+
+// The path of `name` in the first directory of PATH that holds it; empty
+// directories in PATH, which would mean the working directory, are passed over.
+std::string find_on_path(const GetEnv& getenv, std::string_view name) {
+  const char* path = getenv("PATH");
+  std::string_view dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+  while (!dirs.empty()) {
+    const size_t colon = dirs.find(':');
+    const std::string_view dir = dirs.substr(0, colon);
+    dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
+    if (dir.empty()) continue;
+    std::string candidate(dir);
+    candidate.append("/").append(name);
+    if (is_executable_file(candidate)) return candidate;
+  }
+  return {};
+}
+
+bool is_set(const GetEnv& getenv, const char* name) {
+  const char* value = getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::milliseconds limit)
+    : argv_(std::move(argv)), limit_(limit) {}
+
+void ToolClipboard::copy(std::string_view text) {
+  const ToolOutcome outcome = run_tool(argv_, text, limit_);
+  if (outcome.end == ToolOutcome::End::kExited && outcome.code == 0) return;
+  const std::string& path = argv_.front();
+  throw Error(describe(path.substr(path.rfind('/') + 1), outcome, limit_));
+}
+
+std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {
+  struct Candidate {
+    const char* display;  // The variable that must be set, or null.
+    const char* name;
+    std::vector<std::string> arguments;
+  };
+#ifdef __APPLE__
+  const Candidate candidates[] = {{nullptr, "pbcopy", {}}};
+#else
+  const Candidate candidates[] = {
+      {"WAYLAND_DISPLAY", "wl-copy", {}},
+      {"DISPLAY", "xclip", {"-selection", "clipboard"}},
+      {"DISPLAY", "xsel", {"--clipboard", "--input"}},
+  };
+#endif
+  for (const Candidate& candidate : candidates) {
+    if (candidate.display != nullptr && !is_set(getenv, candidate.display)) continue;
+    std::string path = find_on_path(getenv, candidate.name);
+    if (path.empty()) continue;
+    std::vector<std::string> argv{std::move(path)};
+    argv.insert(argv.end(), candidate.arguments.begin(), candidate.arguments.end());
+    return argv;
+  }
+  return {};
+}
+
+std::unique_ptr<Clipboard> open_system_clipboard() {
+  std::vector<std::string> argv = choose_clipboard_tool(&std::getenv);
+  if (argv.empty()) return nullptr;
+  return std::make_unique<ToolClipboard>(std::move(argv));
+}
+
+}  // namespace clipboard

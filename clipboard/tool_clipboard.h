@@ -1,0 +1,36 @@
+// A clipboard reached through a command-line tool such as xclip.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "clipboard/clipboard.h"
+
+namespace clipboard {
+
+/// Puts text on the clipboard by running a tool with the text as its input.
+class ToolClipboard : public Clipboard {
+ public:
+  /// `argv` is the tool's path and arguments; a copy that takes longer than
+  /// `limit` is stopped and fails.
+  explicit ToolClipboard(std::vector<std::string> argv,
+                         std::chrono::milliseconds limit = std::chrono::seconds(5));
+  void copy(std::string_view text) override;
+
+ private:
+  std::vector<std::string> argv_;
+  std::chrono::milliseconds limit_;
+};
+
+/// Reads an environment variable; null when it is unset.
+using GetEnv = std::function<const char*(const char*)>;
+
+/// The tool for the desktop session that the environment describes, with its
+/// arguments: wl-copy when WAYLAND_DISPLAY is set, otherwise xclip or else
+/// xsel when DISPLAY is set; pbcopy on macOS. Tools are looked up on PATH.
+/// Empty when none fits.
+std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv);
+
+}  // namespace clipboard

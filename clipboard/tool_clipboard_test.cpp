@@ -1,0 +1,107 @@
+#include "clipboard/tool_clipboard.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace clipboard {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using namespace std::chrono_literals;
+
+class ToolClipboardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "clipboard-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Writes an executable shell script `name` and returns its path.
+  std::string tool(const std::string& name, const std::string& body) {
+    const fs::path path = dir_ / name;
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    fs::permissions(path, fs::perms::owner_all);
+    return path.string();
+  }
+  std::string read(const std::string& name) {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  // The message of the error that copying `text` with `argv` raises.
+  static std::string failure(const std::vector<std::string>& argv, std::string_view text,
+                             std::chrono::milliseconds limit = 5s) {
+    try {
+      ToolClipboard(argv, limit).copy(text);
+    } catch (const Error& error) {
+      return error.what();
+    }
+    return "no error";
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ToolClipboardTest, GivesTheTextToTheTool) {
+  const std::string text = "/home/u/caf\u00e9 'x'\n$(reboot)";
+  ToolClipboard({tool("copy", "cat > \"$0.out\""), "-selection", "clipboard"}).copy(text);
+  EXPECT_EQ(read("copy.out"), text);
+}
+
+TEST_F(ToolClipboardTest, DoesNotWaitForWhatTheToolLeavesBehind) {
+  // Like xclip: the tool ends at once, but a process it started keeps the
+  // error pipe open for longer than the limit.
+  const std::string daemon = tool("daemon", "cat > \"$0.out\"; (sleep 3 &); exit 0");
+  ToolClipboard({daemon}, 2s).copy("held");
+  EXPECT_EQ(read("daemon.out"), "held");
+}
+
+TEST_F(ToolClipboardTest, SurvivesAToolThatReadsNothing) {
+  ToolClipboard({tool("deaf", "exit 0")}).copy(std::string(1 << 20, 'x'));
+}
+
+TEST_F(ToolClipboardTest, DescribesEveryFailure) {
+  EXPECT_EQ(failure({tool("xclip", "echo 'Error: Can'\\''t open display' >&2\n"
+                                    "echo second line >&2; exit 1")},
+                    "x"),
+            "xclip: exited with status 1: Error: Can't open display second line");
+  EXPECT_EQ(failure({tool("hang", "exec sleep 30")}, "x", 200ms),
+            "hang: timed out after 200 ms");
+  EXPECT_EQ(failure({tool("crash", "kill -9 $$")}, "x"), "crash: killed by signal 9");
+  EXPECT_EQ(failure({(dir_ / "gone").string()}, "x"),
+            "gone: could not start: [Errno 2] No such file or directory");
+}
+
+TEST_F(ToolClipboardTest, ChoosesTheToolOfTheSession) {
+  for (const char* name : {"wl-copy", "xclip", "xsel"}) tool(name, "exit 0");
+  const std::string path = "/nonexistent::" + dir_.string();
+  std::map<std::string, std::string> env{{"PATH", path}};
+  const GetEnv getenv = [&](const char* name) -> const char* {
+    const auto found = env.find(name);
+    return found == env.end() ? nullptr : found->second.c_str();
+  };
+  EXPECT_THAT(choose_clipboard_tool(getenv), IsEmpty());
+  env["DISPLAY"] = ":0";
+  EXPECT_THAT(choose_clipboard_tool(getenv),
+              ElementsAre((dir_ / "xclip").string(), "-selection", "clipboard"));
+  env["WAYLAND_DISPLAY"] = "wayland-0";
+  EXPECT_THAT(choose_clipboard_tool(getenv), ElementsAre((dir_ / "wl-copy").string()));
+  fs::remove(dir_ / "wl-copy");
+  fs::remove(dir_ / "xclip");
+  EXPECT_THAT(choose_clipboard_tool(getenv),
+              ElementsAre((dir_ / "xsel").string(), "--clipboard", "--input"));
+  env["DISPLAY"] = "";
+  EXPECT_THAT(choose_clipboard_tool(getenv), IsEmpty());
+}
+
+}  // namespace
+}  // namespace clipboard

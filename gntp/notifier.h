@@ -1,0 +1,49 @@
+// A client of a Growl-compatible notification service: what it registers and
+// sends, and the interface through which programs use it.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace gntp {
+
+/// An application as it registers: its name, its notification types, the
+/// types switched on by default, and its icon as a URL (empty for none).
+struct Application {
+  std::string applicationName;
+  std::vector<std::string> notifications;
+  std::vector<std::string> defaultNotifications;
+  std::string applicationIcon;
+};
+
+/// One notification of a registered type; `icon` is a URL, empty for none.
+struct Note {
+  std::string noteType;
+  std::string title;
+  std::string description;
+  std::string icon;
+  bool sticky = false;
+  int priority = 0;
+};
+
+/// A failed registration or notification; what() is one line.
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+/// Registers one application and sends its notifications. Every call waits
+/// for the service's answer and throws Error on failure.
+class Notifier {
+ public:
+  virtual ~Notifier() = default;
+
+  /// Declares the application and its notification types to the service.
+  virtual void register_app() = 0;
+
+  /// Shows one notification.
+  virtual void notify(const Note& note) = 0;
+};
+
+}  // namespace gntp

@@ -1,0 +1,115 @@
+#include "nembit/file_creator.h"
+
+#include <cerrno>
+
+#include "nembit/brace_expansion.h"
+#include "nembit/escape.h"
+#include "nembit/path.h"
+
+namespace nembit {
+
+FileCreator::FileCreator(const Process& process, DiskInterface& disk, std::ostream& out)
+    : icon_path(process.program_dir + "/nembit.jpg"), process_(process), disk_(disk), out_(out) {
+  if (process_.HAS_GROWL) _init_growl();
+}
+
+std::vector<std::string> FileCreator::parse_brace_expansion(std::string_view text) const {
+  return nembit::parse_brace_expansion(text);
+}
+
+bool FileCreator::create_file(const std::string& filepath) {
+  try {
+    in_operation([&] { return "create_file(" + quoted(filepath) + ")"; },
+                 [&] {
+                   const std::string path = normal_form(filepath);
+                   make_file(path);
+                   if (process_.HAS_CLIPBOARD) {
+                     try {
+                       process_.clipboard->copy(absolute_path_of(path));
+                     } catch (const std::exception& error) {
+                       out_ << "Warning: Could not copy to clipboard: " << error.what() << '\n';
+                     }
+                   }
+                   _notify(path);
+                   out_ << "✓ File created: \"" << printable(absolute_path_of(path)) << "\"\n";
+                 });
+    return true;
+  } catch (const Failure& failure) {
+    report_failure(filepath, failure);
+    return false;
+  }
+}
+
+int FileCreator::create_files(const std::vector<std::string>& files) {
+  std::vector<std::string> all_files;
+  all_files.reserve(files.size());
+  for (const std::string& item : files) {
+    if (!has_braces(item)) {
+      all_files.push_back(item);
+      continue;
+    }
+    for (std::string& name : parse_brace_expansion(item)) all_files.push_back(std::move(name));
+  }
+  int success_count = 0;
+  for (const std::string& name : all_files) {
+    if (create_file(name)) ++success_count;
+  }
+  return success_count;
+}
+
+// Walks up from `dir` until a directory is made or found, then makes the
+// missing ones on the way back down. A directory that cannot be made is no
+// error when one stands there afterwards, made by someone else meanwhile.
+void FileCreator::make_dirs(std::string_view dir) {
+  const auto make = [&](const std::string& name) {
+    const int error = disk_.make_dir(name);
+    if (error != 0 && error != ENOENT && !disk_.is_dir(name)) {
+      throw Failure::from_errno(error, "mkdir", name);
+    }
+    if (error != ENOENT) known_dirs_.insert(name);
+    return error;
+  };
+  std::vector<std::string_view> missing;
+  for (std::string_view current = dir; !is_root_or_dot(current); current = parent_of(current)) {
+    if (make(std::string(current)) != ENOENT) break;
+    missing.push_back(current);
+  }
+  for (auto current = missing.rbegin(); current != missing.rend(); ++current) {
+    const std::string name(*current);
+    if (make(name) == ENOENT) throw Failure::from_errno(ENOENT, "mkdir", name);
+  }
+}
+
+void FileCreator::make_file(const std::string& path) {
+  const std::string parent(parent_of(path));
+  const bool known = is_root_or_dot(parent) || known_dirs_.contains(parent);
+  const auto make_parents = [&] {
+    in_operation([&] { return "creating the parent directories of " + quoted(path); },
+                 [&] { make_dirs(parent); });
+  };
+  if (!known) make_parents();
+  if (disk_.touch(path) == 0) return;
+  int error = disk_.create_file(path);
+  if (error == ENOENT && known && !is_root_or_dot(parent)) {
+    // A directory this creator made or found earlier has gone: make it again.
+    known_dirs_.clear();
+    make_parents();
+    error = disk_.create_file(path);
+  }
+  if (error != 0) throw Failure::from_errno(error, "open", path);
+}
+
+std::string FileCreator::absolute_path_of(const std::string& path) {
+  if (!path.starts_with('/')) {
+    if (working_dir_error_ < 0) working_dir_error_ = disk_.working_dir(working_dir_);
+    if (working_dir_error_ != 0) throw Failure::from_errno(working_dir_error_, "getcwd", "");
+  }
+  return absolute_form(path, working_dir_);
+}
+
+void FileCreator::report_failure(const std::string& filepath, const Failure& failure) {
+  out_ << "✗ Error creating file \"" << printable(filepath) << "\": " << failure.what() << '\n';
+  if (debug_requested(process_)) out_ << failure.diagnostic() << '\n';
+}
+
+}  // namespace nembit

@@ -1,0 +1,62 @@
+// The object that does the program's work: it expands the file arguments,
+// creates each file with its missing parent directories, reports each result,
+// copies each new path to the clipboard and announces it as a desktop notice.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "gntp/notifier.h"
+#include "nembit/disk_interface.h"
+#include "nembit/failure.h"
+#include "nembit/process.h"
+
+namespace nembit {
+
+/// Handles file creation with notification support.
+class FileCreator {
+ public:
+  /// Registers with the notification service when the process has the GNTP
+  /// client component. Everything the creator prints goes to `out`.
+  FileCreator(const Process& process, DiskInterface& disk, std::ostream& out);
+
+  /// The names that one file argument stands for (see brace_expansion.h).
+  std::vector<std::string> parse_brace_expansion(std::string_view text) const;
+
+  /// Creates `filepath` with its missing parent directories, or refreshes its
+  /// times when it exists, and prints one line about it. True when created.
+  bool create_file(const std::string& filepath);
+
+  /// Expands every argument that holds both "{" and "}", then creates each
+  /// name in turn. Returns how many were created.
+  int create_files(const std::vector<std::string>& files);
+
+  /// The program's icon picture, offered with every notice when it exists.
+  std::string icon_path;
+  /// The registered notifier; empty when there is none.
+  std::unique_ptr<gntp::Notifier> growl;
+
+ private:
+  void _init_growl();
+  void _notify(const std::string& filepath);
+
+  void make_dirs(std::string_view dir);
+  void make_file(const std::string& path);
+  std::string absolute_path_of(const std::string& path);
+  void report_failure(const std::string& filepath, const Failure& failure);
+
+  const Process& process_;
+  DiskInterface& disk_;
+  std::ostream& out_;
+  /// Directories this creator made or found, in normal form.
+  std::unordered_set<std::string> known_dirs_;
+  /// The working directory, read once, or the error of reading it.
+  std::string working_dir_;
+  int working_dir_error_ = -1;
+};
+
+}  // namespace nembit

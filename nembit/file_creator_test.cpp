@@ -1,0 +1,211 @@
+#include "nembit/file_creator.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace nembit {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+class FakeClipboard : public clipboard::Clipboard {
+ public:
+  void copy(std::string_view text) override {
+    if (fail) throw clipboard::Error("xclip: exited with status 1: no display");
+    copied.emplace_back(text);
+  }
+  std::vector<std::string> copied;
+  bool fail = false;
+};
+
+// The real file system, with every call counted.
+class CountingDisk : public RealDiskInterface {
+ public:
+  int make_dir(const std::string& path) override {
+    ++make_dirs;
+    return RealDiskInterface::make_dir(path);
+  }
+  int working_dir(std::string& path) override {
+    ++working_dirs;
+    return RealDiskInterface::working_dir(path);
+  }
+  int make_dirs = 0;
+  int working_dirs = 0;
+};
+
+std::string read_file(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Runs each test in a fresh working directory of its own.
+class FileCreatorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "nembit-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = fs::canonical(pattern);
+    previous_ = fs::current_path();
+    fs::current_path(dir_);
+    process_.argv = {"nembit"};
+    process_.program_dir = "/opt/nembit/share/nembit";
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    fs::remove_all(dir_);
+  }
+
+  int create(const std::vector<std::string>& files) {
+    FileCreator creator(process_, disk_, out_);
+    return creator.create_files(files);
+  }
+  std::vector<std::string> lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(out_.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+  std::string created(const std::string& path) const {
+    return "✓ File created: \"" + (dir_ / path).string() + "\"";
+  }
+
+  fs::path dir_;
+  fs::path previous_;
+  Process process_;
+  CountingDisk disk_;
+  std::ostringstream out_;
+};
+
+TEST_F(FileCreatorTest, CreatesFilesAndTheirDirectories) {
+  std::ofstream("kept.txt") << "content";
+  EXPECT_EQ(create({"a/./b//c.txt", "notes/", "kept.txt", "kept.txt", "dir/{x, y}.md"}), 6);
+  EXPECT_THAT(lines(), ElementsAre(created("a/b/c.txt"), created("notes"), created("kept.txt"),
+                                   created("kept.txt"), created("dir/x.md"), created("dir/y.md")));
+  EXPECT_TRUE(fs::is_regular_file("a/b/c.txt"));
+  EXPECT_TRUE(fs::is_regular_file("notes"));
+  EXPECT_EQ(read_file("kept.txt"), "content");
+  EXPECT_EQ(fs::file_size("dir/y.md"), 0U);
+}
+
+TEST_F(FileCreatorTest, ShowsNamesWithTheirOwnPathForm) {
+  fs::create_directory("sub");
+  EXPECT_EQ(create({"../" + dir_.filename().string() + "/up.txt", dir_.string() + "//abs.txt",
+                    "sub"}),
+            3);
+  EXPECT_THAT(lines(), ElementsAre(created("../" + dir_.filename().string() + "/up.txt"),
+                                   created("abs.txt"), created("sub")));
+}
+
+TEST_F(FileCreatorTest, CreatesNamesThatHoldOnlyOneKindOfBrace) {
+  EXPECT_EQ(create({"a{b", "a}b", "x}y{z", "q{}"}), 4);
+  for (const char* name : {"a{b", "a}b", "x}y{z", "q{}"}) EXPECT_TRUE(fs::exists(name)) << name;
+}
+
+TEST_F(FileCreatorTest, ReportsFailuresAndGoesOn) {
+  std::ofstream("f.txt") << "keep";
+  const std::string long_name(256, 'n');
+  const std::string max_name(255, 'm');
+  EXPECT_EQ(create({"f.txt/g.txt", "f.txt/deep/g.txt", long_name, max_name, "next"}), 2);
+  EXPECT_THAT(lines(),
+              ElementsAre("✗ Error creating file \"f.txt/g.txt\": [Errno 17] File exists: 'f.txt'",
+                          "✗ Error creating file \"f.txt/deep/g.txt\": [Errno 20] Not a "
+                          "directory: 'f.txt/deep'",
+                          "✗ Error creating file \"" + long_name +
+                              "\": [Errno 36] File name too long: '" + long_name + "'",
+                          created(max_name), created("next")));
+  EXPECT_EQ(read_file("f.txt"), "keep");
+}
+
+TEST_F(FileCreatorTest, AddsTheDiagnosticInDebugMode) {
+  std::ofstream("f.txt");
+  process_.argv = {"nembit", "--debug", "f.txt/g.txt"};
+  EXPECT_EQ(create({"f.txt/g.txt"}), 0);
+  EXPECT_EQ(out_.str(),
+            "✗ Error creating file \"f.txt/g.txt\": [Errno 17] File exists: 'f.txt'\n"
+            "failure: system error EEXIST\n"
+            "description: [Errno 17] File exists: 'f.txt'\n"
+            "operations, outermost first:\n"
+            "  create_file('f.txt/g.txt')\n"
+            "  creating the parent directories of 'f.txt/g.txt'\n"
+            "  mkdir('f.txt')\n"
+            "\n");
+  out_.str("");
+  process_.argv = {"nembit", "--debugx", "--debu"};
+  EXPECT_EQ(create({"f.txt/g.txt"}), 0);
+  EXPECT_EQ(lines().size(), 1U);
+}
+
+TEST_F(FileCreatorTest, NeverOpensWhatAlreadyExists) {
+  // A FIFO without a reader would block an open for writing; a directory
+  // cannot be opened for writing at all. Both only get their times set.
+  ASSERT_EQ(::mkfifo("fifo", 0600), 0);
+  fs::create_directory("dir");
+  fs::create_symlink("target/missing.txt", "dangling");
+  fs::create_directory("target");
+  EXPECT_EQ(create({"fifo", "dir", "dangling"}), 3);
+  EXPECT_TRUE(fs::is_fifo("fifo"));
+  EXPECT_TRUE(fs::is_regular_file("target/missing.txt"));
+}
+
+TEST_F(FileCreatorTest, KeepsNamesOnOneLine) {
+  EXPECT_EQ(create({"line\nbreak", "\xff\xfe.bin", "esc\x1b[2J"}), 3);
+  EXPECT_TRUE(fs::exists("line\nbreak"));
+  EXPECT_TRUE(fs::exists("\xff\xfe.bin"));
+  EXPECT_THAT(lines(), ElementsAre(created("line\\nbreak"), created("\xff\xfe.bin"),
+                                   created("esc\\x1b[2J")));
+}
+
+TEST_F(FileCreatorTest, AsksTheFileSystemOnlyOncePerDirectory) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 50; ++i) names.push_back("d/e/" + std::to_string(i));
+  EXPECT_EQ(create(names), 50);
+  EXPECT_EQ(disk_.make_dirs, 3);  // d/e (missing), d, then d/e again.
+  EXPECT_EQ(disk_.working_dirs, 1);
+}
+
+TEST_F(FileCreatorTest, MakesAgainADirectoryThatVanished) {
+  FileCreator creator(process_, disk_, out_);
+  EXPECT_TRUE(creator.create_file("d/a"));
+  fs::remove_all("d");
+  EXPECT_TRUE(creator.create_file("d/b"));
+  EXPECT_TRUE(fs::exists("d/b"));
+}
+
+TEST_F(FileCreatorTest, CopiesEachNewPathToTheClipboard) {
+  auto clipboard = std::make_unique<FakeClipboard>();
+  FakeClipboard& fake = *clipboard;
+  process_.clipboard = std::move(clipboard);
+  EXPECT_EQ(create({"a"}), 1);
+  EXPECT_THAT(fake.copied, IsEmpty());  // Without the flag, the clipboard stays untouched.
+
+  process_.HAS_CLIPBOARD = true;
+  EXPECT_EQ(create({"a", "b/c"}), 2);
+  EXPECT_THAT(fake.copied, ElementsAre((dir_ / "a").string(), (dir_ / "b/c").string()));
+
+  out_.str("");
+  fake.fail = true;
+  EXPECT_EQ(create({"d"}), 1);
+  EXPECT_THAT(lines(), ElementsAre("Warning: Could not copy to clipboard: xclip: exited with "
+                                   "status 1: no display",
+                                   created("d")));
+}
+
+TEST_F(FileCreatorTest, FailsEveryRelativeNameWhenTheWorkingDirectoryIsGone) {
+  fs::create_directory("gone");
+  fs::current_path("gone");
+  fs::remove("../gone");
+  EXPECT_EQ(create({"x", dir_.string() + "/y"}), 1);
+  EXPECT_THAT(out_.str(), HasSubstr("✗ Error creating file \"x\": [Errno 2] No such file"));
+}
+
+}  // namespace
+}  // namespace nembit
