@@ -67,15 +67,21 @@ std::string quoted(std::string_view text) {
 }
 
 std::string printable(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t at = 0; at < text.size();) {
+  const auto needs_escape = [&](size_t at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    return (is_c0_control(byte) && byte != '\t') ||
+           (at + 1 < text.size() && c1_control_at(text, at, 2) != 0);
+  };
+  size_t at = 0;
+  while (at < text.size() && !needs_escape(at)) ++at;
+  std::string out(text.substr(0, at));  // Most names need no escape at all.
+  while (at < text.size()) {
     const auto byte = static_cast<unsigned char>(text[at]);
     if (is_c0_control(byte) && byte != '\t') {
       append_control(out, byte);
       at += 1;
-    } else if (at + 1 < text.size() && c1_control_at(text, at, 2) != 0) {
-      append_control(out, c1_control_at(text, at, 2));
+    } else if (const unsigned c1 = at + 1 < text.size() ? c1_control_at(text, at, 2) : 0) {
+      append_control(out, c1);
       at += 2;
     } else {
       out += static_cast<char>(byte);

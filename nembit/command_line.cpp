@@ -1,0 +1,112 @@
+#include "nembit/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <utility>
+
+#include "nembit/brace_expansion.h"
+#include "nembit/file_creator.h"
+
+namespace nembit {
+
+namespace {
+
+constexpr const char* kDescription = "Create blank files with notification support";
+
+// Printed as it stands: it begins with a line feed and ends with a line feed
+// and eight blanks.
+constexpr const char* kEpilog =
+    "\n"
+    "Examples:\n"
+    "  nembit file.txt                       # Create single file\n"
+    "  nembit file1.txt file2.py file3       # Create multiple files\n"
+    "  nembit dir/subdir/file.txt            # Create with directories\n"
+    "  nembit dir/{a,b,c}.txt                # Brace expansion (creates dir/a.txt, dir/b.txt, "
+    "dir/c.txt)\n"
+    "  nembit dotenv/{__init__.py,core.py}   # Create package structure\n"
+    "  \n"
+    "Note: Use forward slashes (/) for directories, even on Windows.\n"
+    "        ";
+
+std::string program_name(const std::vector<std::string>& argv) {
+  if (argv.empty() || argv[0].empty()) return "nembit";
+  return argv[0].substr(argv[0].rfind('/') + 1);
+}
+
+}  // namespace
+
+Parsed parse_command_line(const std::vector<std::string>& argv, const std::string& version,
+                          std::ostream& out, std::ostream& err) {
+  CLI::App parser(kDescription, program_name(argv));
+  parser.footer(kEpilog);
+  Arguments arguments;
+  parser.add_option("FILE", arguments.files, "File(s) to create. Supports brace expansion.");
+  parser.set_version_flag("--version", "nembit v" + version + " by " + kAuthorCredit);
+  parser.add_flag("--debug", arguments.debug, "Show detailed error messages")
+      ->disable_flag_override();
+  parser.failure_message([](const CLI::App* app, const CLI::Error& error) -> std::string {
+    const auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(app->get_formatter());
+    const std::string usage = formatter ? formatter->make_usage(app, app->get_name()) : "";
+    return usage + app->get_name() + ": error: " + error.what() + "\n";
+  });
+
+  if (argv.size() <= 1) {
+    out << parser.help();
+    return {};
+  }
+  try {
+    // The parser takes its arguments last first.
+    parser.parse(std::vector<std::string>(argv.rbegin(), argv.rend() - 1));
+  } catch (const CLI::Success& end) {  // --help or --version
+    return {.arguments = std::nullopt, .status = parser.exit(end, out, err)};
+  } catch (const CLI::ParseError& error) {
+    out.flush();
+    parser.exit(error, out, err);
+    return {.arguments = std::nullopt, .status = 2};
+  }
+  if (arguments.files.empty()) {
+    out << parser.help();
+    return {};
+  }
+  return {.arguments = std::move(arguments)};
+}
+
+std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files) {
+  std::vector<std::string> file_list;
+  std::string current;
+  bool in_braces = false;
+  // Takes one argument, or the blank that joins two, copying the stretches
+  // between blanks whole.
+  const auto take = [&](std::string_view text) {
+    size_t begin = 0;
+    for (size_t at = 0; at < text.size(); ++at) {
+      const char c = text[at];
+      if (c == '{' || c == '}') in_braces = c == '{';
+      if (c != ' ' || in_braces) continue;
+      current.append(text.substr(begin, at - begin));
+      if (!current.empty()) file_list.push_back(std::exchange(current, {}));
+      begin = at + 1;
+    }
+    current.append(text.substr(begin));
+  };
+  for (const std::string& file : files) {
+    if (&file != &files.front()) take(" ");
+    take(file);
+  }
+  if (!current.empty()) file_list.push_back(std::move(current));
+  return file_list;
+}
+
+size_t count_expected(const std::vector<std::string>& file_list, const FileCreator& creator) {
+  size_t total_expected = 0;
+  for (const std::string& item : file_list) {
+    total_expected += has_braces(item) ? creator.parse_brace_expansion(item).size() : 1;
+  }
+  return total_expected;
+}
+
+void print_summary(std::ostream& out, int success_count, size_t total_expected) {
+  out << '\n' << success_count << '/' << total_expected << " file(s) created successfully\n";
+}
+
+}  // namespace nembit

@@ -1,0 +1,52 @@
+// The nembit command line: the parser with its help and version banner, the
+// re-joining of brace groups that the shell split, and the summary.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace nembit {
+
+class FileCreator;
+
+/// What the command line asks for.
+struct Arguments {
+  std::vector<std::string> files;
+  bool debug = false;
+};
+
+/// The outcome of reading the command line: the arguments to run with, or
+/// the exit status when there is nothing to run.
+struct Parsed {
+  std::optional<Arguments> arguments;
+  int status = 0;
+};
+
+/// The author credit of the version banner.
+inline constexpr const char* kAuthorCredit = "the nembit developers (nembit@example.org)";
+
+/// Reads the raw argument list `argv` (program name first). Prints the help
+/// to `out` and gives status 0 when there is no argument, no file argument,
+/// or -h/--help; prints the version banner of `version` to `out` for
+/// --version (status 0); prints the usage line and the error to `err` for a
+/// usage error (status 2). Otherwise gives the arguments, with at least one
+/// file argument. Usage and errors name the program by the last path
+/// component of argv[0].
+Parsed parse_command_line(const std::vector<std::string>& argv, const std::string& version,
+                          std::ostream& out, std::ostream& err);
+
+/// Joins `files` with single blanks, then splits the result at every blank
+/// that stands outside braces: after a "{" and up to the next "}", blanks
+/// belong to the item. Runs of blanks give no empty item.
+std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files);
+
+/// How many names `file_list` stands for: the number of names each item with
+/// both "{" and "}" expands to, plus one for every other item.
+size_t count_expected(const std::vector<std::string>& file_list, const FileCreator& creator);
+
+/// The closing summary, an empty line then "N/M file(s) created successfully".
+void print_summary(std::ostream& out, int success_count, size_t total_expected);
+
+}  // namespace nembit

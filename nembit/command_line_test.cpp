@@ -1,0 +1,101 @@
+#include "nembit/command_line.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "nembit/file_creator.h"
+
+namespace nembit {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using Items = std::vector<std::string>;
+
+TEST(Rejoin, SplitsOnlyAtBlanksOutsideBraces) {
+  const std::pair<Items, Items> cases[] = {
+      {{"dir/{a,", "b}.txt"}, {"dir/{a, b}.txt"}},
+      {{"my file.txt"}, {"my", "file.txt"}},
+      {{"{my file}.txt"}, {"{my file}.txt"}},
+      {{"  a   b ", "", " "}, {"a", "b"}},
+      {{"", "   "}, {}},
+      {{"x{a,{b,c} d}"}, {"x{a,{b,c}", "d}"}},
+      {{"{a b"}, {"{a b"}},
+      {{"a} b"}, {"a}", "b"}},
+      {{"a\tb", "c\u00a0d"}, {"a\tb", "c\u00a0d"}},
+      {{"{a", "b", "c}", "d"}, {"{a b c}", "d"}},
+  };
+  for (const auto& [files, items] : cases) EXPECT_EQ(rejoin_arguments(files), items);
+}
+
+TEST(ExpectedCount, ExpandsItemsWithBothBraces) {
+  Process process;
+  RealDiskInterface disk;
+  std::ostringstream out;
+  const FileCreator creator(process, disk, out);
+  EXPECT_EQ(count_expected({}, creator), 0U);
+  EXPECT_EQ(count_expected({"a", "d/{x,y,z}", "a{b", "b}", "x{a,b}y{c}", "a}b{c", "d/{,}"},
+                           creator),
+            1U + 3 + 1 + 1 + 2 + 1 + 0);
+  EXPECT_EQ(out.str(), "");
+}
+
+TEST(Summary, ReadsTheSameWhateverTheCounts) {
+  std::ostringstream out;
+  print_summary(out, 0, 3);
+  EXPECT_EQ(out.str(), "\n0/3 file(s) created successfully\n");
+}
+
+struct ParseRun {
+  Parsed parsed;
+  std::string out;
+  std::string err;
+};
+
+ParseRun parse(const Items& argv) {
+  std::ostringstream out;
+  std::ostringstream err;
+  Parsed parsed = parse_command_line(argv, "9.9", out, err);
+  return {std::move(parsed), out.str(), err.str()};
+}
+
+TEST(ParseCommandLine, GivesTheFilesWhereverTheOptionsStand) {
+  const ParseRun run = parse({"/usr/bin/nembit", "a", "--debug", "b", "--", "--version", "-x"});
+  ASSERT_TRUE(run.parsed.arguments);
+  EXPECT_THAT(run.parsed.arguments->files, ElementsAre("a", "b", "--version", "-x"));
+  EXPECT_TRUE(run.parsed.arguments->debug);
+  EXPECT_EQ(run.out + run.err, "");
+}
+
+TEST(ParseCommandLine, PrintsTheHelpWhenThereIsNothingToCreate) {
+  for (const Items& argv : {Items{"nembit"}, Items{"nembit", "--debug"}, Items{"nembit", "-h"},
+                            Items{"nembit", "a", "--help"}}) {
+    const ParseRun run = parse(argv);
+    EXPECT_FALSE(run.parsed.arguments);
+    EXPECT_EQ(run.parsed.status, 0);
+    EXPECT_THAT(run.out, HasSubstr("Usage: nembit [OPTIONS] [FILE...]"));
+    EXPECT_EQ(run.err, "");
+  }
+}
+
+TEST(ParseCommandLine, NamesTheProgramAsStartedInUsageErrors) {
+  for (const Items& argv : {Items{"/opt/x/mk", "--force", "a"}, Items{"mk", "a", "--debug=1"},
+                            Items{"mk", "-d"}}) {
+    const ParseRun run = parse(argv);
+    EXPECT_FALSE(run.parsed.arguments);
+    EXPECT_EQ(run.parsed.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, testing::StartsWith("Usage: mk [OPTIONS] [FILE...]\nmk: error: "));
+  }
+}
+
+TEST(ParseCommandLine, PrintsTheVersionBanner) {
+  const ParseRun run = parse({"nembit", "a", "--version"});
+  EXPECT_EQ(run.parsed.status, 0);
+  EXPECT_EQ(run.out, "nembit v9.9 by the nembit developers (nembit@example.org)\n");
+}
+
+}  // namespace
+}  // namespace nembit

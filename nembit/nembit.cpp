@@ -1,0 +1,116 @@
+// nembit: creates blank files, and every missing parent directory, from names
+// that may hold one brace group; prints, copies to the clipboard and announces
+// the absolute path of each file it creates.
+//
+// Start-up runs once, before anything else: it probes the optional clipboard
+// and GNTP client components, fixes the program's name and version, then runs
+// main with its result as the exit status.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "nembit/command_line.h"
+#include "nembit/disk_interface.h"
+#include "nembit/failure.h"
+#include "nembit/file_creator.h"
+#include "nembit/process.h"
+#include "nembit/program_dir.h"
+#include "nembit/version.h"
+#if NEMBIT_WITH_GNTP
+#include "gntp/growl_notifier.h"
+#endif
+
+namespace nembit {
+
+namespace {
+
+Process start_up(int argc, char** argv, std::ostream& out) {
+  Process process;
+  process.argv.assign(argv, argv + argc);
+  // The help has one layout, the plain one, which prints every help text with
+  // its own line breaks and blanks.
+#if NEMBIT_WITH_CLIPBOARD
+  process.clipboard = clipboard::open_system_clipboard();
+#endif
+  process.HAS_CLIPBOARD = process.clipboard != nullptr;
+  if (!process.HAS_CLIPBOARD) {
+    out << "Warning: clipboard module not available. Install with: pip install clipboard\n";
+  }
+#if NEMBIT_WITH_GNTP
+  process.make_notifier = [](gntp::Application application) {
+    return std::make_unique<gntp::GrowlNotifier>(std::move(application));
+  };
+#endif
+  process.HAS_GROWL = static_cast<bool>(process.make_notifier);
+  if (!process.HAS_GROWL) {
+    out << "Warning: gntp module not available. Install with: pip install gntp\n";
+  }
+  process.NAME = "nembit";
+  process.program_dir = find_program_dir(argc > 0 ? argv[0] : nullptr);
+  process.version = get_version(process.program_dir, process.NAME, out);
+  return process;
+}
+
+// Gives a closed standard stream /dev/null, so that no file this run opens
+// can take its place. Returns whether standard output was closed.
+bool occupy_closed_standard_streams() {
+  bool stdout_closed = false;
+  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    if (fd == STDOUT_FILENO) stdout_closed = true;
+    ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);  // Takes the lowest free fd.
+  }
+  return stdout_closed;
+}
+
+// Whether everything written to standard output reached it; says so on
+// standard error when not.
+bool flush_standard_output(bool stdout_closed) {
+  errno = 0;
+  std::cout.flush();
+  const bool flushed = std::fflush(stdout) == 0;
+  const int error = stdout_closed ? EBADF : errno;
+  if (!stdout_closed && flushed && std::ferror(stdout) == 0 && std::cout.good()) return true;
+  std::cerr << "nembit: error writing standard output";
+  if (error != 0) std::cerr << ": " << std::strerror(error);
+  std::cerr << '\n';
+  return false;
+}
+
+}  // namespace
+
+/// Runs the command line of `process` and returns the exit status.
+int main(const Process& process, DiskInterface& disk, std::ostream& out, std::ostream& err) {
+  const Parsed parsed = parse_command_line(process.argv, process.version, out, err);
+  if (!parsed.arguments) return parsed.status;
+  const std::vector<std::string> file_list = rejoin_arguments(parsed.arguments->files);
+  FileCreator creator(process, disk, out);
+  const int success_count = creator.create_files(file_list);
+  const size_t total_expected = count_expected(file_list, creator);
+  print_summary(out, success_count, total_expected);
+  return static_cast<size_t>(success_count) == total_expected ? 0 : 1;
+}
+
+}  // namespace nembit
+
+int main(int argc, char** argv) {
+  const bool stdout_closed = nembit::occupy_closed_standard_streams();
+  int status = 1;
+  try {
+    const nembit::Process process = nembit::start_up(argc, argv, std::cout);
+    nembit::RealDiskInterface disk;
+    status = nembit::main(process, disk, std::cout, std::cerr);
+  } catch (const std::exception& error) {
+    // A failure that nothing below handled ends the run.
+    std::cout.flush();
+    const auto* failure = dynamic_cast<const nembit::Failure*>(&error);
+    std::cerr << (failure != nullptr ? *failure : nembit::Failure::from_exception(error)).diagnostic();
+    status = 1;
+  }
+  return nembit::flush_standard_output(stdout_closed) ? status : 1;
+}

@@ -1,0 +1,114 @@
+#include "nembit/version.h"
+
+#include "nembit/failure.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace nembit {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+std::optional<std::string> version_in(std::string_view text) { return find_version(text, "v"); }
+
+TEST(FindVersion, ReadsTheFirstVersionLine) {
+  const std::pair<std::string_view, std::optional<std::string>> cases[] = {
+      {"version = \"0.33\"", "0.33"},
+      {"   version='1.2.3'", "1.2.3"},
+      {"version = \" 1.0 \"", " 1.0 "},
+      {"version = '\"1.0\"'", "\"1.0\""},
+      {"version = \"1.0\" #note", "1.0\" #note"},
+      {"version =", ""},
+      {"version_info = 1", "1"},
+      {"\u3000version\u00a0=\u2003'2'\u205f", "2"},
+      {"__version__ = 1.0", std::nullopt},
+      {"VERSION = 1", std::nullopt},
+      {"version: 1", std::nullopt},
+      {"version = a=b", std::nullopt},
+      {"#version = 9", std::nullopt},
+      {"", std::nullopt},
+      {"version = a=b\nversion = 2", "2"},
+      {"version_info = 1\r\nversion = 3", "1"},
+      {"x = 1\rversion = 4\r", "4"},
+      {"name = 'a'\n\nversion = 5\n", "5"},
+      // Only LF, CR and CR LF end a line; a form feed does not.
+      {"x = 1\fversion = 6", std::nullopt},
+  };
+  for (const auto& [text, version] : cases) EXPECT_EQ(version_in(text), version) << text;
+}
+
+TEST(FindVersion, FailsOnBytesThatAreNotUtf8BeforeTheVersion) {
+  EXPECT_EQ(version_in("version = 1\n\xff"), "1");
+  try {
+    version_in("# caf\xe9\nversion = 1");
+    FAIL() << "no failure";
+  } catch (const Failure& failure) {
+    EXPECT_STREQ(failure.what(), "cannot decode byte 0xe9 at offset 5 of 'v' as UTF-8");
+  }
+}
+
+class GetVersionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "version-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    fs::create_directory(dir_ / "nembit");
+    ::unsetenv("TRACEBACK");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  void write(const fs::path& path, const std::string& text) { std::ofstream(dir_ / path) << text; }
+  std::string version() { return get_version(dir_.string(), "nembit", out_); }
+
+  fs::path dir_;
+  std::ostringstream out_;
+};
+
+TEST_F(GetVersionTest, LooksInTheSubdirectoryOnlyWithoutAFileAbove) {
+  EXPECT_EQ(version(), "2.0");
+  write("nembit/__version__.py", "version = '3.1'\n");
+  EXPECT_EQ(version(), "3.1");
+  fs::create_directory(dir_ / "__version__.py");
+  EXPECT_EQ(version(), "3.1");
+  fs::remove(dir_ / "__version__.py");
+  write("__version__.py", "# no version here\n");
+  EXPECT_EQ(version(), "2.0");
+  fs::remove(dir_ / "__version__.py");
+  fs::create_symlink(dir_ / "nembit" / "__version__.py", dir_ / "__version__.py");
+  EXPECT_EQ(version(), "3.1");
+  EXPECT_EQ(out_.str(), "");
+}
+
+TEST_F(GetVersionTest, ReportsAFileItCannotRead) {
+  write("__version__.py", "version = \"1\"\n\xff\n");  // Fine: the bad line comes later.
+  EXPECT_EQ(version(), "1");
+  write("__version__.py", "\xff\nversion = \"1\"\n");
+  EXPECT_EQ(version(), "2.0");
+  EXPECT_THAT(out_.str(), StartsWith("ERROR: cannot decode byte 0xff at offset 0 of '"));
+  EXPECT_EQ(std::ranges::count(out_.str(), '\n'), 1);
+
+  for (const char* value : {"yes", "TRUE", ""}) {
+    out_.str("");
+    ::setenv("TRACEBACK", value, 1);
+    EXPECT_EQ(version(), "2.0");
+    EXPECT_THAT(out_.str(), StartsWith("ERROR: ")) << value;
+  }
+  for (const char* value : {"1", "true", "True"}) {
+    out_.str("");
+    ::setenv("TRACEBACK", value, 1);
+    EXPECT_EQ(version(), "2.0");
+    EXPECT_THAT(out_.str(), StartsWith("failure: decoding error\ndescription: cannot decode"));
+    EXPECT_THAT(out_.str(), HasSubstr("  get_version()\n"));
+  }
+}
+
+}  // namespace
+}  // namespace nembit

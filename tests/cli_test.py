@@ -1,0 +1,295 @@
+"""End-to-end tests of the nembit command: help, version, usage errors,
+re-joining of split brace groups, the summary and the exit status, bad
+input, standard output failures, the program's own files, and the clipboard
+through a fake tool."""
+
+import os
+import pathlib
+import shutil
+import stat
+import subprocess
+import unittest
+
+from harness import (BUILD_DIR, CLIPBOARD_MISSING, PROGRAM, WITH_CLIPBOARD, NembitTestCase,
+                     as_unprivileged_user)
+
+VERSION = os.environ["NEMBIT_VERSION"]
+BANNER = f"nembit v{VERSION} by the nembit developers (nembit@example.org)"
+EPILOG = """
+Examples:
+  nembit file.txt                       # Create single file
+  nembit file1.txt file2.py file3       # Create multiple files
+  nembit dir/subdir/file.txt            # Create with directories
+  nembit dir/{a,b,c}.txt                # Brace expansion (creates dir/a.txt, dir/b.txt, dir/c.txt)
+  nembit dotenv/{__init__.py,core.py}   # Create package structure
+  
+Note: Use forward slashes (/) for directories, even on Windows.
+        """
+
+
+def summary(created, expected):
+    return ["", f"{created}/{expected} file(s) created successfully"]
+
+
+class HelpAndVersion(NembitTestCase):
+    def test_help_when_there_is_nothing_to_create(self):
+        self.assertEqual(len(EPILOG), 444)
+        for args in ([], ["--debug"], ["-h"], ["a.txt", "--help"]):
+            with self.subTest(args=args):
+                run = self.run_nembit(*args)
+                self.assertEqual(run.status, 0)
+                self.assertEqual(run.err, "")
+                help_lines = run.lines[len(self.startup_lines()):]
+                self.assertEqual(run.lines[: len(self.startup_lines())], self.startup_lines())
+                self.assertEqual(help_lines[0], "Create blank files with notification support")
+                self.assertEqual(help_lines[1], "Usage: nembit [OPTIONS] [FILE...]")
+                for text in ("File(s) to create. Supports brace expansion.",
+                             "Show detailed error messages", "-h,--help", "--version"):
+                    self.assertIn(text, run.out)
+                self.assertTrue(run.out.endswith(EPILOG + "\n"))
+                self.assert_tree()
+
+    def test_version_banner_follows_the_startup_lines(self):
+        run = self.run_nembit("a.txt", "--version")
+        self.assertEqual((run.status, run.err), (0, ""))
+        self.assertEqual(run.lines, self.startup_lines() + [BANNER])
+        self.assert_tree()
+
+    def test_usage_errors_create_nothing(self):
+        for args, error in ((["--force", "a.txt"], "--force"), (["a.txt", "--debug=1"], "debug"),
+                            (["-x"], "-x")):
+            with self.subTest(args=args):
+                run = self.run_nembit(*args)
+                self.assertEqual(run.status, 2)
+                self.assertEqual(run.lines, self.startup_lines())
+                usage, message = run.err.splitlines()
+                self.assertEqual(usage, "Usage: nembit [OPTIONS] [FILE...]")
+                self.assertTrue(message.startswith("nembit: error: "), message)
+                self.assertIn(error, message)
+                self.assert_tree()
+
+
+class CommandLine(NembitTestCase):
+    def test_rejoins_brace_groups_that_the_shell_split(self):
+        cases = [
+            (["dir/{a,", "b}.txt"], ["dir/a.txt", "dir/b.txt"], ["dir"]),
+            (["my file.txt"], ["my", "file.txt"], []),
+            (["{my file}.txt"], ["my.txt", "file.txt"], []),
+            (["x{a,{b,c} d}"], ["x/a", "x/{b", "x/c", "d}"], ["x"]),
+            (["{a b"], ["{a b"], []),
+            (["a} b"], ["a}", "b"], []),
+            (["a\tb"], ["a\tb"], []),
+            (["--", "--force"], ["--force"], []),
+            (["a", "--debug", "b"], ["a", "b"], []),
+            (["", "  "], [], []),
+        ]
+        for args, names, dirs in cases:
+            with self.subTest(args=args):
+                shutil.rmtree(self.work)
+                self.work.mkdir()
+                run = self.run_nembit(*args)
+                self.assertEqual(run.status, 0, run.out)
+                self.assertEqual(run.without_warnings(),
+                                 self.created(*names) + summary(len(names), len(names)))
+                self.assert_tree(*names, *dirs)
+
+    def test_counts_every_name_and_fails_when_one_is_missing(self):
+        (self.work / "f").write_text("keep")
+        run = self.run_nembit("f", "f/g", "a", "a", "a}b{c")
+        self.assertEqual(run.status, 1)
+        self.assertEqual(
+            run.without_warnings(),
+            self.created("f")
+            + ["✗ Error creating file \"f/g\": [Errno 17] File exists: 'f'"]
+            + self.created("a", "a", "a}b{c")
+            + summary(4, 5))
+        self.assertEqual((self.work / "f").read_text(), "keep")
+
+    def test_debug_adds_the_diagnostic(self):
+        (self.work / "f").write_text("")
+        run = self.run_nembit("--debug", "f/g", "h")
+        self.assertEqual(run.without_warnings(), [
+            "✗ Error creating file \"f/g\": [Errno 17] File exists: 'f'",
+            "failure: system error EEXIST",
+            "description: [Errno 17] File exists: 'f'",
+            "operations, outermost first:",
+            "  create_file('f/g')",
+            "  creating the parent directories of 'f/g'",
+            "  mkdir('f')",
+            "",
+        ] + self.created("h") + summary(1, 2))
+
+
+class BadInput(NembitTestCase):
+    def test_odd_names_are_created_and_reported_on_one_line(self):
+        run = self.run_nembit(b"\xff\xfe.bin", "line\nfeed", "x" * 255)
+        self.assertEqual(run.status, 0)
+        self.assertEqual(run.without_warnings()[:2], [
+            f'✓ File created: "{self.work}/\udcff\udcfe.bin"',
+            f'✓ File created: "{self.work}/line\\nfeed"'])
+        self.assertTrue(os.path.exists(os.path.join(bytes(self.work), b"\xff\xfe.bin")))
+        self.assertTrue((self.work / "line\nfeed").exists())
+
+    def test_a_name_that_fails_never_stops_the_others(self):
+        run = self.run_nembit("y" * 256, "next")
+        self.assertEqual(run.status, 1)
+        self.assertEqual(run.without_warnings(), [
+            f"✗ Error creating file \"{'y' * 256}\": [Errno 36] File name too long: '{'y' * 256}'"
+        ] + self.created("next") + summary(1, 2))
+
+    def test_what_exists_keeps_its_content_and_nothing_blocks(self):
+        (self.work / "kept.txt").write_bytes(b"\x00content\n")
+        os.mkfifo(self.work / "fifo")
+        (self.work / "dir").mkdir()
+        (self.work / "target").mkdir()
+        (self.work / "dangling").symlink_to("target/made.txt")
+        run = self.run_nembit("kept.txt", "fifo", "dir", "dangling")
+        self.assertEqual(run.status, 0, run.out)
+        self.assertEqual((self.work / "kept.txt").read_bytes(), b"\x00content\n")
+        self.assertTrue(stat.S_ISFIFO((self.work / "fifo").stat().st_mode))
+        self.assertTrue((self.work / "target/made.txt").is_file())
+
+    def test_permission_refused(self):
+        self.open_to_others()
+        program = self.dir / "nembit"
+        shutil.copy(PROGRAM, program)
+        (self.work / "ro").mkdir(mode=0o555)
+        (self.work / "ro").chmod(0o555)
+        completed = subprocess.run(
+            [*as_unprivileged_user(), str(program), "ro/x", "ro/sub/y", "ok"], cwd=self.work,
+            env=self.environment(), capture_output=True, timeout=60, check=False)
+        lines = [line for line in completed.stdout.decode().splitlines()
+                 if not line.startswith("Warning: ")]
+        self.assertEqual(completed.returncode, 1)
+        self.assertEqual(lines, [
+            "✗ Error creating file \"ro/x\": [Errno 13] Permission denied: 'ro/x'",
+            "✗ Error creating file \"ro/sub/y\": [Errno 13] Permission denied: 'ro/sub'",
+        ] + self.created("ok") + summary(1, 3))
+
+
+class StandardOutput(NembitTestCase):
+    def test_a_full_disk_behind_standard_output_fails_the_run(self):
+        with open("/dev/full", "wb") as full:
+            completed = subprocess.run([str(PROGRAM), "a"], cwd=self.work, stdout=full,
+                                       stderr=subprocess.PIPE, env=self.environment(), timeout=60)
+        self.assertEqual(completed.returncode, 1)
+        self.assertEqual(completed.stderr.decode(),
+                         "nembit: error writing standard output: No space left on device\n")
+        self.assertTrue((self.work / "a").exists())
+
+    def test_closed_standard_output_fails_the_run(self):
+        completed = subprocess.run(["sh", "-c", 'exec "$0" a >&-', str(PROGRAM)], cwd=self.work,
+                                   stderr=subprocess.PIPE, env=self.environment(), timeout=60)
+        self.assertEqual(completed.returncode, 1)
+        self.assertEqual(completed.stderr.decode(),
+                         "nembit: error writing standard output: Bad file descriptor\n")
+        self.assertTrue((self.work / "a").exists())
+
+
+class ProgramFiles(NembitTestCase):
+    """The program copied into a bin/ of its own, beside a share/nembit/."""
+
+    def setUp(self):
+        super().setUp()
+        self.program = self.dir / "prefix/bin/nembit"
+        self.program.parent.mkdir(parents=True)
+        shutil.copy(PROGRAM, self.program)
+        self.share = self.dir / "prefix/share/nembit"
+        (self.share / "nembit").mkdir(parents=True)
+
+    def version(self, **env):
+        run = self.run_nembit("--version", program=self.program, env=self.environment(**env))
+        self.assertEqual(run.status, 0)
+        self.assertTrue(run.lines[-1].startswith("nembit v"), run.out)
+        return run.lines[-1].removeprefix("nembit v").removesuffix(
+            " by the nembit developers (nembit@example.org)"), run.without_warnings()[:-1]
+
+    def test_reads_the_version_from_the_first_version_line(self):
+        cases = [
+            ('version = "0.33"', "0.33"),
+            ("   version='1.2.3'", "1.2.3"),
+            ('version = " 1.0 "', " 1.0 "),
+            ("version = '\"1.0\"'", '"1.0"'),
+            ('version = "1.0" #note', '1.0" #note'),
+            ("version =", ""),
+            ("__version__ = 1.0", "2.0"),
+            ("VERSION = 1", "2.0"),
+            ("version = a=b\r\nversion = 2", "2"),
+            ("version_info = 1\rversion = 3", "1"),
+        ]
+        for text, version in cases:
+            with self.subTest(text=text):
+                (self.share / "__version__.py").write_text(text, newline="")
+                self.assertEqual(self.version(), (version, []))
+
+    def test_looks_in_the_subdirectory_only_when_the_first_is_no_file(self):
+        self.assertEqual(self.version(), ("2.0", []))
+        (self.work / "__version__.py").write_text("version = 'cwd'")
+        self.assertEqual(self.run_nembit("--version", program=self.program, cwd=self.work)
+                         .lines[-1].split()[1], "v2.0")
+        (self.share / "nembit/__version__.py").write_text("version = 'sub'")
+        self.assertEqual(self.version(), ("sub", []))
+        (self.share / "__version__.py").mkdir()
+        self.assertEqual(self.version(), ("sub", []))
+        (self.share / "__version__.py").rmdir()
+        (self.share / "__version__.py").write_text("# none\n")
+        self.assertEqual(self.version(), ("2.0", []))
+
+    def test_reports_a_version_file_it_cannot_read(self):
+        path = self.share / "__version__.py"
+        path.write_bytes(b"# caf\xe9\nversion = '1'\n")
+        self.assertEqual(self.version(), ("2.0", [
+            f"ERROR: cannot decode byte 0xe9 at offset 5 of '{path}' as UTF-8"]))
+        self.assertEqual(self.version(TRACEBACK="1"), ("2.0", [
+            "failure: decoding error",
+            f"description: cannot decode byte 0xe9 at offset 5 of '{path}' as UTF-8",
+            "operations, outermost first:",
+            "  get_version()"]))
+
+        path.write_text("version = '1'")
+        path.chmod(0)
+        self.open_to_others()
+        for directory in (self.dir / "prefix", self.program.parent, self.share.parent, self.share):
+            directory.chmod(0o755)
+        completed = subprocess.run([*as_unprivileged_user(), str(self.program), "--version"],
+                                   cwd="/", env=self.environment(), capture_output=True,
+                                   timeout=60, check=False)
+        lines = completed.stdout.decode().splitlines()
+        self.assertIn(f"ERROR: [Errno 13] Permission denied: '{path}'", lines)
+        self.assertTrue(lines[-1].startswith("nembit v2.0 by "))
+
+    def test_an_installed_program_finds_its_files_through_a_link(self):
+        prefix = self.dir / "installed"
+        subprocess.run(["cmake", "--install", str(BUILD_DIR), "--prefix", str(prefix)],
+                       check=True, capture_output=True, timeout=120)
+        self.assertTrue((prefix / "share/nembit/nembit.jpg").is_file())
+        link = self.dir / "home-bin/nembit"
+        link.parent.mkdir()
+        link.symlink_to(prefix / "bin/nembit")
+        for program in (prefix / "bin/nembit", link):
+            run = self.run_nembit("--version", program=program)
+            self.assertEqual(run.lines[-1], BANNER)
+
+
+@unittest.skipUnless(WITH_CLIPBOARD, "built without the clipboard component")
+class FakeClipboard(NembitTestCase):
+    def test_copies_each_new_path(self):
+        log = self.dir / "copied"
+        self.fake_tool("xclip", f'[ "$*" = "-selection clipboard" ] || exit 9\n'
+                                f'cat >> "{log}"; echo >> "{log}"')
+        run = self.run_nembit("a", "b/c", env=self.environment(DISPLAY=":99"))
+        self.assertNotIn(CLIPBOARD_MISSING, run.lines)
+        self.assertEqual(run.status, 0)
+        self.assertEqual(log.read_text().splitlines(), [str(self.work / "a"), str(self.work / "b/c")])
+
+    def test_a_failing_tool_costs_a_warning(self):
+        self.fake_tool("xclip", "echo 'cannot open display' >&2; exit 1")
+        run = self.run_nembit("a", env=self.environment(DISPLAY=":99"))
+        self.assertEqual(run.status, 0)
+        self.assertEqual(run.without_warnings()[0], self.created("a")[0])
+        self.assertIn("Warning: Could not copy to clipboard: xclip: exited with status 1: "
+                      "cannot open display", run.lines)
+
+
+if __name__ == "__main__":
+    unittest.main()
