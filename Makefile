@@ -12,7 +12,7 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 20
 # Warnings are errors in CI.
 CONFIGURE_FLAGS := $(if $(filter true,$(CI)),-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
-FUZZERS := brace_expansion_fuzz version_fuzz
+FUZZERS := brace_expansion_fuzz version_fuzz reply_fuzz
 
 .PHONY: all build run test test-all test-default test-sanitize test-minimal fuzz fuzz-smoke \
 	bench install format tidy clean

@@ -1,9 +1,86 @@
+// The desktop notices of FileCreator: registering the program with the
+// notification service, and announcing each created file.
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "nembit/escape.h"
+#include "nembit/failure.h"
 #include "nembit/file_creator.h"
+#include "nembit/path.h"
 
 namespace nembit {
 
-void FileCreator::_init_growl() {}
+namespace {
 
-void FileCreator::_notify(const std::string& /*filepath*/) {}
+constexpr const char* kNoteType = "create";
+
+// The file URI of an absolute path: "file://", then the path with every byte
+// but ASCII letters, digits and "-._~/" written as %XX.
+std::string file_uri(const std::string& path) {
+  if (!path.starts_with('/')) {
+    throw Failure("value error", "relative path can't be expressed as a file URI: " + quoted(path));
+  }
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string uri = "file://";
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+        (byte >= '0' && byte <= '9') || std::string_view("-._~/").find(c) != std::string_view::npos) {
+      uri += c;
+    } else {
+      uri += '%';
+      uri += kDigits[byte >> 4U];
+      uri += kDigits[byte & 0xFU];
+    }
+  }
+  return uri;
+}
+
+// The icon as the notification service gets it: the file URI of `icon_path`
+// when something exists there now (after following links), otherwise empty.
+std::string icon_value(const std::string& icon_path) {
+  struct stat info {};
+  if (::stat(icon_path.c_str(), &info) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return {};
+    throw Failure::from_errno(errno, "stat", icon_path);
+  }
+  return file_uri(icon_path);
+}
+
+}  // namespace
+
+void FileCreator::_init_growl() {
+  try {
+    growl = process_.make_notifier(gntp::Application{
+        .applicationName = process_.NAME,
+        .notifications = {kNoteType},
+        .defaultNotifications = {kNoteType},
+        .applicationIcon = icon_value(icon_path),
+    });
+    growl->register_app();
+  } catch (const std::exception& error) {
+    out_ << "Warning: Could not initialize Growl: " << error.what() << '\n';
+    growl.reset();
+  }
+}
+
+void FileCreator::_notify(const std::string& filepath) {
+  if (!growl) return;
+  if (!process_.HAS_GROWL) return;
+  try {
+    growl->notify(gntp::Note{
+        .noteType = kNoteType,
+        .title = process_.NAME,
+        .description = "File created: \"" + std::string(own_name(filepath)) + "\"",
+        .icon = icon_value(icon_path),
+        .sticky = false,
+        .priority = 1,
+    });
+  } catch (const std::exception& error) {
+    if (debug_requested(process_)) out_ << "Notification error: " << error.what() << '\n';
+  }
+}
 
 }  // namespace nembit

@@ -10,8 +10,8 @@ import stat
 import subprocess
 import unittest
 
-from harness import (BUILD_DIR, CLIPBOARD_MISSING, PROGRAM, WITH_CLIPBOARD, NembitTestCase,
-                     as_unprivileged_user)
+from harness import (BUILD_DIR, CLIPBOARD_MISSING, PROGRAM, WITH_CLIPBOARD, WITH_GNTP,
+                     NembitTestCase, as_unprivileged_user)
 
 VERSION = os.environ["NEMBIT_VERSION"]
 BANNER = f"nembit v{VERSION} by the nembit developers (nembit@example.org)"
@@ -289,6 +289,22 @@ class FakeClipboard(NembitTestCase):
         self.assertEqual(run.without_warnings()[0], self.created("a")[0])
         self.assertIn("Warning: Could not copy to clipboard: xclip: exited with status 1: "
                       "cannot open display", run.lines)
+
+
+@unittest.skipUnless(WITH_GNTP, "built without the GNTP client component")
+class NoticesWithoutAServer(NembitTestCase):
+    def test_a_failed_registration_costs_one_warning(self):
+        run = self.run_nembit("a", "--debug", "b")
+        self.assertEqual(run.status, 0)
+        self.assertEqual(run.lines, self.startup_lines() + [
+            "Warning: Could not initialize Growl: [Errno 111] Connection refused"]
+            + self.created("a", "b") + summary(2, 2))
+
+    def test_a_bad_setting_costs_one_warning(self):
+        run = self.run_nembit("a", env=self.environment(GNTP_PORT="notify"))
+        self.assertEqual(run.without_warnings(), self.created("a") + summary(1, 1))
+        self.assertIn("Warning: Could not initialize Growl: GNTP_PORT must be a port number "
+                      "from 1 to 65535, not 'notify'", run.lines)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,248 @@
+#include "gntp/growl_notifier.h"
+
+#include <arpa/inet.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+namespace gntp {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+using namespace std::chrono_literals;
+
+constexpr std::string_view kOk = "GNTP/1.0 -OK NONE\r\nResponse-Action: REGISTER\r\n\r\n";
+
+// A GNTP server on loopback that answers each connection with the next of
+// its scripted replies and keeps what it received.
+class FakeServer {
+ public:
+  /// What the server does once it has read a request: answers with
+  /// `bytes`, waits without answering, or closes without an answer.
+  enum class Reply { kScripted, kSilent, kCloseAtOnce };
+  struct Step {
+    Reply kind = Reply::kScripted;
+    std::string bytes;
+  };
+
+  explicit FakeServer(std::vector<Step> steps, int family = AF_INET) : steps_(std::move(steps)) {
+    listener_ = ::socket(family, SOCK_STREAM, 0);
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (family == AF_INET6) {
+      auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
+      in6.sin6_family = AF_INET6;
+      in6.sin6_addr = in6addr_loopback;
+      length = sizeof in6;
+    } else {
+      auto& in = reinterpret_cast<sockaddr_in&>(address);
+      in.sin_family = AF_INET;
+      in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      length = sizeof in;
+    }
+    ok_ = ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+          ::listen(listener_, 8) == 0 &&
+          ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    port_ = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
+                                     : reinterpret_cast<sockaddr_in&>(address).sin_port);
+    if (ok_) thread_ = std::thread([this] { serve(); });
+  }
+  FakeServer(const FakeServer&) = delete;
+  FakeServer& operator=(const FakeServer&) = delete;
+  ~FakeServer() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    ::close(listener_);
+  }
+
+  bool ok() const { return ok_; }
+  std::string port() const { return std::to_string(port_); }
+  const std::vector<std::string>& requests() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    return requests_;
+  }
+
+ private:
+  bool wait_readable(int fd) const {
+    while (!stop_) {
+      pollfd entry{fd, POLLIN, 0};
+      if (::poll(&entry, 1, 20) > 0) return true;
+    }
+    return false;
+  }
+
+  // Reads one whole request: a REGISTER ends after its last notification
+  // block, a NOTIFY at its first empty line.
+  static bool complete(const std::string& request) {
+    size_t blocks = 1;
+    if (request.starts_with("GNTP/1.0 REGISTER")) {
+      const size_t count = request.find("Notifications-Count: ");
+      if (count == std::string::npos) return false;
+      blocks += std::stoul(request.substr(count + 21));
+    }
+    size_t ends = 0;
+    for (size_t at = request.find("\r\n\r\n"); at != std::string::npos;
+         at = request.find("\r\n\r\n", at + 4)) {
+      ++ends;
+    }
+    return ends >= blocks;
+  }
+
+  void serve() {
+    for (const Step& step : steps_) {
+      if (!wait_readable(listener_)) return;
+      const int client = ::accept(listener_, nullptr, nullptr);
+      std::string request;
+      char buffer[4096];
+      while (!complete(request) && wait_readable(client)) {
+        const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
+        if (got <= 0) break;
+        request.append(buffer, static_cast<size_t>(got));
+      }
+      requests_.push_back(request);
+      if (step.kind == Reply::kScripted) {
+        ::send(client, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL);
+      } else if (step.kind == Reply::kSilent) {
+        wait_readable(client);  // Until the client gives up and closes.
+      }
+      ::close(client);
+    }
+  }
+
+  std::vector<Step> steps_;
+  std::vector<std::string> requests_;
+  int listener_ = -1;
+  bool ok_ = false;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_ = false;
+  std::thread thread_;
+};
+
+const Application kApplication{.applicationName = "nembit",
+                               .notifications = {"create"},
+                               .defaultNotifications = {"create"},
+                               .applicationIcon = ""};
+const Note kNote{.noteType = "create",
+                 .title = "nembit",
+                 .description = "File created: \"x\"",
+                 .icon = "file:///i.jpg",
+                 .sticky = false,
+                 .priority = 1};
+
+Settings settings_for(const FakeServer& server, const std::string& host = "127.0.0.1") {
+  Settings settings;
+  settings.host = host;
+  settings.port = server.port();
+  settings.timeout = 500ms;
+  return settings;
+}
+
+std::string failure_of(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
+TEST(GrowlNotifier, RegistersThenNotifies) {
+  FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}});
+  ASSERT_TRUE(server.ok());
+  GrowlNotifier notifier(kApplication, settings_for(server));
+  notifier.register_app();
+  notifier.notify(kNote);
+  EXPECT_THAT(server.requests(),
+              ElementsAre(StartsWith("GNTP/1.0 REGISTER NONE\r\nApplication-Name: nembit\r\n"),
+                          HasSubstr("Notification-Icon: file:///i.jpg\r\n\r\n")));
+}
+
+TEST(GrowlNotifier, SignsEveryRequestWithAFreshSalt) {
+  FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}});
+  Settings settings = settings_for(server);
+  settings.password = "secret";
+  GrowlNotifier notifier(kApplication, settings);
+  notifier.register_app();
+  notifier.register_app();
+  const std::vector<std::string>& requests = server.requests();
+  ASSERT_EQ(requests.size(), 2U);
+  const auto information_line = [](const std::string& request) {
+    return request.substr(0, request.find("\r\n"));
+  };
+  EXPECT_THAT(information_line(requests[0]),
+              testing::MatchesRegex("GNTP/1.0 REGISTER NONE SHA256:[0-9A-F]{64}\\.[0-9A-F]{32}"));
+  EXPECT_NE(information_line(requests[0]), information_line(requests[1]));
+}
+
+TEST(GrowlNotifier, ReportsWhatGoesWrong) {
+  using enum FakeServer::Reply;
+  FakeServer server({
+      {.bytes = "GNTP/1.0 -ERROR NONE\r\nError-Code: 401\r\nError-Description: Unknown app\r\n\r\n"},
+      {.kind = kSilent, .bytes = ""},
+      {.bytes = "garbage\r\n\r\n"},
+      {.bytes = std::string(70 * 1024, 'x')},
+      {.kind = kCloseAtOnce, .bytes = ""},
+      {.bytes = "GNTP/1.0 -OK NONE\r\n"},  // Then closes, without the empty line.
+  });
+  GrowlNotifier notifier(kApplication, settings_for(server));
+  const auto notify = [&] { notifier.notify(kNote); };
+  EXPECT_EQ(failure_of(notify), "GNTP error 401: Unknown app");
+  EXPECT_EQ(failure_of(notify),
+            "timed out talking to the GNTP server at 127.0.0.1:" + server.port());
+  EXPECT_EQ(failure_of(notify), "malformed GNTP reply: garbage");
+  EXPECT_EQ(failure_of(notify), "the GNTP reply is longer than 65536 bytes");
+  EXPECT_EQ(failure_of(notify), "the GNTP server closed the connection without a reply");
+  EXPECT_EQ(failure_of(notify), "no error");
+}
+
+TEST(GrowlNotifier, NamesARefusedConnection) {
+  int port = 0;
+  {
+    FakeServer gone({});
+    port = std::stoi(gone.port());
+  }
+  Settings settings;
+  settings.host = "127.0.0.1";
+  settings.port = std::to_string(port);
+  GrowlNotifier notifier(kApplication, settings);
+  EXPECT_EQ(failure_of([&] { notifier.register_app(); }), "[Errno 111] Connection refused");
+  settings.host = "no-such-host.invalid";
+  GrowlNotifier lost(kApplication, settings);
+  EXPECT_THAT(failure_of([&] { lost.register_app(); }),
+              StartsWith("cannot resolve the GNTP server no-such-host.invalid:"));
+}
+
+TEST(GrowlNotifier, ReachesAnIpv6Server) {
+  FakeServer server({{.bytes = std::string(kOk)}}, AF_INET6);
+  if (!server.ok()) GTEST_SKIP() << "no IPv6 loopback here";
+  GrowlNotifier notifier(kApplication, settings_for(server, "::1"));
+  notifier.register_app();
+}
+
+TEST(Settings, ComeFromTheEnvironment) {
+  ::setenv("GNTP_HOST", "gntp.example", 1);
+  ::setenv("GNTP_PORT", "", 1);
+  ::unsetenv("GNTP_PASSWORD");
+  Settings settings = Settings::from_environment();
+  EXPECT_EQ(settings.host, "gntp.example");
+  EXPECT_EQ(settings.port, "23053");
+  EXPECT_EQ(settings.password, "");
+  for (const char* port : {"0", "65536", "http", "-1", "999999"}) {
+    ::setenv("GNTP_PORT", port, 1);
+    EXPECT_THAT(failure_of([] { Settings::from_environment(); }), StartsWith("GNTP_PORT must"));
+  }
+  ::unsetenv("GNTP_HOST");
+  ::unsetenv("GNTP_PORT");
+}
+
+}  // namespace
+}  // namespace gntp
