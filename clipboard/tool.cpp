@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <utility>
 
@@ -48,13 +48,16 @@ class Fd {
   int fd_ = -1;
 };
 
-std::pair<Fd, Fd> make_pipe(const std::string& tool) {
-  int fds[2];
+struct Pipe {
+  Fd read;
+  Fd write;
+};
+
+Pipe make_pipe(const std::string& tool) {
+  int fds[2] = {-1, -1};
   if (::pipe(fds) != 0) throw Error(tool + ": could not make a pipe: " + system_error(errno));
-  Fd read_end(fds[0]);
-  Fd write_end(fds[1]);
   for (const int fd : fds) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-  return {std::move(read_end), std::move(write_end)};
+  return {.read = Fd(fds[0]), .write = Fd(fds[1])};
 }
 
 // Keeps a write to a pipe whose reader has gone from ending the process:
@@ -105,6 +108,7 @@ pid_t spawn(const std::vector<std::string>& argv, const Fd& input, const Fd& err
   posix_spawnattr_setsigdefault(&attributes, &signals);
 
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   pid_t pid = 0;
@@ -155,11 +159,13 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
   const Clock::time_point deadline = Clock::now() + limit;
   const SigpipeGuard guard;
   const std::string tool = tool_name(argv.at(0));
-  auto [input_read, input_write] = make_pipe(tool);
-  auto [errors_read, errors_write] = make_pipe(tool);
-  const pid_t pid = spawn(argv, input_read, errors_write);
-  input_read.close();
-  errors_write.close();
+  Pipe input_pipe = make_pipe(tool);
+  Pipe errors_pipe = make_pipe(tool);
+  const pid_t pid = spawn(argv, input_pipe.read, errors_pipe.write);
+  input_pipe.read.close();
+  errors_pipe.write.close();
+  Fd& input_write = input_pipe.write;
+  Fd& errors_read = errors_pipe.read;
   ::fcntl(input_write.get(), F_SETFL, O_NONBLOCK);
   ::fcntl(errors_read.get(), F_SETFL, O_NONBLOCK);
 
@@ -175,7 +181,8 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
       outcome.code = WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
       return outcome;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) {
       ::kill(pid, SIGKILL);
       ::waitpid(pid, &status, 0);

@@ -70,12 +70,12 @@ TEST_F(ToolClipboardTest, SurvivesAToolThatReadsNothing) {
 }
 
 TEST_F(ToolClipboardTest, DescribesEveryFailure) {
-  EXPECT_EQ(failure({tool("xclip", "echo 'Error: Can'\\''t open display' >&2\n"
-                                    "echo second line >&2; exit 1")},
+  EXPECT_EQ(failure({tool("xclip",
+                          "echo 'Error: Can'\\''t open display' >&2\n"
+                          "echo second line >&2; exit 1")},
                     "x"),
             "xclip: exited with status 1: Error: Can't open display second line");
-  EXPECT_EQ(failure({tool("hang", "exec sleep 30")}, "x", 200ms),
-            "hang: timed out after 200 ms");
+  EXPECT_EQ(failure({tool("hang", "exec sleep 30")}, "x", 200ms), "hang: timed out after 200 ms");
   EXPECT_EQ(failure({tool("crash", "kill -9 $$")}, "x"), "crash: killed by signal 9");
   EXPECT_EQ(failure({(dir_ / "gone").string()}, "x"),
             "gone: could not start: [Errno 2] No such file or directory");

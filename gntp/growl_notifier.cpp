@@ -18,7 +18,8 @@ std::string environment(const char* name, const char* fallback) {
 }
 
 bool is_port(const std::string& text) {
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 5 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   const int port = std::stoi(text);
@@ -48,8 +49,8 @@ void GrowlNotifier::register_app() {
 
 void GrowlNotifier::notify(const Note& note) {
   check_reply(exchange(settings_.host, settings_.port,
-                       notify_request(application_.applicationName, note, key()),
-                       settings_.timeout, settings_.max_reply));
+                       notify_request(application_.applicationName, note, key()), settings_.timeout,
+                       settings_.max_reply));
 }
 
 std::string GrowlNotifier::key() const {

@@ -17,7 +17,7 @@ struct Settings {
   /// The longest that one request may take, from connecting to the reply.
   std::chrono::milliseconds timeout = std::chrono::seconds(5);
   /// Replies longer than this are refused.
-  size_t max_reply = 64 * 1024;
+  size_t max_reply = size_t{64} * 1024;
 
   /// The settings that the environment gives: GNTP_HOST, GNTP_PORT and
   /// GNTP_PASSWORD, each falling back to the default when unset or empty.

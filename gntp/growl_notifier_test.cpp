@@ -51,9 +51,10 @@ class FakeServer {
     ok_ = ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
           ::listen(listener_, 8) == 0 &&
           ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    if (!ok_) return;
     port_ = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
                                      : reinterpret_cast<sockaddr_in&>(address).sin_port);
-    if (ok_) thread_ = std::thread([this] { serve(); });
+    thread_ = std::thread([this] { serve(); });
   }
   FakeServer(const FakeServer&) = delete;
   FakeServer& operator=(const FakeServer&) = delete;
@@ -186,10 +187,11 @@ TEST(GrowlNotifier, SignsEveryRequestWithAFreshSalt) {
 TEST(GrowlNotifier, ReportsWhatGoesWrong) {
   using enum FakeServer::Reply;
   FakeServer server({
-      {.bytes = "GNTP/1.0 -ERROR NONE\r\nError-Code: 401\r\nError-Description: Unknown app\r\n\r\n"},
+      {.bytes =
+           "GNTP/1.0 -ERROR NONE\r\nError-Code: 401\r\nError-Description: Unknown app\r\n\r\n"},
       {.kind = kSilent, .bytes = ""},
       {.bytes = "garbage\r\n\r\n"},
-      {.bytes = std::string(70 * 1024, 'x')},
+      {.bytes = std::string(size_t{70} * 1024, 'x')},
       {.kind = kCloseAtOnce, .bytes = ""},
       {.bytes = "GNTP/1.0 -OK NONE\r\n"},  // Then closes, without the empty line.
   });

@@ -53,7 +53,8 @@ std::string_view header_value(std::string_view reply, std::string_view name) {
   size_t at = reply.find('\n');
   while (at != std::string_view::npos && at + 1 < reply.size()) {
     const size_t end = reply.find('\n', at + 1);
-    std::string_view line = reply.substr(at + 1, end == std::string_view::npos ? end : end - at - 1);
+    std::string_view line =
+        reply.substr(at + 1, end == std::string_view::npos ? end : end - at - 1);
     if (line.ends_with('\r')) line.remove_suffix(1);
     if (line.empty()) break;
     if (line.starts_with(name) && line.substr(name.size()).starts_with(':')) {

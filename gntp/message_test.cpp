@@ -69,7 +69,7 @@ TEST(Message, NoValueCanBreakALine) {
 TEST(Message, HashesThePasswordWithTheSalt) {
   // Computed independently, with Python's hashlib.
   std::array<unsigned char, 16> salt{};
-  for (unsigned char i = 0; i < salt.size(); ++i) salt[i] = i;
+  for (size_t i = 0; i < salt.size(); ++i) salt[i] = static_cast<unsigned char>(i);
   EXPECT_EQ(key_part("p\u00e4ssword", salt),
             "SHA256:9AACBE43B246FC6CF7C49AAEC5C66574D5BF45F743E5BCDFFE46793F36A119A8."
             "000102030405060708090A0B0C0D0E0F");

@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(text.find(group->items) != std::string_view::npos);
   for (const std::string& name : names) {
     check(name.starts_with(group->prefix) && name.ends_with(group->suffix));
-    const size_t directory = !group->prefix.empty() && !group->prefix.ends_with('/') &&
-                             !group->prefix.ends_with('\\');
+    const size_t directory =
+        !group->prefix.empty() && !group->prefix.ends_with('/') && !group->prefix.ends_with('\\');
     const std::string_view item = std::string_view(name).substr(
         group->prefix.size() + directory,
         name.size() - group->prefix.size() - directory - group->suffix.size());

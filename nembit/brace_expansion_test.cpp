@@ -81,7 +81,7 @@ TEST(BraceExpansion, KeepsMalformedUtf8ByteForByte) {
 
 TEST(BraceExpansion, IsLinearOnTheLongestArgument) {
   // 128 KiB shapes that would make a backtracking search slow or deep.
-  const size_t size = 128 * 1024;
+  const size_t size = size_t{128} * 1024;
   EXPECT_EQ(parse_brace_expansion(std::string(size, '{')).size(), 1U);
   std::string pairs;
   for (size_t i = 0; i < size / 2; ++i) pairs += "{}";
@@ -95,8 +95,8 @@ TEST(BraceExpansion, IsLinearOnTheLongestArgument) {
 // scan must yield the very groups of a regular-expression search.
 TEST(BraceExpansion, FindsTheGroupsOfARegexSearch) {
   const std::regex pattern(R"(([^{]*)\{([^}]+)\}([^{]*))");
-  const char* const alphabet[] = {"{", "}", ",", "/", "\\", " ", "a", "b", "\t", "\u3000",
-                                  "\u00a0"};
+  const char* const alphabet[] = {"{", "}", ",",  "/",      "\\",    " ",
+                                  "a", "b", "\t", "\u3000", "\u00a0"};
   std::mt19937 random(20261207);
   std::uniform_int_distribution<size_t> pick(0, std::size(alphabet) - 1);
   std::uniform_int_distribution<int> length(0, 12);

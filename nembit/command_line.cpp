@@ -97,10 +97,10 @@ std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files)
   return file_list;
 }
 
-size_t count_expected(const std::vector<std::string>& file_list, const FileCreator& creator) {
+size_t count_expected(const std::vector<std::string>& file_list) {
   size_t total_expected = 0;
   for (const std::string& item : file_list) {
-    total_expected += has_braces(item) ? creator.parse_brace_expansion(item).size() : 1;
+    total_expected += has_braces(item) ? FileCreator::parse_brace_expansion(item).size() : 1;
   }
   return total_expected;
 }

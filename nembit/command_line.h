@@ -9,8 +9,6 @@
 
 namespace nembit {
 
-class FileCreator;
-
 /// What the command line asks for.
 struct Arguments {
   std::vector<std::string> files;
@@ -44,7 +42,7 @@ std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files)
 
 /// How many names `file_list` stands for: the number of names each item with
 /// both "{" and "}" expands to, plus one for every other item.
-size_t count_expected(const std::vector<std::string>& file_list, const FileCreator& creator);
+size_t count_expected(const std::vector<std::string>& file_list);
 
 /// The closing summary, an empty line then "N/M file(s) created successfully".
 void print_summary(std::ostream& out, int success_count, size_t total_expected);

@@ -24,8 +24,7 @@ int RealDiskInterface::touch(const std::string& path) {
 }
 
 int RealDiskInterface::create_file(const std::string& path) {
-  const int fd =
-      ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return errno;
   ::close(fd);
   return 0;

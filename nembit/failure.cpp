@@ -61,9 +61,7 @@ Failure Failure::from_exception(const std::exception& error) {
 std::string Failure::diagnostic() const {
   std::string text = "failure: " + kind_ + "\ndescription: " + description_ + "\n";
   if (!chain_.empty()) text += "operations, outermost first:\n";
-  for (auto operation = chain_.rbegin(); operation != chain_.rend(); ++operation) {
-    text += "  " + *operation + "\n";
-  }
+  for (const std::string& operation : chain_) text += "  " + operation + "\n";
   return text;
 }
 

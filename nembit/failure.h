@@ -11,7 +11,7 @@
 namespace nembit {
 
 /// A failure: its kind, a one-line description, and the operations it left
-/// on its way out, innermost first.
+/// on its way out.
 class Failure : public std::exception {
  public:
   Failure(std::string kind, std::string description);
@@ -27,7 +27,9 @@ class Failure : public std::exception {
   const std::string& kind() const { return kind_; }
 
   /// Records that the failure left the operation `operation`.
-  void passed_through(std::string operation) { chain_.push_back(std::move(operation)); }
+  void passed_through(std::string operation) {
+    chain_.insert(chain_.begin(), std::move(operation));
+  }
 
   /// The detailed diagnostic: the kind, the description and the chain of
   /// operations, outermost first, one per line; it ends in a line break.
@@ -36,7 +38,7 @@ class Failure : public std::exception {
  private:
   std::string kind_;
   std::string description_;
-  std::vector<std::string> chain_;
+  std::vector<std::string> chain_;  // Outermost first.
 };
 
 /// Runs `body` as the operation named by `name()`: a failure that leaves it

@@ -13,7 +13,7 @@ FileCreator::FileCreator(const Process& process, DiskInterface& disk, std::ostre
   if (process_.HAS_GROWL) _init_growl();
 }
 
-std::vector<std::string> FileCreator::parse_brace_expansion(std::string_view text) const {
+std::vector<std::string> FileCreator::parse_brace_expansion(std::string_view text) {
   return nembit::parse_brace_expansion(text);
 }
 
@@ -74,8 +74,8 @@ void FileCreator::make_dirs(std::string_view dir) {
     if (make(std::string(current)) != ENOENT) break;
     missing.push_back(current);
   }
-  for (auto current = missing.rbegin(); current != missing.rend(); ++current) {
-    const std::string name(*current);
+  for (size_t i = missing.size(); i-- > 0;) {
+    const std::string name(missing[i]);
     if (make(name) == ENOENT) throw Failure::from_errno(ENOENT, "mkdir", name);
   }
 }

@@ -25,7 +25,7 @@ class FileCreator {
   FileCreator(const Process& process, DiskInterface& disk, std::ostream& out);
 
   /// The names that one file argument stands for (see brace_expansion.h).
-  std::vector<std::string> parse_brace_expansion(std::string_view text) const;
+  static std::vector<std::string> parse_brace_expansion(std::string_view text);
 
   /// Creates `filepath` with its missing parent directories, or refreshes its
   /// times when it exists, and prints one line about it. True when created.

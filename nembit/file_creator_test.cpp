@@ -98,9 +98,9 @@ TEST_F(FileCreatorTest, CreatesFilesAndTheirDirectories) {
 
 TEST_F(FileCreatorTest, ShowsNamesWithTheirOwnPathForm) {
   fs::create_directory("sub");
-  EXPECT_EQ(create({"../" + dir_.filename().string() + "/up.txt", dir_.string() + "//abs.txt",
-                    "sub"}),
-            3);
+  EXPECT_EQ(
+      create({"../" + dir_.filename().string() + "/up.txt", dir_.string() + "//abs.txt", "sub"}),
+      3);
   EXPECT_THAT(lines(), ElementsAre(created("../" + dir_.filename().string() + "/up.txt"),
                                    created("abs.txt"), created("sub")));
 }
@@ -126,7 +126,7 @@ TEST_F(FileCreatorTest, ReportsFailuresAndGoesOn) {
 }
 
 TEST_F(FileCreatorTest, AddsTheDiagnosticInDebugMode) {
-  std::ofstream("f.txt");
+  std::ofstream("f.txt") << "";
   process_.argv = {"nembit", "--debug", "f.txt/g.txt"};
   EXPECT_EQ(create({"f.txt/g.txt"}), 0);
   EXPECT_EQ(out_.str(),
@@ -166,6 +166,7 @@ TEST_F(FileCreatorTest, KeepsNamesOnOneLine) {
 
 TEST_F(FileCreatorTest, AsksTheFileSystemOnlyOncePerDirectory) {
   std::vector<std::string> names;
+  names.reserve(50);
   for (int i = 0; i < 50; ++i) names.push_back("d/e/" + std::to_string(i));
   EXPECT_EQ(create(names), 50);
   EXPECT_EQ(disk_.make_dirs, 3);  // d/e (missing), d, then d/e again.

@@ -91,7 +91,7 @@ int main(const Process& process, DiskInterface& disk, std::ostream& out, std::os
   const std::vector<std::string> file_list = rejoin_arguments(parsed.arguments->files);
   FileCreator creator(process, disk, out);
   const int success_count = creator.create_files(file_list);
-  const size_t total_expected = count_expected(file_list, creator);
+  const size_t total_expected = count_expected(file_list);
   print_summary(out, success_count, total_expected);
   return static_cast<size_t>(success_count) == total_expected ? 0 : 1;
 }
@@ -109,7 +109,8 @@ int main(int argc, char** argv) {
     // A failure that nothing below handled ends the run.
     std::cout.flush();
     const auto* failure = dynamic_cast<const nembit::Failure*>(&error);
-    std::cerr << (failure != nullptr ? *failure : nembit::Failure::from_exception(error)).diagnostic();
+    std::cerr
+        << (failure != nullptr ? *failure : nembit::Failure::from_exception(error)).diagnostic();
     status = 1;
   }
   return nembit::flush_standard_output(stdout_closed) ? status : 1;

@@ -27,7 +27,8 @@ std::string file_uri(const std::string& path) {
   for (const char c : path) {
     const auto byte = static_cast<unsigned char>(c);
     if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-        (byte >= '0' && byte <= '9') || std::string_view("-._~/").find(c) != std::string_view::npos) {
+        (byte >= '0' && byte <= '9') ||
+        std::string_view("-._~/").find(c) != std::string_view::npos) {
       uri += c;
     } else {
       uri += '%';

@@ -63,7 +63,7 @@ class NotificationTest : public ::testing::Test {
     fs::current_path(previous_);
     fs::remove_all(dir_);
   }
-  void put_icon() { std::ofstream("share tools/nembit.jpg") << "jpeg"; }
+  static void put_icon() { std::ofstream("share tools/nembit.jpg") << "jpeg"; }
   std::string icon_uri() const {
     std::string uri = "file://" + dir_.string() + "/share%20tools/nembit.jpg";
     return uri.replace(uri.find("notice test"), 11, "notice%20test");
@@ -168,11 +168,12 @@ TEST_F(NotificationTest, AFailedNoticeIsShownOnlyInDebugMode) {
   process_.argv = {"nembit", "b", "--debug"};
   EXPECT_TRUE(creator.create_file("b"));
   EXPECT_TRUE(creator.create_file("c"));
-  EXPECT_EQ(out_.str(), "Notification error: GNTP error 402: Unknown notification\n✓ File created: \"" +
-                            (dir_ / "b").string() +
-                            "\"\nNotification error: GNTP error 402: Unknown notification\n"
-                            "✓ File created: \"" +
-                            (dir_ / "c").string() + "\"\n");
+  EXPECT_EQ(out_.str(),
+            "Notification error: GNTP error 402: Unknown notification\n✓ File created: \"" +
+                (dir_ / "b").string() +
+                "\"\nNotification error: GNTP error 402: Unknown notification\n"
+                "✓ File created: \"" +
+                (dir_ / "c").string() + "\"\n");
   calls_.fail_notify = false;
   EXPECT_TRUE(creator.create_file("d"));
   EXPECT_THAT(descriptions(), ElementsAre("File created: \"d\""));

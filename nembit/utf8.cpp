@@ -14,7 +14,7 @@ size_t utf8_sequence_length(std::string_view text, size_t at) {
   const unsigned char lead = byte(0);
   if (lead < 0x80U) return 1;
   size_t length = 0;
-  unsigned char low = 0x80U;  // Bounds of the second byte, which rule out
+  unsigned char low = 0x80U;   // Bounds of the second byte, which rule out
   unsigned char high = 0xBFU;  // overlong forms, surrogates and values past U+10FFFF.
   if (lead >= 0xC2U && lead <= 0xDFU) {
     length = 2;

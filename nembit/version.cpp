@@ -63,8 +63,7 @@ std::optional<std::string> version_of_line(std::string_view line) {
   if (equals == std::string_view::npos || line.find('=', equals + 1) != std::string_view::npos) {
     return std::nullopt;
   }
-  return std::string(
-      trim_char(trim_char(trim_white_space(line.substr(equals + 1)), '"'), '\''));
+  return std::string(trim_char(trim_char(trim_white_space(line.substr(equals + 1)), '"'), '\''));
 }
 
 bool wants_traceback() {
@@ -97,14 +96,16 @@ std::optional<std::string> find_version(std::string_view text, std::string_view 
 std::string get_version(const std::string& program_dir, const std::string& name,
                         std::ostream& out) {
   try {
-    return in_operation([] { return std::string("get_version()"); }, [&] {
-      std::string path = program_dir + "/" + std::string(kFileName);
-      if (!is_regular_file(path)) {
-        path = program_dir + "/" + name + "/" + std::string(kFileName);
-        if (!is_regular_file(path)) return std::string(kFallback);
-      }
-      return find_version(read_file(path), path).value_or(std::string(kFallback));
-    });
+    return in_operation(
+        [] { return std::string("get_version()"); },
+        [&] {
+          std::string path = program_dir + "/" + std::string(kFileName);
+          if (!is_regular_file(path)) {
+            path = program_dir + "/" + name + "/" + std::string(kFileName);
+            if (!is_regular_file(path)) return std::string(kFallback);
+          }
+          return find_version(read_file(path), path).value_or(std::string(kFallback));
+        });
   } catch (const Failure& failure) {
     if (wants_traceback()) {
       out << failure.diagnostic();

@@ -23,7 +23,6 @@ std::optional<std::string> find_version(std::string_view text, std::string_view 
 /// failure to inspect or read the file gives "2.0" as well, after one
 /// diagnostic on `out`: the detailed one when the environment variable
 /// TRACEBACK is "1", "true" or "True", otherwise "ERROR: " and its message.
-std::string get_version(const std::string& program_dir, const std::string& name,
-                        std::ostream& out);
+std::string get_version(const std::string& program_dir, const std::string& name, std::ostream& out);
 
 }  // namespace nembit

@@ -1,7 +1,5 @@
 #include "nembit/version.h"
 
-#include "nembit/failure.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "nembit/failure.h"
 
 namespace nembit {
 namespace {
