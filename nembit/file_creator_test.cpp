@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "nembit/scratch_dir.h"
+
 namespace nembit {
 namespace {
 
@@ -51,19 +53,9 @@ std::string read_file(const fs::path& path) {
 class FileCreatorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "nembit-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = fs::canonical(pattern);
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
     process_.argv = {"nembit"};
     process_.program_dir = "/opt/nembit/share/nembit";
   }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
-  }
-
   int create(const std::vector<std::string>& files) {
     FileCreator creator(process_, disk_, out_);
     return creator.create_files(files);
@@ -78,8 +70,8 @@ class FileCreatorTest : public ::testing::Test {
     return "✓ File created: \"" + (dir_ / path).string() + "\"";
   }
 
-  fs::path dir_;
-  fs::path previous_;
+  ScratchDir scratch_{"nembit-test-"};
+  const fs::path& dir_ = scratch_.path();
   Process process_;
   CountingDisk disk_;
   std::ostringstream out_;

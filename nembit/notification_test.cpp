@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "nembit/file_creator.h"
+#include "nembit/scratch_dir.h"
 
 namespace nembit {
 namespace {
@@ -46,11 +47,6 @@ class FakeNotifier : public gntp::Notifier {
 class NotificationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "notice test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = fs::canonical(pattern);
-    previous_ = fs::current_path();
-    fs::current_path(dir_);
     fs::create_directory("share tools");
     process_.argv = {"nembit"};
     process_.program_dir = (dir_ / "share tools").string();
@@ -58,10 +54,6 @@ class NotificationTest : public ::testing::Test {
     process_.make_notifier = [this](gntp::Application application) {
       return std::make_unique<FakeNotifier>(std::move(application), calls_);
     };
-  }
-  void TearDown() override {
-    fs::current_path(previous_);
-    fs::remove_all(dir_);
   }
   static void put_icon() { std::ofstream("share tools/nembit.jpg") << "jpeg"; }
   std::string icon_uri() const {
@@ -74,8 +66,8 @@ class NotificationTest : public ::testing::Test {
     return texts;
   }
 
-  fs::path dir_;
-  fs::path previous_;
+  ScratchDir scratch_{"notice test-"};
+  const fs::path& dir_ = scratch_.path();
   Process process_;
   RealDiskInterface disk_;
   std::ostringstream out_;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "nembit/failure.h"
+#include "nembit/scratch_dir.h"
 
 namespace nembit {
 namespace {
@@ -58,17 +59,14 @@ TEST(FindVersion, FailsOnBytesThatAreNotUtf8BeforeTheVersion) {
 class GetVersionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "version-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
     fs::create_directory(dir_ / "nembit");
     ::unsetenv("TRACEBACK");
   }
-  void TearDown() override { fs::remove_all(dir_); }
   void write(const fs::path& path, const std::string& text) { std::ofstream(dir_ / path) << text; }
   std::string version() { return get_version(dir_.string(), "nembit", out_); }
 
-  fs::path dir_;
+  ScratchDir scratch_{"version-test-"};
+  const fs::path& dir_ = scratch_.path();
   std::ostringstream out_;
 };
 
