@@ -1,8 +1,7 @@
 // Test support: a scratch directory of its own for each test.
 #pragma once
 
-#include <stdlib.h>
-
+#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
