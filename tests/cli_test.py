@@ -1,12 +1,11 @@
 """End-to-end tests of the nembit command: help, version, usage errors,
-re-joining of split brace groups, the summary and the exit status, bad
-input, standard output failures, the program's own files, and the clipboard
-through a fake tool."""
+re-joining of split brace groups, the summary and the exit status, refused
+permissions, standard output failures, the program's own files, the
+clipboard through a fake tool, and notices without a server. Odd names and
+what exists at a path are covered by the unit tests of FileCreator."""
 
 import os
-import pathlib
 import shutil
-import stat
 import subprocess
 import unittest
 
@@ -121,34 +120,6 @@ class CommandLine(NembitTestCase):
 
 
 class BadInput(NembitTestCase):
-    def test_odd_names_are_created_and_reported_on_one_line(self):
-        run = self.run_nembit(b"\xff\xfe.bin", "line\nfeed", "x" * 255)
-        self.assertEqual(run.status, 0)
-        self.assertEqual(run.without_warnings()[:2], [
-            f'✓ File created: "{self.work}/\udcff\udcfe.bin"',
-            f'✓ File created: "{self.work}/line\\nfeed"'])
-        self.assertTrue(os.path.exists(os.path.join(bytes(self.work), b"\xff\xfe.bin")))
-        self.assertTrue((self.work / "line\nfeed").exists())
-
-    def test_a_name_that_fails_never_stops_the_others(self):
-        run = self.run_nembit("y" * 256, "next")
-        self.assertEqual(run.status, 1)
-        self.assertEqual(run.without_warnings(), [
-            f"✗ Error creating file \"{'y' * 256}\": [Errno 36] File name too long: '{'y' * 256}'"
-        ] + self.created("next") + summary(1, 2))
-
-    def test_what_exists_keeps_its_content_and_nothing_blocks(self):
-        (self.work / "kept.txt").write_bytes(b"\x00content\n")
-        os.mkfifo(self.work / "fifo")
-        (self.work / "dir").mkdir()
-        (self.work / "target").mkdir()
-        (self.work / "dangling").symlink_to("target/made.txt")
-        run = self.run_nembit("kept.txt", "fifo", "dir", "dangling")
-        self.assertEqual(run.status, 0, run.out)
-        self.assertEqual((self.work / "kept.txt").read_bytes(), b"\x00content\n")
-        self.assertTrue(stat.S_ISFIFO((self.work / "fifo").stat().st_mode))
-        self.assertTrue((self.work / "target/made.txt").is_file())
-
     def test_permission_refused(self):
         self.open_to_others()
         program = self.dir / "nembit"
