@@ -15,7 +15,6 @@ namespace gntp {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using namespace std::chrono_literals;
 
@@ -26,8 +25,9 @@ constexpr std::string_view kOk = "GNTP/1.0 -OK NONE\r\nResponse-Action: REGISTER
 class FakeServer {
  public:
   /// What the server does once it has read a request: answers with
-  /// `bytes`, waits without answering, or closes without an answer.
-  enum class Reply { kScripted, kSilent, kCloseAtOnce };
+  /// `bytes`, waits without answering, sends `bytes` one byte every 50 ms,
+  /// or closes without an answer.
+  enum class Reply { kScripted, kSilent, kTrickle, kCloseAtOnce };
   struct Step {
     Reply kind = Reply::kScripted;
     std::string bytes;
@@ -112,6 +112,11 @@ class FakeServer {
       requests_.push_back(request);
       if (step.kind == Reply::kScripted) {
         ::send(client, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL);
+      } else if (step.kind == Reply::kTrickle) {
+        for (size_t i = 0; i < step.bytes.size() && !stop_; ++i) {
+          if (::send(client, &step.bytes[i], 1, MSG_NOSIGNAL) != 1) break;
+          std::this_thread::sleep_for(50ms);
+        }
       } else if (step.kind == Reply::kSilent) {
         wait_readable(client);  // Until the client gives up and closes.
       }
@@ -162,9 +167,23 @@ TEST(GrowlNotifier, RegistersThenNotifies) {
   GrowlNotifier notifier(kApplication, settings_for(server));
   notifier.register_app();
   notifier.notify(kNote);
-  EXPECT_THAT(server.requests(),
-              ElementsAre(StartsWith("GNTP/1.0 REGISTER NONE\r\nApplication-Name: nembit\r\n"),
-                          HasSubstr("Notification-Icon: file:///i.jpg\r\n\r\n")));
+  EXPECT_THAT(server.requests(), ElementsAre("GNTP/1.0 REGISTER NONE\r\n"
+                                             "Application-Name: nembit\r\n"
+                                             "Notifications-Count: 1\r\n"
+                                             "\r\n"
+                                             "Notification-Name: create\r\n"
+                                             "Notification-Display-Name: create\r\n"
+                                             "Notification-Enabled: True\r\n"
+                                             "\r\n",
+                                             "GNTP/1.0 NOTIFY NONE\r\n"
+                                             "Application-Name: nembit\r\n"
+                                             "Notification-Name: create\r\n"
+                                             "Notification-Title: nembit\r\n"
+                                             "Notification-Text: File created: \"x\"\r\n"
+                                             "Notification-Sticky: False\r\n"
+                                             "Notification-Priority: 1\r\n"
+                                             "Notification-Icon: file:///i.jpg\r\n"
+                                             "\r\n"));
 }
 
 TEST(GrowlNotifier, SignsEveryRequestWithAFreshSalt) {
@@ -190,6 +209,7 @@ TEST(GrowlNotifier, ReportsWhatGoesWrong) {
       {.bytes =
            "GNTP/1.0 -ERROR NONE\r\nError-Code: 401\r\nError-Description: Unknown app\r\n\r\n"},
       {.kind = kSilent, .bytes = ""},
+      {.kind = kTrickle, .bytes = std::string(kOk)},
       {.bytes = "garbage\r\n\r\n"},
       {.bytes = std::string(size_t{70} * 1024, 'x')},
       {.kind = kCloseAtOnce, .bytes = ""},
@@ -198,8 +218,10 @@ TEST(GrowlNotifier, ReportsWhatGoesWrong) {
   GrowlNotifier notifier(kApplication, settings_for(server));
   const auto notify = [&] { notifier.notify(kNote); };
   EXPECT_EQ(failure_of(notify), "GNTP error 401: Unknown app");
-  EXPECT_EQ(failure_of(notify),
-            "timed out talking to the GNTP server at 127.0.0.1:" + server.port());
+  const std::string timed_out =
+      "timed out talking to the GNTP server at 127.0.0.1:" + server.port();
+  EXPECT_EQ(failure_of(notify), timed_out);  // Silent.
+  EXPECT_EQ(failure_of(notify), timed_out);  // Trickling.
   EXPECT_EQ(failure_of(notify), "malformed GNTP reply: garbage");
   EXPECT_EQ(failure_of(notify), "the GNTP reply is longer than 65536 bytes");
   EXPECT_EQ(failure_of(notify), "the GNTP server closed the connection without a reply");
