@@ -97,6 +97,11 @@ pid_t spawn(const std::vector<std::string>& argv, const Fd& input, const Fd& err
   posix_spawn_file_actions_adddup2(&actions, input.get(), STDIN_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, errors.get(), STDERR_FILENO);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
+  // The tool gets no other descriptor, not even one this process was given
+  // without close-on-exec: what it leaves behind must not hold a caller's pipe.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+#endif
   // The tool starts with no blocked signal and SIGPIPE at its default.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);

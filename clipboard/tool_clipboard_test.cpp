@@ -69,6 +69,15 @@ TEST_F(ToolClipboardTest, SurvivesAToolThatReadsNothing) {
   ToolClipboard({tool("deaf", "exit 0")}).copy(std::string(1 << 20, 'x'));
 }
 
+TEST_F(ToolClipboardTest, GivesTheToolNoInheritedDescriptor) {
+  int fds[2] = {-1, -1};
+  ASSERT_EQ(::pipe(fds), 0);  // Inheritable, as a caller's pipe may be.
+  const std::string check = "[ -e /proc/self/fd/" + std::to_string(fds[1]) + " ] && exit 7; exit 0";
+  EXPECT_EQ(failure({tool("check", check)}, "x"), "no error");
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
 TEST_F(ToolClipboardTest, DescribesEveryFailure) {
   EXPECT_EQ(failure({tool("xclip",
                           "echo 'Error: Can'\\''t open display' >&2\n"
