@@ -20,24 +20,25 @@ std::vector<std::string> FileCreator::parse_brace_expansion(std::string_view tex
 bool FileCreator::create_file(const std::string& filepath) {
   try {
     in_operation([&] { return "create_file(" + quoted(filepath) + ")"; },
-                 [&] {
-                   const std::string path = normal_form(filepath);
-                   make_file(path);
-                   if (process_.HAS_CLIPBOARD) {
-                     try {
-                       process_.clipboard->copy(absolute_path_of(path));
-                     } catch (const std::exception& error) {
-                       out_ << "Warning: Could not copy to clipboard: " << error.what() << '\n';
-                     }
-                   }
-                   _notify(path);
-                   out_ << "✓ File created: \"" << printable(absolute_path_of(path)) << "\"\n";
-                 });
+                 [&] { create_and_announce(normal_form(filepath)); });
     return true;
   } catch (const Failure& failure) {
     report_failure(filepath, failure);
     return false;
   }
+}
+
+void FileCreator::create_and_announce(const std::string& path) {
+  make_file(path);
+  if (process_.HAS_CLIPBOARD && process_.clipboard) {
+    try {
+      process_.clipboard->copy(absolute_path_of(path));
+    } catch (const std::exception& error) {
+      out_ << "Warning: Could not copy to clipboard: " << error.what() << '\n';
+    }
+  }
+  _notify(path);
+  out_ << "✓ File created: \"" << printable(absolute_path_of(path)) << "\"\n";
 }
 
 int FileCreator::create_files(const std::vector<std::string>& files) {

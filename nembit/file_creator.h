@@ -44,6 +44,7 @@ class FileCreator {
   void _init_growl();
   void _notify(const std::string& filepath);
 
+  void create_and_announce(const std::string& path);
   void make_dirs(std::string_view dir);
   void make_file(const std::string& path);
   std::string absolute_path_of(const std::string& path);
