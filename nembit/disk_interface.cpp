@@ -19,6 +19,13 @@ bool RealDiskInterface::is_dir(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+int RealDiskInterface::create_new_file(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  ::close(fd);
+  return 0;
+}
+
 int RealDiskInterface::touch(const std::string& path) {
   return ::utimensat(AT_FDCWD, path.c_str(), nullptr, 0) == 0 ? 0 : errno;
 }

@@ -18,6 +18,11 @@ class DiskInterface {
   /// Whether `path` is a directory, after following symbolic links.
   virtual bool is_dir(const std::string& path) = 0;
 
+  /// Creates `path` as a new empty file (access bits 0666 less the mask) and
+  /// closes it again; EEXIST when anything, even a dangling symbolic link,
+  /// is there already, which is then left alone.
+  virtual int create_new_file(const std::string& path) = 0;
+
   /// Sets the access and modification times of what `path` names (after
   /// following symbolic links) to now.
   virtual int touch(const std::string& path) = 0;
@@ -37,6 +42,7 @@ class RealDiskInterface : public DiskInterface {
  public:
   int make_dir(const std::string& path) override;
   bool is_dir(const std::string& path) override;
+  int create_new_file(const std::string& path) override;
   int touch(const std::string& path) override;
   int create_file(const std::string& path) override;
   int working_dir(std::string& path) override;
