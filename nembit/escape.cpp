@@ -67,27 +67,22 @@ std::string quoted(std::string_view text) {
 }
 
 std::string printable(std::string_view text) {
-  const auto needs_escape = [&](size_t at) {
+  std::string out;
+  out.reserve(text.size());
+  size_t copied = 0;  // Everything before this offset is in `out`.
+  for (size_t at = 0; at < text.size();) {
     const auto byte = static_cast<unsigned char>(text[at]);
-    return (is_c0_control(byte) && byte != '\t') ||
-           (at + 1 < text.size() && c1_control_at(text, at, 2) != 0);
-  };
-  size_t at = 0;
-  while (at < text.size() && !needs_escape(at)) ++at;
-  std::string out(text.substr(0, at));  // Most names need no escape at all.
-  while (at < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[at]);
-    if (is_c0_control(byte) && byte != '\t') {
-      append_control(out, byte);
-      at += 1;
-    } else if (const unsigned c1 = at + 1 < text.size() ? c1_control_at(text, at, 2) : 0) {
-      append_control(out, c1);
-      at += 2;
-    } else {
-      out += static_cast<char>(byte);
-      at += 1;
+    const unsigned c1 = at + 1 < text.size() ? c1_control_at(text, at, 2) : 0;
+    if (!(is_c0_control(byte) && byte != '\t') && c1 == 0) {
+      ++at;
+      continue;
     }
+    out.append(text.substr(copied, at - copied));
+    append_control(out, c1 != 0 ? c1 : byte);
+    at += c1 != 0 ? 2 : 1;
+    copied = at;
   }
+  out.append(text.substr(copied));
   return out;
 }
 
