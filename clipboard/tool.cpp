@@ -13,6 +13,8 @@
 #include <utility>
 
 #include "clipboard/clipboard.h"
+#include "common/fd.h"
+#include "common/system_error.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 
@@ -20,33 +22,11 @@ namespace clipboard {
 
 namespace {
 
+using nembit::Fd;
+
 constexpr size_t kMaxErrors = 4096;
 
-std::string tool_name(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
-std::string system_error(int error) {
-  return "[Errno " + std::to_string(error) + "] " + std::strerror(error);
-}
-
-// A file descriptor that closes itself.
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&&) = delete;
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { close(); }
-  int get() const { return fd_; }
-  bool open() const { return fd_ >= 0; }
-  void close() {
-    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
-  }
-
- private:
-  int fd_ = -1;
-};
+std::string tool_name(const std::string& path) { return std::string(nembit::base_name(path)); }
 
 struct Pipe {
   Fd read;
@@ -55,7 +35,7 @@ struct Pipe {
 
 Pipe make_pipe(const std::string& tool) {
   int fds[2] = {-1, -1};
-  if (::pipe(fds) != 0) throw Error(tool + ": could not make a pipe: " + system_error(errno));
+  if (::pipe(fds) != 0) throw Error(tool + ": could not make a pipe: " + nembit::errno_text(errno));
   for (const int fd : fds) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   return {.read = Fd(fds[0]), .write = Fd(fds[1])};
 }
@@ -120,7 +100,8 @@ pid_t spawn(const std::vector<std::string>& argv, const Fd& input, const Fd& err
   const int error = posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  if (error != 0) throw Error(tool_name(argv[0]) + ": could not start: " + system_error(error));
+  if (error != 0)
+    throw Error(tool_name(argv[0]) + ": could not start: " + nembit::errno_text(error));
   return pid;
 }
 

@@ -6,23 +6,26 @@
 #include <cstdlib>
 
 #include "clipboard/tool.h"
+#include "common/escape.h"
+#include "common/system_error.h"
 
 namespace clipboard {
 
 namespace {
 
-// The first 200 bytes of a tool's error output, on one line.
+// The first 200 bytes of a tool's error output on one line, each run of
+// blanks and line breaks as one blank, anything else unsafe escaped.
 std::string one_line(std::string_view errors) {
   std::string line;
   bool blank = true;
   for (const char c : errors.substr(0, 200)) {
     const bool space = c == '\n' || c == '\r' || c == '\t' || c == ' ';
     if (space && !blank) line += ' ';
-    if (!space && static_cast<unsigned char>(c) >= 0x20U) line += c;
+    if (!space) line += c;
     blank = space;
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
-  return line;
+  return nembit::printable_text(line);
 }
 
 std::string describe(const std::string& tool, const ToolOutcome& outcome,
@@ -81,7 +84,7 @@ void ToolClipboard::copy(std::string_view text) {
   const ToolOutcome outcome = run_tool(argv_, text, limit_);
   if (outcome.end == ToolOutcome::End::kExited && outcome.code == 0) return;
   const std::string& path = argv_.front();
-  throw Error(describe(path.substr(path.rfind('/') + 1), outcome, limit_));
+  throw Error(describe(std::string(nembit::base_name(path)), outcome, limit_));
 }
 
 std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {

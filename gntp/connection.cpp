@@ -11,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+#include "common/system_error.h"
 #include "gntp/message.h"
 #include "gntp/notifier.h"
 
@@ -25,10 +26,6 @@ constexpr int kSendFlags = MSG_NOSIGNAL;  // A closed peer gives EPIPE, not SIGP
 #else
 constexpr int kSendFlags = 0;
 #endif
-
-std::string system_error(int error) {
-  return "[Errno " + std::to_string(error) + "] " + std::strerror(error);
-}
 
 class Socket {
  public:
@@ -55,7 +52,7 @@ void wait_for(int fd, short events, Clock::time_point deadline, const std::strin
     pollfd entry{fd, events, 0};
     const int ready = ::poll(&entry, 1, static_cast<int>(left));
     if (ready > 0) return;
-    if (ready < 0 && errno != EINTR) throw Error(system_error(errno));
+    if (ready < 0 && errno != EINTR) throw Error(nembit::errno_text(errno));
   }
 }
 
@@ -95,7 +92,7 @@ Socket connect_to(const std::string& host, const std::string& port, Clock::time_
     if (error == 0) return socket;
     last_error = error;
   }
-  throw Error(system_error(last_error));
+  throw Error(nembit::errno_text(last_error));
 }
 
 }  // namespace
@@ -110,7 +107,7 @@ std::string exchange(const std::string& host, const std::string& port, std::stri
     const ssize_t sent = ::send(socket.get(), request.data(), request.size(), kSendFlags);
     if (sent < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      throw Error(system_error(errno));
+      throw Error(nembit::errno_text(errno));
     }
     request.remove_prefix(static_cast<size_t>(sent));
   }
@@ -122,7 +119,7 @@ std::string exchange(const std::string& host, const std::string& port, std::stri
     if (got == 0) break;
     if (got < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      throw Error(system_error(errno));
+      throw Error(nembit::errno_text(errno));
     }
     reply.append(buffer, static_cast<size_t>(got));
     if (reply.size() > max_reply) {

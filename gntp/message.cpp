@@ -4,6 +4,9 @@
 
 #include <array>
 
+#include "common/escape.h"
+#include "common/hex.h"
+
 namespace gntp {
 
 namespace {
@@ -11,13 +14,9 @@ namespace {
 constexpr std::string_view kEnd = "\r\n";
 
 std::string hex(std::span<const unsigned char> bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
   text.reserve(bytes.size() * 2);
-  for (const unsigned char byte : bytes) {
-    text += kDigits[byte >> 4U];
-    text += kDigits[byte & 0xFU];
-  }
+  for (const unsigned char byte : bytes) nembit::append_upper_hex(text, byte);
   return text;
 }
 
@@ -67,14 +66,9 @@ std::string_view header_value(std::string_view reply, std::string_view name) {
   return {};
 }
 
-// `text` cut to `limit` bytes, with every control character as "?".
+// `text` cut to `limit` bytes, safe to show on one line.
 std::string shown(std::string_view text, size_t limit = 200) {
-  std::string out;
-  for (const char c : text.substr(0, limit)) {
-    const auto byte = static_cast<unsigned char>(c);
-    out += byte < 0x20U || byte == 0x7FU ? '?' : c;
-  }
-  return out;
+  return nembit::printable_text(text.substr(0, limit));
 }
 
 }  // namespace

@@ -85,7 +85,10 @@ TEST(Message, ChecksReplies) {
       {"GNTP/1.0 -ERROR NONE\r\n\r\n", "GNTP error: no description"},
       {"HTTP/1.1 400 Bad Request\r\n\r\n", "malformed GNTP reply: HTTP/1.1 400 Bad Request"},
       {"GNTP/1.0 -MAYBE\r\n\r\n", "malformed GNTP reply: GNTP/1.0 -MAYBE"},
-      {"\x1b]0;x\x07\r\n\r\n", "malformed GNTP reply: ?]0;x?"},
+      {"\x1b]0;x\x07\r\n\r\n", "malformed GNTP reply: \\x1b]0;x\\x07"},
+      {"GNTP/1.0 -ERROR\r\nError-Description: \xc2\x9b"
+       "2J\xff\r\n\r\n",
+       "GNTP error: \\u009b2J\\xff"},
       {"", "the GNTP server closed the connection without a reply"},
   };
   for (const auto& [reply, error] : cases) EXPECT_EQ(error_of(reply), error) << reply;

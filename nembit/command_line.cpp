@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/system_error.h"
 #include "nembit/brace_expansion.h"
 #include "nembit/file_creator.h"
 
@@ -30,7 +31,7 @@ constexpr const char* kEpilog =
 
 std::string program_name(const std::vector<std::string>& argv) {
   if (argv.empty() || argv[0].empty()) return "nembit";
-  return argv[0].substr(argv[0].rfind('/') + 1);
+  return std::string(base_name(argv[0]));
 }
 
 }  // namespace

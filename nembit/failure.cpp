@@ -9,7 +9,8 @@
 #include <memory>
 #endif
 
-#include "nembit/escape.h"
+#include "common/escape.h"
+#include "common/system_error.h"
 
 namespace nembit {
 
@@ -39,8 +40,7 @@ Failure::Failure(std::string kind, std::string description)
     : kind_(std::move(kind)), description_(std::move(description)) {}
 
 Failure Failure::from_errno(int error, std::string_view call, std::string_view path) {
-  std::string description = "[Errno ";
-  description.append(std::to_string(error)).append("] ").append(std::strerror(error));
+  std::string description = errno_text(error);
   std::string operation(call);
   operation += '(';
   if (!path.empty()) {

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 
+#include "common/escape.h"
 #include "nembit/brace_expansion.h"
-#include "nembit/escape.h"
 #include "nembit/path.h"
 
 namespace nembit {

@@ -5,7 +5,8 @@
 
 #include <cerrno>
 
-#include "nembit/escape.h"
+#include "common/escape.h"
+#include "common/hex.h"
 #include "nembit/failure.h"
 #include "nembit/file_creator.h"
 #include "nembit/path.h"
@@ -22,7 +23,6 @@ std::string file_uri(const std::string& path) {
   if (!path.starts_with('/')) {
     throw Failure("value error", "relative path can't be expressed as a file URI: " + quoted(path));
   }
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string uri = "file://";
   for (const char c : path) {
     const auto byte = static_cast<unsigned char>(c);
@@ -32,8 +32,7 @@ std::string file_uri(const std::string& path) {
       uri += c;
     } else {
       uri += '%';
-      uri += kDigits[byte >> 4U];
-      uri += kDigits[byte & 0xFU];
+      append_upper_hex(uri, byte);
     }
   }
   return uri;

@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "nembit/escape.h"
+#include "common/escape.h"
+#include "common/utf8.h"
 #include "nembit/failure.h"
-#include "nembit/utf8.h"
 #include "nembit/white_space.h"
 
 namespace nembit {

@@ -1,4 +1,5 @@
-// Safe renderings of names, which may hold any byte, in one-line messages.
+// Safe renderings of names and of text from outside the program, which may
+// hold any byte, in one-line messages.
 #pragma once
 
 #include <string>
@@ -16,5 +17,10 @@ std::string quoted(std::string_view text);
 /// \xNN (\u0080-style for C1 controls), so that a name can neither break a
 /// message line nor steer the terminal. Everything else is kept byte for byte.
 std::string printable(std::string_view text);
+
+/// Text from outside the program (a tool's error output, a server's reply, a
+/// file's content) as printable() renders it, with every byte that begins no
+/// well-formed UTF-8 sequence written \xNN as well.
+std::string printable_text(std::string_view text);
 
 }  // namespace nembit

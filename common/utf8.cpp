@@ -1,4 +1,4 @@
-#include "nembit/utf8.h"
+#include "common/utf8.h"
 
 namespace nembit {
 

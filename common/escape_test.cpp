@@ -1,9 +1,11 @@
-#include "nembit/escape.h"
+#include "common/escape.h"
 
 #include <gtest/gtest.h>
 
 namespace nembit {
 namespace {
+
+using namespace std::string_view_literals;
 
 TEST(Escape, QuotesLikeALiteral) {
   EXPECT_EQ(quoted("f.txt"), "'f.txt'");
@@ -19,6 +21,8 @@ TEST(Escape, PrintableKeepsOnlyHarmlessBytes) {
   EXPECT_EQ(printable("a\nb\r\x1b[31m\x7f"), "a\\nb\\r\\x1b[31m\\x7f");
   EXPECT_EQ(printable("\u009b2J\xc2"), "\\u009b2J\xc2");
   EXPECT_EQ(printable("\xff\xfe"), "\xff\xfe");
+  EXPECT_EQ(printable_text("v\x00\a\x1b\xff\xc2\u009b\u00e9"sv),
+            "v\\x00\\x07\\x1b\\xff\\xc2\\u009b\u00e9");
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "nembit/escape.h"
+#include "common/escape.h"
 
 #include <cstdio>
 
-#include "nembit/utf8.h"
+#include "common/utf8.h"
 
 namespace nembit {
 
@@ -37,6 +37,35 @@ unsigned c1_control_at(std::string_view text, size_t at, size_t length) {
   return second >= 0x80U && second <= 0x9FU ? second : 0;
 }
 
+// Copies `text` with every control character but the tab escaped, and every
+// byte that begins no well-formed UTF-8 sequence too when `invalid_utf8`.
+std::string render(std::string_view text, bool invalid_utf8) {
+  std::string out;
+  out.reserve(text.size());
+  size_t copied = 0;  // Everything before this offset is in `out`.
+  for (size_t at = 0; at < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    const size_t length = byte < 0x80U ? 1 : utf8_sequence_length(text, at);
+    const unsigned c1 = c1_control_at(text, at, length);
+    if (length == 0 && invalid_utf8) {
+      out.append(text.substr(copied, at - copied));
+      append_hex(out, "\\x%02x", byte);
+      copied = ++at;
+      continue;
+    }
+    if (!(is_c0_control(byte) && byte != '\t') && c1 == 0) {
+      at += length == 0 ? 1 : length;
+      continue;
+    }
+    out.append(text.substr(copied, at - copied));
+    append_control(out, c1 != 0 ? c1 : byte);
+    at += c1 != 0 ? 2 : 1;
+    copied = at;
+  }
+  out.append(text.substr(copied));
+  return out;
+}
+
 }  // namespace
 
 std::string quoted(std::string_view text) {
@@ -66,24 +95,8 @@ std::string quoted(std::string_view text) {
   return out;
 }
 
-std::string printable(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  size_t copied = 0;  // Everything before this offset is in `out`.
-  for (size_t at = 0; at < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[at]);
-    const unsigned c1 = at + 1 < text.size() ? c1_control_at(text, at, 2) : 0;
-    if (!(is_c0_control(byte) && byte != '\t') && c1 == 0) {
-      ++at;
-      continue;
-    }
-    out.append(text.substr(copied, at - copied));
-    append_control(out, c1 != 0 ? c1 : byte);
-    at += c1 != 0 ? 2 : 1;
-    copied = at;
-  }
-  out.append(text.substr(copied));
-  return out;
-}
+std::string printable(std::string_view text) { return render(text, false); }
+
+std::string printable_text(std::string_view text) { return render(text, true); }
 
 }  // namespace nembit
