@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/escape.h"
 #include "common/system_error.h"
 #include "nembit/brace_expansion.h"
 #include "nembit/file_creator.h"
@@ -42,7 +43,8 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
   parser.footer(kEpilog);
   Arguments arguments;
   parser.add_option("FILE", arguments.files, "File(s) to create. Supports brace expansion.");
-  parser.set_version_flag("--version", "nembit v" + version + " by " + kAuthorCredit);
+  parser.set_version_flag("--version",
+                          "nembit v" + printable_text(version) + " by " + kAuthorCredit);
   parser.add_flag("--debug", arguments.debug, "Show detailed error messages")
       ->disable_flag_override();
   parser.failure_message([](const CLI::App* app, const CLI::Error& error) -> std::string {
@@ -107,7 +109,8 @@ size_t count_expected(const std::vector<std::string>& file_list) {
 }
 
 void print_summary(std::ostream& out, int success_count, size_t total_expected) {
-  out << '\n' << success_count << '/' << total_expected << " file(s) created successfully\n";
+  out << "\n" + std::to_string(success_count) + "/" + std::to_string(total_expected) +
+             " file(s) created successfully\n";
 }
 
 }  // namespace nembit

@@ -34,11 +34,12 @@ void FileCreator::create_and_announce(const std::string& path) {
     try {
       process_.clipboard->copy(absolute_path_of(path));
     } catch (const std::exception& error) {
-      out_ << "Warning: Could not copy to clipboard: " << error.what() << '\n';
+      out_ << "Warning: Could not copy to clipboard: " + printable_text(error.what()) + "\n";
     }
   }
   _notify(path);
-  out_ << "✓ File created: \"" << printable(absolute_path_of(path)) << "\"\n";
+  // The line is composed whole first: forming the absolute path can fail.
+  out_ << "✓ File created: \"" + printable(absolute_path_of(path)) + "\"\n";
 }
 
 int FileCreator::create_files(const std::vector<std::string>& files) {
@@ -112,8 +113,9 @@ std::string FileCreator::absolute_path_of(const std::string& path) {
 }
 
 void FileCreator::report_failure(const std::string& filepath, const Failure& failure) {
-  out_ << "✗ Error creating file \"" << printable(filepath) << "\": " << failure.what() << '\n';
-  if (debug_requested(process_)) out_ << failure.diagnostic() << '\n';
+  out_ << "✗ Error creating file \"" + printable(filepath) +
+              "\": " + printable_text(failure.what()) + "\n";
+  if (debug_requested(process_)) out_ << failure.diagnostic() + "\n";
 }
 
 }  // namespace nembit

@@ -10,14 +10,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <iostream>
+#include <ostream>
+#include <string>
 
 #include "nembit/command_line.h"
 #include "nembit/disk_interface.h"
 #include "nembit/failure.h"
 #include "nembit/file_creator.h"
+#include "nembit/output.h"
 #include "nembit/process.h"
 #include "nembit/program_dir.h"
 #include "nembit/version.h"
@@ -69,16 +70,11 @@ bool occupy_closed_standard_streams() {
 }
 
 // Whether everything written to standard output reached it; says so on
-// standard error when not.
-bool flush_standard_output(bool stdout_closed) {
-  errno = 0;
-  std::cout.flush();
-  const bool flushed = std::fflush(stdout) == 0;
-  const int error = stdout_closed ? EBADF : errno;
-  if (!stdout_closed && flushed && std::ferror(stdout) == 0 && std::cout.good()) return true;
-  std::cerr << "nembit: error writing standard output";
-  if (error != 0) std::cerr << ": " << std::strerror(error);
-  std::cerr << '\n';
+// standard error, with the system's reason, when not.
+bool flush_standard_output(FdStreamBuf& out, std::ostream& err) {
+  if (out.pubsync() == 0 && out.error() == 0) return true;
+  err << "nembit: error writing standard output: " + std::string(std::strerror(out.error())) + "\n";
+  err.flush();
   return false;
 }
 
@@ -99,19 +95,22 @@ int main(const Process& process, DiskInterface& disk, std::ostream& out, std::os
 }  // namespace nembit
 
 int main(int argc, char** argv) {
-  const bool stdout_closed = nembit::occupy_closed_standard_streams();
+  nembit::FdStreamBuf out_buffer(STDOUT_FILENO);
+  nembit::FdStreamBuf err_buffer(STDERR_FILENO);
+  if (nembit::occupy_closed_standard_streams()) out_buffer.set_error(EBADF);
+  std::ostream out(&out_buffer);
+  std::ostream err(&err_buffer);
   int status = 1;
   try {
-    const nembit::Process process = nembit::start_up(argc, argv, std::cout);
+    const nembit::Process process = nembit::start_up(argc, argv, out);
     nembit::RealDiskInterface disk;
-    status = nembit::main(process, disk, std::cout, std::cerr);
+    status = nembit::main(process, disk, out, err);
   } catch (const std::exception& error) {
     // A failure that nothing below handled ends the run.
-    std::cout.flush();
+    out.flush();
     const auto* failure = dynamic_cast<const nembit::Failure*>(&error);
-    std::cerr
-        << (failure != nullptr ? *failure : nembit::Failure::from_exception(error)).diagnostic();
+    err << (failure != nullptr ? *failure : nembit::Failure::from_exception(error)).diagnostic();
     status = 1;
   }
-  return nembit::flush_standard_output(stdout_closed) ? status : 1;
+  return nembit::flush_standard_output(out_buffer, err) ? status : 1;
 }

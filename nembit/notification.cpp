@@ -61,7 +61,7 @@ void FileCreator::_init_growl() {
     });
     growl->register_app();
   } catch (const std::exception& error) {
-    out_ << "Warning: Could not initialize Growl: " << error.what() << '\n';
+    out_ << "Warning: Could not initialize Growl: " + printable_text(error.what()) + "\n";
     growl.reset();
   }
 }
@@ -79,7 +79,9 @@ void FileCreator::_notify(const std::string& filepath) {
         .priority = 1,
     });
   } catch (const std::exception& error) {
-    if (debug_requested(process_)) out_ << "Notification error: " << error.what() << '\n';
+    if (debug_requested(process_)) {
+      out_ << "Notification error: " + printable_text(error.what()) + "\n";
+    }
   }
 }
 

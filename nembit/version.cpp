@@ -110,7 +110,7 @@ std::string get_version(const std::string& program_dir, const std::string& name,
     if (wants_traceback()) {
       out << failure.diagnostic();
     } else {
-      out << "ERROR: " << failure.what() << '\n';
+      out << "ERROR: " + printable_text(failure.what()) + "\n";
     }
     return std::string(kFallback);
   }

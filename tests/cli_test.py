@@ -139,22 +139,34 @@ class BadInput(NembitTestCase):
 
 
 class StandardOutput(NembitTestCase):
-    def test_a_full_disk_behind_standard_output_fails_the_run(self):
-        with open("/dev/full", "wb") as full:
-            completed = subprocess.run([str(PROGRAM), "a"], cwd=self.work, stdout=full,
-                                       stderr=subprocess.PIPE, env=self.environment(), timeout=60)
-        self.assertEqual(completed.returncode, 1)
-        self.assertEqual(completed.stderr.decode(),
-                         "nembit: error writing standard output: No space left on device\n")
+    def run_shell(self, script, **options):
+        return subprocess.run(["sh", "-c", script, str(PROGRAM)], cwd=self.work,
+                              stderr=subprocess.PIPE, env=self.environment(), timeout=60,
+                              **options)
+
+    def test_a_failed_write_fails_the_run_and_names_its_reason(self):
+        reader, writer = os.pipe()
+        os.close(reader)
+        cases = [
+            ('exec "$0" a >/dev/full', {}, "No space left on device"),
+            ('exec "$0" --version >/dev/full', {}, "No space left on device"),
+            ('exec "$0" a >&-', {}, "Bad file descriptor"),
+            ('trap "" PIPE; exec "$0" --version', {"stdout": writer}, "Broken pipe"),
+        ]
+        for script, options, reason in cases:
+            with self.subTest(script=script):
+                completed = self.run_shell(script, **options)
+                self.assertEqual(completed.returncode, 1)
+                self.assertEqual(completed.stderr.decode(),
+                                 f"nembit: error writing standard output: {reason}\n")
+        os.close(writer)
         self.assertTrue((self.work / "a").exists())
 
-    def test_closed_standard_output_fails_the_run(self):
-        completed = subprocess.run(["sh", "-c", 'exec "$0" a >&-', str(PROGRAM)], cwd=self.work,
-                                   stderr=subprocess.PIPE, env=self.environment(), timeout=60)
-        self.assertEqual(completed.returncode, 1)
-        self.assertEqual(completed.stderr.decode(),
-                         "nembit: error writing standard output: Bad file descriptor\n")
-        self.assertTrue((self.work / "a").exists())
+    def test_a_deleted_working_directory_gives_whole_lines(self):
+        completed = self.run_shell('mkdir gone && cd gone && rmdir ../gone && exec "$0" .',
+                                   stdout=subprocess.PIPE)
+        self.assertIn('\n✗ Error creating file ".": [Errno 2] No such file or directory\n',
+                      completed.stdout.decode())
 
 
 class ProgramFiles(NembitTestCase):
