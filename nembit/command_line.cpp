@@ -35,14 +35,48 @@ std::string program_name(const std::vector<std::string>& argv) {
   return std::string(base_name(argv[0]));
 }
 
+constexpr std::string_view kOptions[] = {"-h", "--help", "--version", "--debug"};
+
+bool is_option_name(std::string_view name) {
+  return std::ranges::find(kOptions, name) != std::end(kOptions);
+}
+
+// Whether `arg` looks like a negative number, such as -1 or -.5, which is a
+// file argument since no option looks like one.
+bool is_negative_number(std::string_view arg) {
+  if (arg.size() < 2 || arg[0] != '-') return false;
+  const std::string_view rest = arg.substr(1);
+  const size_t dot = rest.find('.');
+  const auto digits = [](std::string_view text) {
+    return text.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (dot == std::string_view::npos) return digits(rest);
+  return rest.size() > dot + 1 && digits(rest.substr(0, dot)) && digits(rest.substr(dot + 1));
+}
+
+// Whether `arg`, standing before any "--", is an option for the parser rather
+// than a file argument: it starts with "-", is not "-" alone, names an
+// option (also as "--name=value"), or else is neither a negative number nor
+// holds a blank. Unknown options go to the parser, which refuses them.
+bool is_option(std::string_view arg) {
+  if (arg.size() < 2 || arg[0] != '-') return false;
+  if (is_option_name(arg.substr(0, arg.find('=')))) return true;
+  return !is_negative_number(arg) && arg.find(' ') == std::string_view::npos;
+}
+
 }  // namespace
 
 Parsed parse_command_line(const std::vector<std::string>& argv, const std::string& version,
                           std::ostream& out, std::ostream& err) {
   CLI::App parser(kDescription, program_name(argv));
   parser.footer(kEpilog);
+  // The parser sees only the options: file arguments are taken from the raw
+  // list here, byte for byte, since the parser would rewrite some of them
+  // (list brackets, commas, "/option" switches).
+  parser.allow_windows_style_options(false);
   Arguments arguments;
-  parser.add_option("FILE", arguments.files, "File(s) to create. Supports brace expansion.");
+  std::vector<std::string> declared_files;
+  parser.add_option("FILE", declared_files, "File(s) to create. Supports brace expansion.");
   parser.set_version_flag("--version",
                           "nembit v" + printable_text(version) + " by " + kAuthorCredit);
   parser.add_flag("--debug", arguments.debug, "Show detailed error messages")
@@ -57,9 +91,20 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
     out << parser.help();
     return {};
   }
+  std::vector<std::string> options;
+  bool after_marker = false;
+  for (auto arg = argv.begin() + 1; arg != argv.end(); ++arg) {
+    if (!after_marker && *arg == "--") {
+      after_marker = true;
+    } else if (!after_marker && is_option(*arg)) {
+      options.push_back(*arg);
+    } else {
+      arguments.files.push_back(*arg);
+    }
+  }
   try {
     // The parser takes its arguments last first.
-    parser.parse(std::vector<std::string>(argv.rbegin(), argv.rend() - 1));
+    parser.parse(std::vector<std::string>(options.rbegin(), options.rend()));
   } catch (const CLI::Success& end) {  // --help or --version
     return {.arguments = std::nullopt, .status = parser.exit(end, out, err)};
   } catch (const CLI::ParseError& error) {

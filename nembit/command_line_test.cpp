@@ -61,6 +61,19 @@ TEST(ParseCommandLine, GivesTheFilesWhereverTheOptionsStand) {
   EXPECT_EQ(run.out + run.err, "");
 }
 
+TEST(ParseCommandLine, PassesFileArgumentsByteForByte) {
+  const Items files = {"[a,b]", "[x]",    "[]", "a,b", "\"q\"", "'q'",  "k=v",
+                       "/h",    "/debug", "-",  "-1",  "-.5",   "-a b", "d/{[a,b],c}"};
+  for (const bool marker : {false, true}) {
+    Items argv = {"nembit"};
+    if (marker) argv.emplace_back("--");
+    argv.insert(argv.end(), files.begin(), files.end());
+    const ParseRun run = parse(argv);
+    ASSERT_TRUE(run.parsed.arguments) << run.err;
+    EXPECT_EQ(run.parsed.arguments->files, files);
+  }
+}
+
 TEST(ParseCommandLine, PrintsTheHelpWhenThereIsNothingToCreate) {
   for (const Items& argv : {Items{"nembit"}, Items{"nembit", "--debug"}, Items{"nembit", "-h"},
                             Items{"nembit", "a", "--help"}}) {

@@ -81,6 +81,9 @@ class CommandLine(NembitTestCase):
             (["--", "--force"], ["--force"], []),
             (["a", "--debug", "b"], ["a", "b"], []),
             (["", "  "], [], []),
+            (["[a,b]", "[x]", "--", "[]", "--debug"], ["[a,b]", "[x]", "[]", "--debug"], []),
+            (["'q'", '"q"', "a,b", "--", "k=v"], ["'q'", '"q"', "a,b", "k=v"], []),
+            ([str(self.work / "[s]"), "d/{[a,b],c}"], ["[s]", "d/[a", "d/b]", "d/c"], ["d"]),
         ]
         for args, names, dirs in cases:
             with self.subTest(args=args):
