@@ -4,13 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "common/escape.h"
-#include "common/utf8.h"
+#include "common/fd.h"
 #include "nembit/failure.h"
 #include "nembit/white_space.h"
 
@@ -20,6 +22,8 @@ namespace {
 
 constexpr std::string_view kFileName = "__version__.py";
 constexpr std::string_view kFallback = "2.0";
+constexpr std::string_view kKeyword = "version";
+constexpr size_t kMaxVersionLine = size_t{64} * 1024;
 
 std::string_view trim_char(std::string_view text, char c) {
   const size_t begin = text.find_first_not_of(c);
@@ -35,26 +39,6 @@ bool is_regular_file(const std::string& path) {
   if (::stat(path.c_str(), &info) == 0) return S_ISREG(info.st_mode);
   if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return false;
   throw Failure::from_errno(errno, "stat", path);
-}
-
-std::string read_file(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) throw Failure::from_errno(errno, "open", path);
-  std::string text;
-  char buffer[8192];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got == 0) break;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      throw Failure::from_errno(error, "read", path);
-    }
-    text.append(buffer, static_cast<size_t>(got));
-  }
-  ::close(fd);
-  return text;
 }
 
 std::optional<std::string> version_of_line(std::string_view line) {
@@ -75,37 +59,158 @@ bool wants_traceback() {
 
 }  // namespace
 
-std::optional<std::string> find_version(std::string_view text, std::string_view path) {
-  for (size_t begin = 0; begin < text.size();) {
-    size_t end = text.find_first_of("\r\n", begin);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(begin, end - begin);
-    if (const size_t bad = find_invalid_utf8(line); bad != std::string_view::npos) {
-      char byte[8];
-      std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(line[bad]));
-      throw Failure("decoding error", std::string("cannot decode byte ") + byte + " at offset " +
-                                          std::to_string(begin + bad) + " of " + quoted(path) +
-                                          " as UTF-8");
+VersionScanner::VersionScanner(std::string_view path) : path_(path) {}
+
+bool VersionScanner::feed(std::string_view bytes) {
+  for (size_t at = 0; at < bytes.size() && !version_; ++at) {
+    // Lines that cannot be the version line go by in plain ASCII runs.
+    if (line_state_ == Line::kSkip && needed_ == 0 && !after_cr_) {
+      const size_t end = at;
+      while (at < bytes.size() && static_cast<unsigned char>(bytes[at]) < 0x80U &&
+             bytes[at] != '\n' && bytes[at] != '\r') {
+        ++at;
+      }
+      offset_ += at - end;
+      if (at == bytes.size()) break;
     }
-    if (std::optional<std::string> version = version_of_line(line)) return version;
-    begin = end + (text.substr(end).starts_with("\r\n") ? 2 : 1);
+    take_byte(static_cast<unsigned char>(bytes[at]));
   }
-  return std::nullopt;
+  return version_.has_value();
 }
+
+std::optional<std::string> VersionScanner::finish() {
+  if (!version_) {
+    if (needed_ != 0) fail_decoding();
+    end_line();
+  }
+  return version_;
+}
+
+void VersionScanner::take_byte(unsigned char byte) {
+  if (needed_ == 0) {
+    char_offset_ = offset_;
+    pending_size_ = 0;
+    if (byte >= 0xC2U && byte <= 0xDFU) {
+      needed_ = 1;
+    } else if (byte >= 0xE0U && byte <= 0xEFU) {
+      needed_ = 2;
+      low_ = byte == 0xE0U ? 0xA0U : 0x80U;   // No overlong form,
+      high_ = byte == 0xEDU ? 0x9FU : 0xBFU;  // no surrogate.
+    } else if (byte >= 0xF0U && byte <= 0xF4U) {
+      needed_ = 3;
+      low_ = byte == 0xF0U ? 0x90U : 0x80U;
+      high_ = byte == 0xF4U ? 0x8FU : 0xBFU;  // Nothing past U+10FFFF.
+    } else if (byte >= 0x80U) {
+      pending_[pending_size_++] = static_cast<char>(byte);
+      fail_decoding();
+    }
+  } else {
+    if (byte < low_ || byte > high_) fail_decoding();
+    low_ = 0x80U;
+    high_ = 0xBFU;
+    --needed_;
+  }
+  pending_[pending_size_++] = static_cast<char>(byte);
+  ++offset_;
+  if (needed_ == 0) take_char({pending_, pending_size_});
+}
+
+void VersionScanner::take_char(std::string_view bytes) {
+  const char c = bytes.size() == 1 ? bytes[0] : '\0';
+  if (std::exchange(after_cr_, false) && c == '\n') return;
+  if (c == '\n' || c == '\r') {
+    end_line();
+    after_cr_ = c == '\r';
+    return;
+  }
+  switch (line_state_) {
+    case Line::kLeading:
+      if (white_space_length(bytes, 0) == bytes.size()) return;
+      line_state_ = Line::kPrefix;
+      [[fallthrough]];
+    case Line::kPrefix:
+      line_.append(bytes);
+      if (!kKeyword.starts_with(line_)) {
+        line_state_ = Line::kSkip;
+      } else if (line_.size() == kKeyword.size()) {
+        line_state_ = Line::kCandidate;
+      }
+      return;
+    case Line::kCandidate:
+      if (c == '=') ++equals_;
+      if (line_.size() + bytes.size() > kMaxVersionLine) {
+        overlong_ = true;
+      } else {
+        line_.append(bytes);
+      }
+      return;
+    case Line::kSkip:
+      return;
+  }
+}
+
+void VersionScanner::end_line() {
+  if (line_state_ == Line::kCandidate && equals_ == 1) {
+    if (overlong_) {
+      throw Failure("value error", "the version line of " + quoted(path_) + " is longer than " +
+                                       std::to_string(kMaxVersionLine) + " bytes");
+    }
+    version_ = version_of_line(line_);
+  }
+  line_state_ = Line::kLeading;
+  line_.clear();
+  equals_ = 0;
+  overlong_ = false;
+}
+
+void VersionScanner::fail_decoding() const {
+  char byte[8];
+  std::snprintf(byte, sizeof byte, "0x%02x", static_cast<unsigned char>(pending_[0]));
+  throw Failure("decoding error", std::string("cannot decode byte ") + byte + " at offset " +
+                                      std::to_string(char_offset_) + " of " + quoted(path_) +
+                                      " as UTF-8");
+}
+
+std::optional<std::string> find_version(std::string_view text, std::string_view path) {
+  VersionScanner scanner(path);
+  scanner.feed(text);
+  return scanner.finish();
+}
+
+namespace {
+
+// The version that the file at `path` gives, read in blocks only as far as
+// its version line.
+std::optional<std::string> read_version(const std::string& path) {
+  const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (!fd.open()) throw Failure::from_errno(errno, "open", path);
+  VersionScanner scanner(path);
+  std::array<char, 64 * 1024> buffer{};
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+    if (got == 0) return scanner.finish();
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw Failure::from_errno(errno, "read", path);
+    }
+    if (scanner.feed({buffer.data(), static_cast<size_t>(got)})) return scanner.finish();
+  }
+}
+
+}  // namespace
 
 std::string get_version(const std::string& program_dir, const std::string& name,
                         std::ostream& out) {
   try {
-    return in_operation(
-        [] { return std::string("get_version()"); },
-        [&] {
-          std::string path = program_dir + "/" + std::string(kFileName);
-          if (!is_regular_file(path)) {
-            path = program_dir + "/" + name + "/" + std::string(kFileName);
-            if (!is_regular_file(path)) return std::string(kFallback);
-          }
-          return find_version(read_file(path), path).value_or(std::string(kFallback));
-        });
+    return in_operation([] { return std::string("get_version()"); },
+                        [&] {
+                          std::string path = program_dir + "/" + std::string(kFileName);
+                          if (!is_regular_file(path)) {
+                            path = program_dir + "/" + name + "/" + std::string(kFileName);
+                            if (!is_regular_file(path)) return std::string(kFallback);
+                          }
+                          return read_version(path).value_or(std::string(kFallback));
+                        });
   } catch (const Failure& failure) {
     if (wants_traceback()) {
       out << failure.diagnostic();

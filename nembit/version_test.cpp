@@ -43,7 +43,20 @@ TEST(FindVersion, ReadsTheFirstVersionLine) {
       // Only LF, CR and CR LF end a line; a form feed does not.
       {"x = 1\fversion = 6", std::nullopt},
   };
-  for (const auto& [text, version] : cases) EXPECT_EQ(version_in(text), version) << text;
+  for (const auto& [text, version] : cases) {
+    EXPECT_EQ(version_in(text), version) << text;
+    VersionScanner scanner("v");  // The same, one byte at a time.
+    for (const char c : text) scanner.feed({&c, 1});
+    EXPECT_EQ(scanner.finish(), version) << text;
+  }
+}
+
+TEST(FindVersion, KeepsAtMost64KiBOfALine) {
+  const std::string value(64 * 1024, 'x');
+  EXPECT_EQ(version_in(" \u3000" + std::string(100000, ' ') + "version=" + value.substr(8)),
+            value.substr(8));
+  EXPECT_EQ(version_in("version = a=" + value + "\nversion = 7"), "7");
+  EXPECT_THROW(version_in("version = " + value), Failure);
 }
 
 TEST(FindVersion, FailsOnBytesThatAreNotUtf8BeforeTheVersion) {
@@ -83,6 +96,13 @@ TEST_F(GetVersionTest, LooksInTheSubdirectoryOnlyWithoutAFileAbove) {
   fs::create_symlink(dir_ / "nembit" / "__version__.py", dir_ / "__version__.py");
   EXPECT_EQ(version(), "3.1");
   EXPECT_EQ(out_.str(), "");
+}
+
+TEST_F(GetVersionTest, FollowsALinkToAFileElsewhere) {
+  const ScratchDir elsewhere("version-elsewhere-");
+  std::ofstream(elsewhere.path() / "v.py") << "version = '4.2'\n";
+  fs::create_symlink(elsewhere.path() / "v.py", dir_ / "__version__.py");
+  EXPECT_EQ(version(), "4.2");
 }
 
 TEST_F(GetVersionTest, ReportsAFileItCannotRead) {
