@@ -14,6 +14,14 @@ class Error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+/// Thrown through every caller when the process is asked to stop (SIGINT,
+/// SIGTERM or SIGHUP) while a copy is under way, after the copy has been
+/// stopped. It is no std::exception, so that no error handler takes it for
+/// a failed copy; the program's entry catches it and ends with the signal.
+struct Interrupted {
+  int signal = 0;
+};
+
 /// A clipboard that text can be put on.
 class Clipboard {
  public:

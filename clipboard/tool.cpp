@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -71,6 +72,47 @@ class SigpipeGuard {
   bool was_pending_ = false;
 };
 
+volatile std::sig_atomic_t caught_signal = 0;
+
+extern "C" void note_signal(int signal) { caught_signal = signal; }
+
+// Notes SIGINT, SIGTERM and SIGHUP instead of ending the process while the
+// tool runs, so that the tool's group can be stopped first. A signal that the
+// process ignores stays ignored.
+class StopSignalGuard {
+ public:
+  StopSignalGuard() {
+    caught_signal = 0;
+    struct sigaction note {};
+    note.sa_handler = note_signal;
+    sigemptyset(&note.sa_mask);
+    for (size_t i = 0; i < kSignals.size(); ++i) {
+      ::sigaction(kSignals[i], nullptr, &previous_[i]);
+      if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kSignals[i], &note, nullptr);
+    }
+  }
+  StopSignalGuard(const StopSignalGuard&) = delete;
+  StopSignalGuard& operator=(const StopSignalGuard&) = delete;
+  ~StopSignalGuard() {
+    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
+  }
+
+  /// The signal that arrived, or 0.
+  static int caught() { return caught_signal; }
+
+ private:
+  static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+  std::array<struct sigaction, 3> previous_{};
+};
+
+// Kills the tool and every process of its group, and reaps the tool.
+void kill_group(pid_t pid) {
+  ::kill(-pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+}
+
 pid_t spawn(const std::vector<std::string>& argv, const Fd& input, const Fd& errors) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -82,10 +124,13 @@ pid_t spawn(const std::vector<std::string>& argv, const Fd& input, const Fd& err
   // without close-on-exec: what it leaves behind must not hold a caller's pipe.
   posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
 #endif
-  // The tool starts with no blocked signal and SIGPIPE at its default.
+  // The tool starts in a process group of its own, with no blocked signal
+  // and SIGPIPE at its default.
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
   sigset_t signals;
   sigemptyset(&signals);
   posix_spawnattr_setsigmask(&attributes, &signals);
@@ -143,7 +188,8 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
                      std::chrono::milliseconds limit) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + limit;
-  const SigpipeGuard guard;
+  const SigpipeGuard sigpipe_guard;
+  const StopSignalGuard stop_guard;
   const std::string tool = tool_name(argv.at(0));
   Pipe input_pipe = make_pipe(tool);
   Pipe errors_pipe = make_pipe(tool);
@@ -169,9 +215,12 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
     }
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (const int signal = StopSignalGuard::caught()) {
+      kill_group(pid);
+      throw Interrupted{signal};
+    }
     if (left.count() <= 0) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
+      kill_group(pid);
       if (errors_read.open()) read_errors(errors_read, outcome.errors);
       outcome.end = ToolOutcome::End::kTimedOut;
       return outcome;

@@ -19,10 +19,13 @@ struct ToolOutcome {
 
 /// Runs `argv` (argv[0] is the path of the tool; no shell is involved) with
 /// `input` on its standard input and its standard output discarded, and
-/// waits until the tool itself has ended or `limit` has passed; then the tool
-/// is killed. Processes that the tool leaves behind, as xclip does to keep
-/// the selection, are neither waited for nor killed. Throws Error when the
-/// tool cannot be started.
+/// waits until the tool itself has ended or `limit` has passed. The tool runs
+/// in a process group of its own: one that takes too long is killed with
+/// every process it started. Processes that a tool which ended leaves
+/// behind, as xclip does to keep the selection, are neither waited for nor
+/// killed. Throws Error when the tool cannot be started, and Interrupted,
+/// after killing the tool's group, when SIGINT, SIGTERM or SIGHUP arrives
+/// meanwhile (a signal that the process ignores stays ignored).
 ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view input,
                      std::chrono::milliseconds limit);
 

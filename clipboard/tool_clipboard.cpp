@@ -81,10 +81,13 @@ ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::millise
     : argv_(std::move(argv)), limit_(limit) {}
 
 void ToolClipboard::copy(std::string_view text) {
+  if (!timed_out_.empty()) throw Error(timed_out_);
   const ToolOutcome outcome = run_tool(argv_, text, limit_);
   if (outcome.end == ToolOutcome::End::kExited && outcome.code == 0) return;
   const std::string& path = argv_.front();
-  throw Error(describe(std::string(nembit::base_name(path)), outcome, limit_));
+  std::string error = describe(std::string(nembit::base_name(path)), outcome, limit_);
+  if (outcome.end == ToolOutcome::End::kTimedOut) timed_out_ = error;
+  throw Error(error);
 }
 
 std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {

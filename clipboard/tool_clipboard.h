@@ -14,7 +14,8 @@ namespace clipboard {
 class ToolClipboard : public Clipboard {
  public:
   /// `argv` is the tool's path and arguments; a copy that takes longer than
-  /// `limit` is stopped and fails.
+  /// `limit` is stopped and fails. After one such time-out, every later copy
+  /// fails at once with the same error: a stalled clipboard costs one wait.
   explicit ToolClipboard(std::vector<std::string> argv,
                          std::chrono::milliseconds limit = std::chrono::seconds(5));
   void copy(std::string_view text) override;
@@ -22,6 +23,7 @@ class ToolClipboard : public Clipboard {
  private:
   std::vector<std::string> argv_;
   std::chrono::milliseconds limit_;
+  std::string timed_out_;  ///< The error of the copy that timed out, if one did.
 };
 
 /// Reads an environment variable; null when it is unset.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <thread>
 
 namespace clipboard {
 namespace {
@@ -88,6 +89,31 @@ TEST_F(ToolClipboardTest, DescribesEveryFailure) {
   EXPECT_EQ(failure({tool("crash", "kill -9 $$")}, "x"), "crash: killed by signal 9");
   EXPECT_EQ(failure({(dir_ / "gone").string()}, "x"),
             "gone: could not start: [Errno 2] No such file or directory");
+}
+
+// Whether process `pid` has ended (it may linger as a zombie of init's).
+bool has_ended(const std::string& pid) {
+  std::ifstream stat("/proc/" + pid + "/stat");
+  std::string fields[3];
+  stat >> fields[0] >> fields[1] >> fields[2];
+  return !stat || fields[2] == "Z";
+}
+
+TEST_F(ToolClipboardTest, WaitsForAStalledToolOnceAndStopsAllItStarted) {
+  ToolClipboard clipboard(
+      {tool("hang", "echo >> \"$0.starts\"; sleep 30 & echo $! > \"$0.pid\"; wait")}, 300ms);
+  for (int i = 0; i < 10; ++i) {
+    try {
+      clipboard.copy("x");
+      FAIL() << "no error";
+    } catch (const Error& error) {
+      EXPECT_STREQ(error.what(), "hang: timed out after 300 ms");
+    }
+  }
+  EXPECT_EQ(read("hang.starts"), "\n");
+  const std::string pid = read("hang.pid").substr(0, read("hang.pid").find('\n'));
+  for (int i = 0; i < 100 && !has_ended(pid); ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_TRUE(has_ended(pid)) << "the tool's child " << pid << " still runs";
 }
 
 TEST_F(ToolClipboardTest, ChoosesTheToolOfTheSession) {

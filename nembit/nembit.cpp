@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ostream>
 #include <string>
@@ -105,6 +106,13 @@ int main(int argc, char** argv) {
     const nembit::Process process = nembit::start_up(argc, argv, out);
     nembit::RealDiskInterface disk;
     status = nembit::main(process, disk, out, err);
+  } catch (const clipboard::Interrupted& interrupted) {
+    // The user stopped the run while a copy was under way, and the copy has
+    // been stopped: keep what was printed, then end as the signal ends others.
+    out.flush();
+    std::signal(interrupted.signal, SIG_DFL);
+    std::raise(interrupted.signal);
+    status = 128 + interrupted.signal;
   } catch (const std::exception& error) {
     // A failure that nothing below handled ends the run.
     out.flush();

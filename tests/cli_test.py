@@ -5,8 +5,11 @@ clipboard through a fake tool, and notices without a server. Odd names and
 what exists at a path are covered by the unit tests of FileCreator."""
 
 import os
+import pathlib
 import shutil
+import signal
 import subprocess
+import time
 import unittest
 
 from harness import (BUILD_DIR, CLIPBOARD_MISSING, PROGRAM, WITH_CLIPBOARD, WITH_GNTP,
@@ -275,6 +278,45 @@ class FakeClipboard(NembitTestCase):
         self.assertEqual(run.without_warnings()[0], self.created("a")[0])
         self.assertIn("Warning: Could not copy to clipboard: xclip: exited with status 1: "
                       "cannot open display", run.lines)
+
+
+    def hanging_tool(self):
+        self.fake_tool("xclip", f'echo >> "{self.dir}/starts"; sleep 60 & echo $! > "{self.dir}/pid"; '
+                                'wait')
+
+    def assert_ended(self, pid_file):
+        pid = pid_file.read_text().strip()
+        for _ in range(100):
+            stat = pathlib.Path(f"/proc/{pid}/stat")
+            if not stat.exists() or stat.read_text().split()[2] == "Z":
+                return
+            time.sleep(0.05)
+        self.fail(f"the tool's child {pid} still runs")
+
+    def test_a_stalled_tool_costs_one_wait(self):
+        self.hanging_tool()
+        names = [f"f{i}" for i in range(10)]
+        run = self.run_nembit(*names, env=self.environment(DISPLAY=":99"))
+        self.assertEqual(run.status, 0)
+        self.assertEqual((self.dir / "starts").read_text(), "\n")
+        self.assertEqual(run.lines.count(
+            "Warning: Could not copy to clipboard: xclip: timed out after 5000 ms"), 10)
+        self.assert_ended(self.dir / "pid")
+
+    def test_an_interruption_stops_the_tool_and_the_run(self):
+        self.hanging_tool()
+        process = subprocess.Popen([str(PROGRAM), "a", "b"], cwd=self.work,
+                                   env=self.environment(DISPLAY=":99"), stdout=subprocess.PIPE,
+                                   stdin=subprocess.DEVNULL)
+        while not (self.dir / "pid").exists() and process.poll() is None:
+            time.sleep(0.01)
+        time.sleep(0.1)
+        process.send_signal(signal.SIGINT)
+        out, _ = process.communicate(timeout=10)
+        self.assertEqual(process.returncode, -signal.SIGINT)
+        self.assertFalse((self.work / "b").exists())
+        self.assertTrue(out.decode().startswith("Warning: "), out)
+        self.assert_ended(self.dir / "pid")
 
 
 @unittest.skipUnless(WITH_GNTP, "built without the GNTP client component")
