@@ -1,15 +1,12 @@
 #include "gntp/connection.h"
 
 #include <fcntl.h>
-#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <memory>
-#include <utility>
+#include <cstdlib>
 
 #include "common/system_error.h"
 #include "gntp/message.h"
@@ -20,6 +17,7 @@ namespace gntp {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using nembit::Fd;
 
 #ifdef MSG_NOSIGNAL
 constexpr int kSendFlags = MSG_NOSIGNAL;  // A closed peer gives EPIPE, not SIGPIPE.
@@ -27,81 +25,136 @@ constexpr int kSendFlags = MSG_NOSIGNAL;  // A closed peer gives EPIPE, not SIGP
 constexpr int kSendFlags = 0;
 #endif
 
-class Socket {
- public:
-  explicit Socket(int fd) : fd_(fd) {}
-  Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Socket& operator=(Socket&&) = delete;
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
-  ~Socket() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
+int milliseconds_until(Clock::time_point time) {
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(time - Clock::now()).count();
+  return static_cast<int>(std::clamp<decltype(left)>(left, 0, 60'000));
+}
 
- private:
-  int fd_;
-};
+[[noreturn]] void time_out(const std::string& peer) {
+  throw TimeoutError("timed out talking to the GNTP server at " + peer);
+}
 
 // Waits until `fd` is ready for `events` or the deadline passes.
 void wait_for(int fd, short events, Clock::time_point deadline, const std::string& peer) {
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) throw Error("timed out talking to the GNTP server at " + peer);
+    if (Clock::now() >= deadline) time_out(peer);
     pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, static_cast<int>(left));
+    const int ready = ::poll(&entry, 1, milliseconds_until(deadline));
     if (ready > 0) return;
     if (ready < 0 && errno != EINTR) throw Error(nembit::errno_text(errno));
   }
 }
 
-// A connected socket to one of the addresses of `host`, tried in turn.
-Socket connect_to(const std::string& host, const std::string& port, Clock::time_point deadline,
-                  const std::string& peer) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &found); error != 0) {
-    throw Error("cannot resolve the GNTP server " + peer + ": " + ::gai_strerror(error));
+// The addresses in the order of their attempts: the families alternate,
+// starting with that of the most preferred address.
+std::vector<Address> interleaved(const std::vector<Address>& addresses) {
+  if (addresses.empty()) return {};
+  std::vector<Address> first;
+  std::vector<Address> other;
+  for (const Address& address : addresses) {
+    (address.family == addresses.front().family ? first : other).push_back(address);
   }
-  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, &::freeaddrinfo);
-  int last_error = ECONNREFUSED;
-  for (const addrinfo* address = found; address != nullptr; address = address->ai_next) {
-    Socket socket(::socket(address->ai_family, address->ai_socktype, address->ai_protocol));
-    if (socket.get() < 0) {
-      last_error = errno;
-      continue;
-    }
-    ::fcntl(socket.get(), F_SETFD, FD_CLOEXEC);
-    ::fcntl(socket.get(), F_SETFL, O_NONBLOCK);
+  std::vector<Address> order;
+  for (size_t i = 0; i < std::max(first.size(), other.size()); ++i) {
+    if (i < first.size()) order.push_back(first[i]);
+    if (i < other.size()) order.push_back(other[i]);
+  }
+  return order;
+}
+
+// Starts a non-blocking connection to `address`. Returns the socket with
+// `connected` set when it connected at once; a closed Fd with `error` set
+// when it failed at once.
+Fd start_attempt(const Address& address, bool& connected, int& error) {
+  Fd socket(::socket(address.family, SOCK_STREAM, 0));
+  if (!socket.open()) {
+    error = errno;
+    return {};
+  }
+  ::fcntl(socket.get(), F_SETFD, FD_CLOEXEC);
+  ::fcntl(socket.get(), F_SETFL, O_NONBLOCK);
 #ifdef SO_NOSIGPIPE
-    const int on = 1;
-    ::setsockopt(socket.get(), SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
+  const int on = 1;
+  ::setsockopt(socket.get(), SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
 #endif
-    if (::connect(socket.get(), address->ai_addr, address->ai_addrlen) == 0) return socket;
-    if (errno != EINPROGRESS) {
-      last_error = errno;
-      continue;
-    }
-    wait_for(socket.get(), POLLOUT, deadline, peer);
-    int error = 0;
-    socklen_t length = sizeof error;
-    ::getsockopt(socket.get(), SOL_SOCKET, SO_ERROR, &error, &length);
-    if (error == 0) return socket;
-    last_error = error;
+  const auto* raw = reinterpret_cast<const sockaddr*>(&address.storage);
+  connected = ::connect(socket.get(), raw, address.length) == 0;
+  if (connected || errno == EINPROGRESS) return socket;
+  error = errno;
+  return {};
+}
+
+std::string environment(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+bool is_port(const std::string& text) {
+  if (text.empty() || text.size() > 5 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
   }
-  throw Error(nembit::errno_text(last_error));
+  const int port = std::stoi(text);
+  return port >= 1 && port <= 65535;
 }
 
 }  // namespace
 
-std::string exchange(const std::string& host, const std::string& port, std::string_view request,
-                     std::chrono::milliseconds limit, size_t max_reply) {
-  const Clock::time_point deadline = Clock::now() + limit;
-  const std::string peer = host + ":" + port;
-  const Socket socket = connect_to(host, port, deadline, peer);
+Settings Settings::from_environment() {
+  Settings settings;
+  settings.host = environment("GNTP_HOST", "localhost");
+  settings.port = environment("GNTP_PORT", "23053");
+  settings.password = environment("GNTP_PASSWORD", "");
+  if (!is_port(settings.port)) {
+    throw Error("GNTP_PORT must be a port number from 1 to 65535, not '" + settings.port + "'");
+  }
+  return settings;
+}
+
+Fd connect_first(const std::vector<Address>& addresses, Clock::time_point deadline,
+                 std::chrono::milliseconds attempt_delay, const std::string& peer) {
+  const std::vector<Address> order = interleaved(addresses);
+  std::vector<Fd> attempts;
+  size_t next = 0;
+  Clock::time_point next_start = Clock::now();
+  int last_error = ECONNREFUSED;
+  for (;;) {
+    if (next < order.size() && (attempts.empty() || Clock::now() >= next_start)) {
+      bool connected = false;
+      Fd socket = start_attempt(order[next++], connected, last_error);
+      if (connected) return socket;
+      if (socket.open()) attempts.push_back(std::move(socket));
+      next_start = Clock::now() + attempt_delay;
+      continue;
+    }
+    if (attempts.empty()) throw Error(nembit::errno_text(last_error));
+    if (Clock::now() >= deadline) time_out(peer);
+
+    std::vector<pollfd> entries;
+    for (const Fd& attempt : attempts) entries.push_back({attempt.get(), POLLOUT, 0});
+    const Clock::time_point wake = next < order.size() ? std::min(deadline, next_start) : deadline;
+    const int ready = ::poll(entries.data(), entries.size(), milliseconds_until(wake));
+    if (ready < 0 && errno != EINTR) throw Error(nembit::errno_text(errno));
+    for (size_t i = entries.size(); i-- > 0;) {
+      if (entries[i].revents == 0) continue;
+      int error = 0;
+      socklen_t length = sizeof error;
+      ::getsockopt(entries[i].fd, SOL_SOCKET, SO_ERROR, &error, &length);
+      if (error == 0) return std::move(attempts[i]);
+      last_error = error;
+      attempts.erase(attempts.begin() + static_cast<std::ptrdiff_t>(i));
+      next_start = Clock::now();  // A failed attempt makes way for the next at once.
+    }
+  }
+}
+
+std::string exchange(const Settings& settings, std::string_view request) {
+  const Clock::time_point deadline = Clock::now() + settings.timeout;
+  const std::string host = unbracketed(settings.host);
+  const std::string peer =
+      (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + settings.port;
+  const Fd socket = connect_first(resolve_within(host, settings.port, settings.resolve, deadline),
+                                  deadline, settings.attempt_delay, peer);
   while (!request.empty()) {
     wait_for(socket.get(), POLLOUT, deadline, peer);
     const ssize_t sent = ::send(socket.get(), request.data(), request.size(), kSendFlags);
@@ -122,8 +175,8 @@ std::string exchange(const std::string& host, const std::string& port, std::stri
       throw Error(nembit::errno_text(errno));
     }
     reply.append(buffer, static_cast<size_t>(got));
-    if (reply.size() > max_reply) {
-      throw Error("the GNTP reply is longer than " + std::to_string(max_reply) + " bytes");
+    if (reply.size() > settings.max_reply) {
+      throw Error("the GNTP reply is longer than " + std::to_string(settings.max_reply) + " bytes");
     }
   }
   return reply;

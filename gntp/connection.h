@@ -4,15 +4,49 @@
 #include <chrono>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "common/fd.h"
+#include "gntp/resolver.h"
 
 namespace gntp {
 
-/// Connects to `host`:`port` (trying each of its addresses, IPv4 or IPv6, in
-/// turn), sends `request` and reads the reply until its closing empty line or
-/// until the server closes the connection. Connecting, sending and reading
-/// together take at most `limit`. Throws Error on failure, on time-out, and
-/// for a reply longer than `max_reply` bytes.
-std::string exchange(const std::string& host, const std::string& port, std::string_view request,
-                     std::chrono::milliseconds limit, size_t max_reply);
+/// Where and how requests reach the GNTP server.
+struct Settings {
+  /// A host name, an IPv4 address, or an IPv6 address (bare or in brackets).
+  std::string host = "localhost";
+  std::string port = "23053";
+  /// The server's password; none when empty.
+  std::string password;
+  /// The longest that one request may take, from the name lookup to the reply.
+  std::chrono::milliseconds timeout = std::chrono::seconds(5);
+  /// How long one connection attempt runs alone before the next address is
+  /// tried beside it.
+  std::chrono::milliseconds attempt_delay = std::chrono::milliseconds(250);
+  /// Replies longer than this are refused.
+  size_t max_reply = size_t{64} * 1024;
+  /// How host names are looked up.
+  Resolver resolve = system_resolve;
+
+  /// The settings that the environment gives: GNTP_HOST, GNTP_PORT and
+  /// GNTP_PASSWORD, each falling back to the default when unset or empty.
+  /// Throws Error when GNTP_PORT is no port number.
+  static Settings from_environment();
+};
+
+/// A connection to the first of `addresses` that answers. The attempts are
+/// staggered ("Happy Eyeballs", RFC 8305): they alternate between address
+/// families, and the next one starts when the last has failed or has not
+/// connected within `attempt_delay`, while earlier ones go on. Throws
+/// TimeoutError at `deadline`, Error when every attempt has failed.
+nembit::Fd connect_first(const std::vector<Address>& addresses,
+                         std::chrono::steady_clock::time_point deadline,
+                         std::chrono::milliseconds attempt_delay, const std::string& peer);
+
+/// Looks up the server, connects, sends `request` and reads the reply until
+/// its closing empty line or until the server closes the connection, all
+/// within `settings.timeout`. Throws TimeoutError when that passes, Error on
+/// any other failure and for a reply longer than `settings.max_reply`.
+std::string exchange(const Settings& settings, std::string_view request);
 
 }  // namespace gntp

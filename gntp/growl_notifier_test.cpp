@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstring>
+#include <memory>
 #include <thread>
 
 namespace gntp {
@@ -26,8 +28,8 @@ class FakeServer {
  public:
   /// What the server does once it has read a request: answers with
   /// `bytes`, waits without answering, sends `bytes` one byte every 50 ms,
-  /// or closes without an answer.
-  enum class Reply { kScripted, kSilent, kTrickle, kCloseAtOnce };
+  /// closes without an answer, or answers and keeps the connection open.
+  enum class Reply { kScripted, kSilent, kTrickle, kCloseAtOnce, kKeepOpen };
   struct Step {
     Reply kind = Reply::kScripted;
     std::string bytes;
@@ -117,7 +119,10 @@ class FakeServer {
           if (::send(client, &step.bytes[i], 1, MSG_NOSIGNAL) != 1) break;
           std::this_thread::sleep_for(50ms);
         }
-      } else if (step.kind == Reply::kSilent) {
+      } else if (step.kind == Reply::kSilent || step.kind == Reply::kKeepOpen) {
+        if (step.kind == Reply::kKeepOpen) {
+          ::send(client, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL);
+        }
         wait_readable(client);  // Until the client gives up and closes.
       }
       ::close(client);
@@ -187,20 +192,26 @@ TEST(GrowlNotifier, RegistersThenNotifies) {
 }
 
 TEST(GrowlNotifier, SignsEveryRequestWithAFreshSalt) {
-  FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}});
+  FakeServer server(
+      {{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}});
   Settings settings = settings_for(server);
   settings.password = "secret";
   GrowlNotifier notifier(kApplication, settings);
   notifier.register_app();
-  notifier.register_app();
+  notifier.notify(kNote);
+  notifier.notify(kNote);
   const std::vector<std::string>& requests = server.requests();
-  ASSERT_EQ(requests.size(), 2U);
+  ASSERT_EQ(requests.size(), 3U);
   const auto information_line = [](const std::string& request) {
     return request.substr(0, request.find("\r\n"));
   };
   EXPECT_THAT(information_line(requests[0]),
               testing::MatchesRegex("GNTP/1.0 REGISTER NONE SHA256:[0-9A-F]{64}\\.[0-9A-F]{32}"));
-  EXPECT_NE(information_line(requests[0]), information_line(requests[1]));
+  for (size_t i = 1; i < 3; ++i) {
+    EXPECT_THAT(information_line(requests[i]),
+                testing::MatchesRegex("GNTP/1.0 NOTIFY NONE SHA256:[0-9A-F]{64}\\.[0-9A-F]{32}"));
+  }
+  EXPECT_NE(information_line(requests[1]), information_line(requests[2]));
 }
 
 TEST(GrowlNotifier, ReportsWhatGoesWrong) {
@@ -214,9 +225,10 @@ TEST(GrowlNotifier, ReportsWhatGoesWrong) {
       {.bytes = std::string(size_t{70} * 1024, 'x')},
       {.kind = kCloseAtOnce, .bytes = ""},
       {.bytes = "GNTP/1.0 -OK NONE\r\n"},  // Then closes, without the empty line.
+      {.kind = kKeepOpen, .bytes = std::string(kOk)},
   });
-  GrowlNotifier notifier(kApplication, settings_for(server));
-  const auto notify = [&] { notifier.notify(kNote); };
+  // A fresh notifier each time: one that timed out would not try again.
+  const auto notify = [&] { GrowlNotifier(kApplication, settings_for(server)).notify(kNote); };
   EXPECT_EQ(failure_of(notify), "GNTP error 401: Unknown app");
   const std::string timed_out =
       "timed out talking to the GNTP server at 127.0.0.1:" + server.port();
@@ -226,6 +238,68 @@ TEST(GrowlNotifier, ReportsWhatGoesWrong) {
   EXPECT_EQ(failure_of(notify), "the GNTP reply is longer than 65536 bytes");
   EXPECT_EQ(failure_of(notify), "the GNTP server closed the connection without a reply");
   EXPECT_EQ(failure_of(notify), "no error");
+  EXPECT_EQ(failure_of(notify), "no error");  // Answered, left open: the reply is whole.
+}
+
+TEST(GrowlNotifier, WaitsForAStalledServerOnce) {
+  FakeServer server(
+      {{.bytes = std::string(kOk)}, {.kind = FakeServer::Reply::kSilent, .bytes = ""}});
+  GrowlNotifier notifier(kApplication, settings_for(server));
+  notifier.register_app();
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(failure_of([&] { notifier.notify(kNote); }),
+              "timed out talking to the GNTP server at 127.0.0.1:" + server.port());
+  }
+  EXPECT_EQ(server.requests().size(), 2U);
+}
+
+TEST(GrowlNotifier, GivesUpOnASlowLookupAtTheDeadline) {
+  Settings settings;
+  settings.host = "slow.example";
+  settings.timeout = 200ms;
+  auto calls = std::make_shared<std::atomic<int>>(0);
+  settings.resolve = [calls](const std::string&, const std::string&) -> std::vector<Address> {
+    ++*calls;
+    std::this_thread::sleep_for(2s);
+    throw Error("too late");
+  };
+  GrowlNotifier notifier(kApplication, settings);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(failure_of([&] { notifier.register_app(); }),
+              "timed out looking up the GNTP server slow.example");
+  }
+  EXPECT_EQ(*calls, 1);
+}
+
+// Addresses of two loopback ports: the first drops every connection attempt,
+// as a listener whose queue is full does; the second is `server`'s.
+TEST(ConnectFirst, StartsTheNextAttemptWhenOneHangs) {
+  FakeServer server({{.bytes = std::string(kOk)}});
+  const int full = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&address), length), 0);
+  ASSERT_EQ(::listen(full, 0), 0);
+  ::getsockname(full, reinterpret_cast<sockaddr*>(&address), &length);
+  std::vector<nembit::Fd> queued;
+  for (int i = 0; i < 4; ++i) {  // Fills the listener's queue.
+    queued.emplace_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+    ::connect(queued.back().get(), reinterpret_cast<sockaddr*>(&address), length);
+  }
+  Address hanging{.length = length, .family = AF_INET};
+  std::memcpy(&hanging.storage, &address, length);
+  Address good = hanging;
+  reinterpret_cast<sockaddr_in&>(good.storage).sin_port = htons(std::stoi(server.port()));
+
+  const auto deadline = std::chrono::steady_clock::now() + 3s;
+  const nembit::Fd socket = connect_first({hanging, good}, deadline, 100ms, "test");
+  sockaddr_in peer{};
+  socklen_t peer_length = sizeof peer;
+  ::getpeername(socket.get(), reinterpret_cast<sockaddr*>(&peer), &peer_length);
+  EXPECT_EQ(ntohs(peer.sin_port), std::stoi(server.port()));
+  ::close(full);
 }
 
 TEST(GrowlNotifier, NamesARefusedConnection) {
@@ -246,10 +320,10 @@ TEST(GrowlNotifier, NamesARefusedConnection) {
 }
 
 TEST(GrowlNotifier, ReachesAnIpv6Server) {
-  FakeServer server({{.bytes = std::string(kOk)}}, AF_INET6);
+  FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}}, AF_INET6);
   if (!server.ok()) GTEST_SKIP() << "no IPv6 loopback here";
-  GrowlNotifier notifier(kApplication, settings_for(server, "::1"));
-  notifier.register_app();
+  GrowlNotifier(kApplication, settings_for(server, "::1")).register_app();
+  GrowlNotifier(kApplication, settings_for(server, "[::1]")).register_app();
 }
 
 TEST(Settings, ComeFromTheEnvironment) {

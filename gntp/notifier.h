@@ -33,6 +33,12 @@ class Error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+/// A request that did not finish in time.
+class TimeoutError : public Error {
+ public:
+  using Error::Error;
+};
+
 /// Registers one application and sends its notifications. Every call waits
 /// for the service's answer and throws Error on failure.
 class Notifier {

@@ -8,7 +8,9 @@ import os
 import pathlib
 import shutil
 import signal
+import socket
 import subprocess
+import threading
 import time
 import unittest
 
@@ -327,6 +329,31 @@ class NoticesWithoutAServer(NembitTestCase):
         self.assertEqual(run.lines, self.startup_lines() + [
             "Warning: Could not initialize Growl: [Errno 111] Connection refused"]
             + self.created("a", "b") + summary(2, 2))
+
+    def test_a_stalled_server_costs_one_wait(self):
+        listener = socket.create_server(("127.0.0.1", 0))
+        self.addCleanup(listener.close)
+        connections = []
+
+        def serve():  # Answers the registration, then takes requests and never answers.
+            while True:
+                try:
+                    client, _ = listener.accept()
+                except OSError:
+                    return
+                connections.append(client)
+                client.recv(65536)
+                if len(connections) == 1:
+                    client.sendall(b"GNTP/1.0 -OK NONE\r\n\r\n")
+
+        threading.Thread(target=serve, daemon=True).start()
+        names = [f"f{i}" for i in range(10)]
+        run = self.run_nembit("--debug", *names, env=self.environment(
+            GNTP_PORT=str(listener.getsockname()[1])))
+        self.assertEqual(run.status, 0)
+        self.assertEqual(len(connections), 2)
+        self.assertEqual(run.lines.count("Notification error: timed out talking to the GNTP server"
+                                         f" at 127.0.0.1:{listener.getsockname()[1]}"), 10)
 
     def test_a_bad_setting_costs_one_warning(self):
         run = self.run_nembit("a", env=self.environment(GNTP_PORT="notify"))
