@@ -18,6 +18,9 @@ std::string quoted(std::string_view text);
 /// message line nor steer the terminal. Everything else is kept byte for byte.
 std::string printable(std::string_view text);
 
+/// Appends printable(text) to `out`.
+void append_printable(std::string& out, std::string_view text);
+
 /// Text from outside the program (a tool's error output, a server's reply, a
 /// file's content) as printable() renders it, with every byte that begins no
 /// well-formed UTF-8 sequence written \xNN as well.

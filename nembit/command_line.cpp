@@ -92,6 +92,7 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
     return {};
   }
   std::vector<std::string> options;
+  arguments.files.reserve(argv.size());
   bool after_marker = false;
   for (auto arg = argv.begin() + 1; arg != argv.end(); ++arg) {
     if (!after_marker && *arg == "--") {
@@ -121,16 +122,21 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
 
 std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files) {
   std::vector<std::string> file_list;
+  file_list.reserve(files.size());
   std::string current;
   bool in_braces = false;
-  // Takes one argument, or the blank that joins two, copying the stretches
-  // between blanks whole.
+  const auto special = [](char c) { return c == ' ' || c == '{' || c == '}'; };
+  // Takes one argument, copying the stretches between blanks whole.
   const auto take = [&](std::string_view text) {
     size_t begin = 0;
     for (size_t at = 0; at < text.size(); ++at) {
       const char c = text[at];
-      if (c == '{' || c == '}') in_braces = c == '{';
-      if (c != ' ' || in_braces) continue;
+      if (!special(c)) continue;
+      if (c != ' ') {
+        in_braces = c == '{';
+        continue;
+      }
+      if (in_braces) continue;
       current.append(text.substr(begin, at - begin));
       if (!current.empty()) file_list.push_back(std::exchange(current, {}));
       begin = at + 1;
@@ -138,7 +144,16 @@ std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files)
     current.append(text.substr(begin));
   };
   for (const std::string& file : files) {
-    if (&file != &files.front()) take(" ");
+    if (&file != &files.front() && in_braces) {
+      current += ' ';
+    } else if (!current.empty()) {
+      file_list.push_back(std::exchange(current, {}));
+    }
+    // Most arguments are one whole item: no blank, no brace, nothing pending.
+    if (!in_braces && current.empty() && std::ranges::none_of(file, special)) {
+      if (!file.empty()) file_list.push_back(file);
+      continue;
+    }
     take(file);
   }
   if (!current.empty()) file_list.push_back(std::move(current));

@@ -1,6 +1,7 @@
 #include "nembit/file_creator.h"
 
 #include <cerrno>
+#include <deque>
 
 #include "common/escape.h"
 #include "nembit/brace_expansion.h"
@@ -39,22 +40,43 @@ void FileCreator::create_and_announce(const std::string& path) {
   }
   _notify(path);
   // The line is composed whole first: forming the absolute path can fail.
-  out_ << "✓ File created: \"" + printable(absolute_path_of(path)) + "\"\n";
+  constexpr std::string_view kCreated = "✓ File created: \"";
+  if (path.starts_with('/') || path == ".") {
+    line_.assign(kCreated);
+    append_printable(line_, absolute_path_of(path));
+  } else {
+    // Relative names, the common case, share the working directory's part.
+    if (relative_line_start_.empty()) {
+      std::string base = absolute_path_of("x");
+      base.pop_back();
+      relative_line_start_.assign(kCreated);
+      append_printable(relative_line_start_, base);
+    }
+    line_.assign(relative_line_start_);
+    append_printable(line_, path);
+  }
+  line_.append("\"\n");
+  out_ << line_;
 }
 
 int FileCreator::create_files(const std::vector<std::string>& files) {
-  std::vector<std::string> all_files;
+  // The names, without copies: those that braces stand for are kept in a
+  // deque, which never moves what it holds.
+  std::deque<std::string> expanded;
+  std::vector<const std::string*> all_files;
   all_files.reserve(files.size());
   for (const std::string& item : files) {
     if (!has_braces(item)) {
-      all_files.push_back(item);
+      all_files.push_back(&item);
       continue;
     }
-    for (std::string& name : parse_brace_expansion(item)) all_files.push_back(std::move(name));
+    for (std::string& name : parse_brace_expansion(item)) {
+      all_files.push_back(&expanded.emplace_back(std::move(name)));
+    }
   }
   int success_count = 0;
-  for (const std::string& name : all_files) {
-    if (create_file(name)) ++success_count;
+  for (const std::string* name : all_files) {
+    if (create_file(*name)) ++success_count;
   }
   return success_count;
 }
@@ -83,6 +105,12 @@ void FileCreator::make_dirs(std::string_view dir) {
 }
 
 void FileCreator::make_file(const std::string& path) {
+  // Names come in runs, all new or all existing: the first call is the one
+  // that the previous name needed. A path whose times can be set exists, and
+  // so do all its parents.
+  const bool touched_first = last_existed_;
+  if (touched_first && disk_.touch(path) == 0) return;
+  last_existed_ = false;
   const std::string parent(parent_of(path));
   const bool known = is_root_or_dot(parent) || known_dirs_.contains(parent);
   const auto make_parents = [&] {
@@ -90,10 +118,12 @@ void FileCreator::make_file(const std::string& path) {
                  [&] { make_dirs(parent); });
   };
   if (!known) make_parents();
-  // Most names are new: creating them exclusively takes one call where
-  // refreshing the times first would take two, and it never opens what exists.
+  // A new name takes one exclusive create, which never opens what exists.
   if (disk_.create_new_file(path) == 0) return;
-  if (disk_.touch(path) == 0) return;
+  if (!touched_first && disk_.touch(path) == 0) {
+    last_existed_ = true;
+    return;
+  }
   int error = disk_.create_file(path);
   if (error == ENOENT && known && !is_root_or_dot(parent)) {
     // A directory this creator made or found earlier has gone: make it again.

@@ -55,6 +55,12 @@ class FileCreator {
   std::ostream& out_;
   /// Directories this creator made or found, in normal form.
   std::unordered_set<std::string> known_dirs_;
+  /// The line being composed; kept to spare an allocation per name.
+  std::string line_;
+  /// The success line up to the name, for relative names.
+  std::string relative_line_start_;
+  /// Whether the previous name existed already.
+  bool last_existed_ = false;
   /// The working directory, read once, or the error of reading it.
   std::string working_dir_;
   int working_dir_error_ = -1;

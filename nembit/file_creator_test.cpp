@@ -40,8 +40,18 @@ class CountingDisk : public RealDiskInterface {
     ++working_dirs;
     return RealDiskInterface::working_dir(path);
   }
+  int create_new_file(const std::string& path) override {
+    ++new_files;
+    return RealDiskInterface::create_new_file(path);
+  }
+  int touch(const std::string& path) override {
+    ++touches;
+    return RealDiskInterface::touch(path);
+  }
   int make_dirs = 0;
   int working_dirs = 0;
+  int new_files = 0;
+  int touches = 0;
 };
 
 std::string read_file(const fs::path& path) {
@@ -106,9 +116,14 @@ TEST_F(FileCreatorTest, ReportsFailuresAndGoesOn) {
   std::ofstream("f.txt") << "keep";
   const std::string long_name(256, 'n');
   const std::string max_name(255, 'm');
-  EXPECT_EQ(create({"f.txt/g.txt", "f.txt/deep/g.txt", long_name, max_name, "next"}), 2);
+  EXPECT_EQ(create({"f.txt/g.txt", "f.txt//g/", "f.txt/\x1b[2J", "f.txt/deep/g.txt", long_name,
+                    max_name, "next"}),
+            2);
   EXPECT_THAT(lines(),
               ElementsAre("✗ Error creating file \"f.txt/g.txt\": [Errno 17] File exists: 'f.txt'",
+                          "✗ Error creating file \"f.txt//g/\": [Errno 17] File exists: 'f.txt'",
+                          "✗ Error creating file \"f.txt/\\x1b[2J\": [Errno 17] File exists: "
+                          "'f.txt'",
                           "✗ Error creating file \"f.txt/deep/g.txt\": [Errno 20] Not a "
                           "directory: 'f.txt/deep'",
                           "✗ Error creating file \"" + long_name +
@@ -163,6 +178,39 @@ TEST_F(FileCreatorTest, AsksTheFileSystemOnlyOncePerDirectory) {
   EXPECT_EQ(create(names), 50);
   EXPECT_EQ(disk_.make_dirs, 3);  // d/e (missing), d, then d/e again.
   EXPECT_EQ(disk_.working_dirs, 1);
+  // One call a name, whether all are new or all exist.
+  EXPECT_EQ(disk_.new_files, 50);
+  EXPECT_EQ(disk_.touches, 0);
+  EXPECT_EQ(create(names), 50);
+  EXPECT_EQ(disk_.new_files, 51);
+  EXPECT_EQ(disk_.touches, 50);
+}
+
+TEST_F(FileCreatorTest, GivesNewEntriesTheModesThatTheMaskAllows) {
+  const mode_t previous = ::umask(027);
+  EXPECT_EQ(create({"m/d/f"}), 1);
+  ::umask(previous);
+  const auto mode = [](const char* path) {
+    struct stat info {};
+    ::stat(path, &info);
+    return info.st_mode & 07777U;
+  };
+  EXPECT_EQ(mode("m"), 0750U);
+  EXPECT_EQ(mode("m/d"), 0750U);
+  EXPECT_EQ(mode("m/d/f"), 0640U);
+}
+
+TEST_F(FileCreatorTest, RefreshesTimesOfWhatExistsThroughLinks) {
+  fs::create_directory("real");
+  fs::create_directory_symlink("real", "link");
+  std::ofstream("old.txt") << "content";
+  const auto long_ago = fs::file_time_type::clock::now() - std::chrono::hours(24 * 365);
+  fs::last_write_time("old.txt", long_ago);
+  EXPECT_EQ(create({"link/x.txt", "old.txt"}), 2);
+  EXPECT_TRUE(fs::is_regular_file("real/x.txt"));
+  EXPECT_TRUE(fs::is_symlink("link"));
+  EXPECT_GT(fs::last_write_time("old.txt"), long_ago + std::chrono::hours(24));
+  EXPECT_EQ(read_file("old.txt"), "content");
 }
 
 TEST_F(FileCreatorTest, MakesAgainADirectoryThatVanished) {

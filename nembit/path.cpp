@@ -9,9 +9,25 @@ size_t root_length(std::string_view path) {
   return path.starts_with("//") && !path.starts_with("///") ? 2 : 1;
 }
 
+// Whether `path` is relative and in normal form already: "." or components
+// that are neither empty nor ".", as most names are.
+bool is_normal_relative(std::string_view path) {
+  if (path.empty() || path[0] == '/') return false;
+  if (path == ".") return true;
+  size_t begin = 0;
+  for (size_t at = 0; at <= path.size(); ++at) {
+    if (at < path.size() && path[at] != '/') continue;
+    const size_t length = at - begin;
+    if (length == 0 || (length == 1 && path[begin] == '.')) return false;
+    begin = at + 1;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string normal_form(std::string_view path) {
+  if (is_normal_relative(path)) return std::string(path);
   std::string normal(path.substr(0, root_length(path)));
   const size_t root = normal.size();
   normal.reserve(path.size());
