@@ -43,21 +43,21 @@ class FakeNotifier : public gntp::Notifier {
 };
 
 // Each test works in a fresh directory whose name holds a blank; the
-// program's files are in its subdirectory "share tools".
+// program's files are in its subdirectory "share tels" with an e acute.
 class NotificationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directory("share tools");
+    fs::create_directory("share t\u00e9ls");
     process_.argv = {"nembit"};
-    process_.program_dir = (dir_ / "share tools").string();
+    process_.program_dir = (dir_ / "share t\u00e9ls").string();
     process_.HAS_GROWL = true;
     process_.make_notifier = [this](gntp::Application application) {
       return std::make_unique<FakeNotifier>(std::move(application), calls_);
     };
   }
-  static void put_icon() { std::ofstream("share tools/nembit.jpg") << "jpeg"; }
+  static void put_icon() { std::ofstream("share t\u00e9ls/nembit.jpg") << "jpeg"; }
   std::string icon_uri() const {
-    std::string uri = "file://" + dir_.string() + "/share%20tools/nembit.jpg";
+    std::string uri = "file://" + dir_.string() + "/share%20t%C3%A9ls/nembit.jpg";
     return uri.replace(uri.find("notice test"), 11, "notice%20test");
   }
   std::vector<std::string> descriptions() const {
@@ -113,13 +113,13 @@ TEST_F(NotificationTest, AFailedRegistrationCostsOneWarning) {
 }
 
 TEST_F(NotificationTest, ARelativeIconPathCannotBeAUri) {
-  process_.program_dir = "share tools";
+  process_.program_dir = "share t\u00e9ls";
   put_icon();
   FileCreator creator(process_, disk_, out_);
   EXPECT_FALSE(creator.growl);
   EXPECT_EQ(out_.str(),
             "Warning: Could not initialize Growl: relative path can't be expressed as a file URI: "
-            "'share tools/nembit.jpg'\n");
+            "'share t\u00e9ls/nembit.jpg'\n");
 }
 
 TEST_F(NotificationTest, AnnouncesEachFileByItsOwnName) {
@@ -139,7 +139,7 @@ TEST_F(NotificationTest, LooksForTheIconAtEveryNotice) {
   put_icon();
   FileCreator creator(process_, disk_, out_);
   creator.create_file("a");
-  fs::remove("share tools/nembit.jpg");
+  fs::remove("share t\u00e9ls/nembit.jpg");
   creator.create_file("b");
   put_icon();
   creator.create_file("c");
