@@ -101,7 +101,7 @@ bool has_ended(const std::string& pid) {
 
 TEST_F(ToolClipboardTest, WaitsForAStalledToolOnceAndStopsAllItStarted) {
   ToolClipboard clipboard(
-      {tool("hang", "echo >> \"$0.starts\"; sleep 30 & echo $! > \"$0.pid\"; wait")}, 300ms);
+      {tool("hang", R"(echo >> "$0.starts"; sleep 30 & echo $! > "$0.pid"; wait)")}, 300ms);
   for (int i = 0; i < 10; ++i) {
     try {
       clipboard.copy("x");

@@ -131,6 +131,7 @@ Fd connect_first(const std::vector<Address>& addresses, Clock::time_point deadli
     if (Clock::now() >= deadline) time_out(peer);
 
     std::vector<pollfd> entries;
+    entries.reserve(attempts.size());
     for (const Fd& attempt : attempts) entries.push_back({attempt.get(), POLLOUT, 0});
     const Clock::time_point wake = next < order.size() ? std::min(deadline, next_start) : deadline;
     const int ready = ::poll(entries.data(), entries.size(), milliseconds_until(wake));

@@ -35,7 +35,7 @@ class FdStreamBuf : public std::streambuf {
   int fd_;
   bool line_buffered_;
   int error_ = 0;
-  std::array<char, 64 * 1024> buffer_{};
+  std::array<char, size_t{64} * 1024> buffer_{};
 };
 
 }  // namespace nembit

@@ -185,7 +185,7 @@ std::optional<std::string> read_version(const std::string& path) {
   const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
   if (!fd.open()) throw Failure::from_errno(errno, "open", path);
   VersionScanner scanner(path);
-  std::array<char, 64 * 1024> buffer{};
+  std::array<char, size_t{64} * 1024> buffer{};
   for (;;) {
     const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
     if (got == 0) return scanner.finish();

@@ -52,7 +52,7 @@ TEST(FindVersion, ReadsTheFirstVersionLine) {
 }
 
 TEST(FindVersion, KeepsAtMost64KiBOfALine) {
-  const std::string value(64 * 1024, 'x');
+  const std::string value(size_t{64} * 1024, 'x');
   EXPECT_EQ(version_in(" \u3000" + std::string(100000, ' ') + "version=" + value.substr(8)),
             value.substr(8));
   EXPECT_EQ(version_in("version = a=" + value + "\nversion = 7"), "7");
