@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
-namespace clipboard {
+namespace nembit::clipboard {
 
 /// A failed copy; what() is one line that names the backend, what happened
 /// and, for a clipboard tool, the tool's own error output.
@@ -36,4 +36,4 @@ class Clipboard {
 /// clipboard on Windows. Null when no backend is reachable.
 std::unique_ptr<Clipboard> open_system_clipboard();
 
-}  // namespace clipboard
+}  // namespace nembit::clipboard

@@ -19,15 +19,13 @@
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 
-namespace clipboard {
+namespace nembit::clipboard {
 
 namespace {
 
-using nembit::Fd;
-
 constexpr size_t kMaxErrors = 4096;
 
-std::string tool_name(const std::string& path) { return std::string(nembit::base_name(path)); }
+std::string tool_name(const std::string& path) { return std::string(base_name(path)); }
 
 struct Pipe {
   Fd read;
@@ -36,7 +34,7 @@ struct Pipe {
 
 Pipe make_pipe(const std::string& tool) {
   int fds[2] = {-1, -1};
-  if (::pipe(fds) != 0) throw Error(tool + ": could not make a pipe: " + nembit::errno_text(errno));
+  if (::pipe(fds) != 0) throw Error(tool + ": could not make a pipe: " + errno_text(errno));
   for (const int fd : fds) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
   return {.read = Fd(fds[0]), .write = Fd(fds[1])};
 }
@@ -145,8 +143,7 @@ pid_t spawn(const std::vector<std::string>& argv, const Fd& input, const Fd& err
   const int error = posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  if (error != 0)
-    throw Error(tool_name(argv[0]) + ": could not start: " + nembit::errno_text(error));
+  if (error != 0) throw Error(tool_name(argv[0]) + ": could not start: " + errno_text(error));
   return pid;
 }
 
@@ -240,4 +237,4 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
   }
 }
 
-}  // namespace clipboard
+}  // namespace nembit::clipboard

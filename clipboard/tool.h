@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace clipboard {
+namespace nembit::clipboard {
 
 /// How one run of a tool ended.
 struct ToolOutcome {
@@ -29,4 +29,4 @@ struct ToolOutcome {
 ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view input,
                      std::chrono::milliseconds limit);
 
-}  // namespace clipboard
+}  // namespace nembit::clipboard

@@ -9,7 +9,7 @@
 #include "common/escape.h"
 #include "common/system_error.h"
 
-namespace clipboard {
+namespace nembit::clipboard {
 
 namespace {
 
@@ -25,7 +25,7 @@ std::string one_line(std::string_view errors) {
     blank = space;
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
-  return nembit::printable_text(line);
+  return printable_text(line);
 }
 
 std::string describe(const std::string& tool, const ToolOutcome& outcome,
@@ -85,7 +85,7 @@ void ToolClipboard::copy(std::string_view text) {
   const ToolOutcome outcome = run_tool(argv_, text, limit_);
   if (outcome.end == ToolOutcome::End::kExited && outcome.code == 0) return;
   const std::string& path = argv_.front();
-  std::string error = describe(std::string(nembit::base_name(path)), outcome, limit_);
+  std::string error = describe(std::string(base_name(path)), outcome, limit_);
   if (outcome.end == ToolOutcome::End::kTimedOut) timed_out_ = error;
   throw Error(error);
 }
@@ -122,4 +122,4 @@ std::unique_ptr<Clipboard> open_system_clipboard() {
   return std::make_unique<ToolClipboard>(std::move(argv));
 }
 
-}  // namespace clipboard
+}  // namespace nembit::clipboard

@@ -8,7 +8,7 @@
 
 #include "clipboard/clipboard.h"
 
-namespace clipboard {
+namespace nembit::clipboard {
 
 /// Puts text on the clipboard by running a tool with the text as its input.
 class ToolClipboard : public Clipboard {
@@ -35,4 +35,4 @@ using GetEnv = std::function<const char*(const char*)>;
 /// Empty when none fits.
 std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv);
 
-}  // namespace clipboard
+}  // namespace nembit::clipboard

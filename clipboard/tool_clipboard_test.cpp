@@ -10,7 +10,7 @@
 #include <map>
 #include <thread>
 
-namespace clipboard {
+namespace nembit::clipboard {
 namespace {
 
 namespace fs = std::filesystem;
@@ -139,4 +139,4 @@ TEST_F(ToolClipboardTest, ChoosesTheToolOfTheSession) {
 }
 
 }  // namespace
-}  // namespace clipboard
+}  // namespace nembit::clipboard

@@ -5,7 +5,7 @@
 
 #include "clipboard/clipboard.h"
 
-namespace clipboard {
+namespace nembit::clipboard {
 
 namespace {
 
@@ -50,4 +50,4 @@ class Win32Clipboard : public Clipboard {
 
 std::unique_ptr<Clipboard> open_system_clipboard() { return std::make_unique<Win32Clipboard>(); }
 
-}  // namespace clipboard
+}  // namespace nembit::clipboard

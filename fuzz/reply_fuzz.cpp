@@ -6,10 +6,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view reply(reinterpret_cast<const char*>(data), size);
-  if (gntp::message_length(reply) > size) std::abort();
+  if (nembit::gntp::message_length(reply) > size) std::abort();
   try {
-    gntp::check_reply(reply);
-  } catch (const gntp::Error& error) {
+    nembit::gntp::check_reply(reply);
+  } catch (const nembit::gntp::Error& error) {
     // The message is printed on one line.
     if (std::string_view(error.what()).find_first_of("\r\n") != std::string_view::npos) {
       std::abort();

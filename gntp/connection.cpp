@@ -12,12 +12,11 @@
 #include "gntp/message.h"
 #include "gntp/notifier.h"
 
-namespace gntp {
+namespace nembit::gntp {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using nembit::Fd;
 
 #ifdef MSG_NOSIGNAL
 constexpr int kSendFlags = MSG_NOSIGNAL;  // A closed peer gives EPIPE, not SIGPIPE.
@@ -41,7 +40,7 @@ void wait_for(int fd, short events, Clock::time_point deadline, const std::strin
     pollfd entry{fd, events, 0};
     const int ready = ::poll(&entry, 1, milliseconds_until(deadline));
     if (ready > 0) return;
-    if (ready < 0 && errno != EINTR) throw Error(nembit::errno_text(errno));
+    if (ready < 0 && errno != EINTR) throw Error(errno_text(errno));
   }
 }
 
@@ -127,7 +126,7 @@ Fd connect_first(const std::vector<Address>& addresses, Clock::time_point deadli
       next_start = Clock::now() + attempt_delay;
       continue;
     }
-    if (attempts.empty()) throw Error(nembit::errno_text(last_error));
+    if (attempts.empty()) throw Error(errno_text(last_error));
     if (Clock::now() >= deadline) time_out(peer);
 
     std::vector<pollfd> entries;
@@ -135,7 +134,7 @@ Fd connect_first(const std::vector<Address>& addresses, Clock::time_point deadli
     for (const Fd& attempt : attempts) entries.push_back({attempt.get(), POLLOUT, 0});
     const Clock::time_point wake = next < order.size() ? std::min(deadline, next_start) : deadline;
     const int ready = ::poll(entries.data(), entries.size(), milliseconds_until(wake));
-    if (ready < 0 && errno != EINTR) throw Error(nembit::errno_text(errno));
+    if (ready < 0 && errno != EINTR) throw Error(errno_text(errno));
     for (size_t i = entries.size(); i-- > 0;) {
       if (entries[i].revents == 0) continue;
       int error = 0;
@@ -161,7 +160,7 @@ std::string exchange(const Settings& settings, std::string_view request) {
     const ssize_t sent = ::send(socket.get(), request.data(), request.size(), kSendFlags);
     if (sent < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      throw Error(nembit::errno_text(errno));
+      throw Error(errno_text(errno));
     }
     request.remove_prefix(static_cast<size_t>(sent));
   }
@@ -173,7 +172,7 @@ std::string exchange(const Settings& settings, std::string_view request) {
     if (got == 0) break;
     if (got < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      throw Error(nembit::errno_text(errno));
+      throw Error(errno_text(errno));
     }
     reply.append(buffer, static_cast<size_t>(got));
     if (reply.size() > settings.max_reply) {
@@ -183,4 +182,4 @@ std::string exchange(const Settings& settings, std::string_view request) {
   return reply;
 }
 
-}  // namespace gntp
+}  // namespace nembit::gntp

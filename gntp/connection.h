@@ -9,7 +9,7 @@
 #include "common/fd.h"
 #include "gntp/resolver.h"
 
-namespace gntp {
+namespace nembit::gntp {
 
 /// Where and how requests reach the GNTP server.
 struct Settings {
@@ -39,9 +39,9 @@ struct Settings {
 /// families, and the next one starts when the last has failed or has not
 /// connected within `attempt_delay`, while earlier ones go on. Throws
 /// TimeoutError at `deadline`, Error when every attempt has failed.
-nembit::Fd connect_first(const std::vector<Address>& addresses,
-                         std::chrono::steady_clock::time_point deadline,
-                         std::chrono::milliseconds attempt_delay, const std::string& peer);
+Fd connect_first(const std::vector<Address>& addresses,
+                 std::chrono::steady_clock::time_point deadline,
+                 std::chrono::milliseconds attempt_delay, const std::string& peer);
 
 /// Looks up the server, connects, sends `request` and reads the reply until
 /// its closing empty line or until the server closes the connection, all
@@ -49,4 +49,4 @@ nembit::Fd connect_first(const std::vector<Address>& addresses,
 /// any other failure and for a reply longer than `settings.max_reply`.
 std::string exchange(const Settings& settings, std::string_view request);
 
-}  // namespace gntp
+}  // namespace nembit::gntp

@@ -7,7 +7,7 @@
 #include "gntp/connection.h"
 #include "gntp/message.h"
 
-namespace gntp {
+namespace nembit::gntp {
 
 GrowlNotifier::GrowlNotifier(Application application, Settings settings)
     : application_(std::move(application)), settings_(std::move(settings)) {}
@@ -40,4 +40,4 @@ std::string GrowlNotifier::key() const {
   return key_part(settings_.password, salt);
 }
 
-}  // namespace gntp
+}  // namespace nembit::gntp

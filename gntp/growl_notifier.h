@@ -7,7 +7,7 @@
 #include "gntp/connection.h"
 #include "gntp/notifier.h"
 
-namespace gntp {
+namespace nembit::gntp {
 
 /// Registers an application with a GNTP server and sends its notifications,
 /// one connection per request. With a password, every request carries a
@@ -30,4 +30,4 @@ class GrowlNotifier : public Notifier {
   std::string timed_out_;  ///< The error of the request that timed out, if one did.
 };
 
-}  // namespace gntp
+}  // namespace nembit::gntp

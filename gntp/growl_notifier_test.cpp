@@ -13,7 +13,7 @@
 #include <memory>
 #include <thread>
 
-namespace gntp {
+namespace nembit::gntp {
 namespace {
 
 using ::testing::ElementsAre;
@@ -283,7 +283,7 @@ TEST(ConnectFirst, StartsTheNextAttemptWhenOneHangs) {
   ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&address), length), 0);
   ASSERT_EQ(::listen(full, 0), 0);
   ::getsockname(full, reinterpret_cast<sockaddr*>(&address), &length);
-  std::vector<nembit::Fd> queued;
+  std::vector<Fd> queued;
   for (int i = 0; i < 4; ++i) {  // Fills the listener's queue.
     queued.emplace_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
     // In progress, or queued: either way the queue fills.
@@ -295,7 +295,7 @@ TEST(ConnectFirst, StartsTheNextAttemptWhenOneHangs) {
   reinterpret_cast<sockaddr_in&>(good.storage).sin_port = htons(std::stoi(server.port()));
 
   const auto deadline = std::chrono::steady_clock::now() + 3s;
-  const nembit::Fd socket = connect_first({hanging, good}, deadline, 100ms, "test");
+  const Fd socket = connect_first({hanging, good}, deadline, 100ms, "test");
   sockaddr_in peer{};
   socklen_t peer_length = sizeof peer;
   ::getpeername(socket.get(), reinterpret_cast<sockaddr*>(&peer), &peer_length);
@@ -344,4 +344,4 @@ TEST(Settings, ComeFromTheEnvironment) {
 }
 
 }  // namespace
-}  // namespace gntp
+}  // namespace nembit::gntp

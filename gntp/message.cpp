@@ -7,7 +7,7 @@
 #include "common/escape.h"
 #include "common/hex.h"
 
-namespace gntp {
+namespace nembit::gntp {
 
 namespace {
 
@@ -16,7 +16,7 @@ constexpr std::string_view kEnd = "\r\n";
 std::string hex(std::span<const unsigned char> bytes) {
   std::string text;
   text.reserve(bytes.size() * 2);
-  for (const unsigned char byte : bytes) nembit::append_upper_hex(text, byte);
+  for (const unsigned char byte : bytes) append_upper_hex(text, byte);
   return text;
 }
 
@@ -68,7 +68,7 @@ std::string_view header_value(std::string_view reply, std::string_view name) {
 
 // `text` cut to `limit` bytes, safe to show on one line.
 std::string shown(std::string_view text, size_t limit = 200) {
-  return nembit::printable_text(text.substr(0, limit));
+  return printable_text(text.substr(0, limit));
 }
 
 }  // namespace
@@ -140,4 +140,4 @@ void check_reply(std::string_view reply) {
   throw Error(message);
 }
 
-}  // namespace gntp
+}  // namespace nembit::gntp

@@ -8,7 +8,7 @@
 
 #include "gntp/notifier.h"
 
-namespace gntp {
+namespace nembit::gntp {
 
 /// The key part of an information line for `password` and `salt`:
 /// "SHA256:<keyHash>.<salt>" in uppercase hexadecimal, where key is the
@@ -33,4 +33,4 @@ size_t message_length(std::string_view bytes);
 /// (with its code and description) or for bytes that are no GNTP reply.
 void check_reply(std::string_view reply);
 
-}  // namespace gntp
+}  // namespace nembit::gntp

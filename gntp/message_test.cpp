@@ -4,7 +4,7 @@
 
 #include <array>
 
-namespace gntp {
+namespace nembit::gntp {
 namespace {
 
 std::string error_of(std::string_view reply) {
@@ -95,4 +95,4 @@ TEST(Message, ChecksReplies) {
 }
 
 }  // namespace
-}  // namespace gntp
+}  // namespace nembit::gntp

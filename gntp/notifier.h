@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace gntp {
+namespace nembit::gntp {
 
 /// An application as it registers: its name, its notification types, the
 /// types switched on by default, and its icon as a URL (empty for none).
@@ -52,4 +52,4 @@ class Notifier {
   virtual void notify(const Note& note) = 0;
 };
 
-}  // namespace gntp
+}  // namespace nembit::gntp

@@ -12,7 +12,7 @@
 
 #include "gntp/notifier.h"
 
-namespace gntp {
+namespace nembit::gntp {
 
 namespace {
 
@@ -106,4 +106,4 @@ std::vector<Address> resolve_within(const std::string& host, const std::string& 
   return std::move(*shared->addresses);
 }
 
-}  // namespace gntp
+}  // namespace nembit::gntp

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace gntp {
+namespace nembit::gntp {
 
 /// One address to connect to.
 struct Address {
@@ -37,4 +37,4 @@ std::vector<Address> resolve_within(const std::string& host, const std::string& 
 /// `host` without the brackets of an IPv6 literal such as "[::1]".
 std::string unbracketed(const std::string& host);
 
-}  // namespace gntp
+}  // namespace nembit::gntp

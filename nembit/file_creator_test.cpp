@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "nembit/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace nembit {
 namespace {

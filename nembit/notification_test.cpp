@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "nembit/file_creator.h"
-#include "nembit/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace nembit {
 namespace {

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "nembit/failure.h"
-#include "nembit/scratch_dir.h"
+#include "tests/support/scratch_dir.h"
 
 namespace nembit {
 namespace {

@@ -11,6 +11,9 @@ import unittest
 
 PROGRAM = pathlib.Path(os.environ["NEMBIT"]).resolve()
 BUILD_DIR = pathlib.Path(os.environ["NEMBIT_BUILD_DIR"]).resolve()
+SOURCE_DIR = pathlib.Path(os.environ["NEMBIT_SOURCE_DIR"]).resolve()
+VERSION = os.environ["NEMBIT_VERSION"]
+SANITIZE = os.environ.get("NEMBIT_SANITIZE") == "ON"
 WITH_CLIPBOARD = os.environ.get("NEMBIT_WITH_CLIPBOARD") == "ON"
 WITH_GNTP = os.environ.get("NEMBIT_WITH_GNTP") == "ON"
 IN_CI = os.environ.get("CI") == "true"
