@@ -6,6 +6,8 @@
 // and GNTP client components, fixes the program's name and version, then runs
 // main with its result as the exit status.
 
+#include "nembit/nembit.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,13 +18,8 @@
 #include <string>
 
 #include "nembit/command_line.h"
-#include "nembit/disk_interface.h"
-#include "nembit/failure.h"
-#include "nembit/file_creator.h"
 #include "nembit/output.h"
-#include "nembit/process.h"
 #include "nembit/program_dir.h"
-#include "nembit/version.h"
 #if NEMBIT_WITH_GNTP
 #include "gntp/growl_notifier.h"
 #endif
@@ -30,33 +27,6 @@
 namespace nembit {
 
 namespace {
-
-Process start_up(int argc, char** argv, std::ostream& out) {
-  Process process;
-  process.argv.assign(argv, argv + argc);
-  // The help has one layout, the plain one, which prints every help text with
-  // its own line breaks and blanks.
-#if NEMBIT_WITH_CLIPBOARD
-  process.clipboard = clipboard::open_system_clipboard();
-#endif
-  process.HAS_CLIPBOARD = process.clipboard != nullptr;
-  if (!process.HAS_CLIPBOARD) {
-    out << "Warning: clipboard module not available. Install with: pip install clipboard\n";
-  }
-#if NEMBIT_WITH_GNTP
-  process.make_notifier = [](gntp::Application application) {
-    return std::make_unique<gntp::GrowlNotifier>(std::move(application));
-  };
-#endif
-  process.HAS_GROWL = static_cast<bool>(process.make_notifier);
-  if (!process.HAS_GROWL) {
-    out << "Warning: gntp module not available. Install with: pip install gntp\n";
-  }
-  process.NAME = "nembit";
-  process.program_dir = find_program_dir(argc > 0 ? argv[0] : nullptr);
-  process.version = get_version(process.program_dir, process.NAME, out);
-  return process;
-}
 
 // Gives a closed standard stream /dev/null, so that no file this run opens
 // can take its place. Returns whether standard output was closed.
@@ -81,7 +51,36 @@ bool flush_standard_output(FdStreamBuf& out, std::ostream& err) {
 
 }  // namespace
 
-/// Runs the command line of `process` and returns the exit status.
+Process start_up(std::vector<std::string> argv, std::ostream& out, std::string program_dir) {
+  Process process;
+  process.argv = std::move(argv);
+  // The help has one layout, the plain one, which prints every help text with
+  // its own line breaks and blanks.
+#if NEMBIT_WITH_CLIPBOARD
+  process.clipboard = clipboard::open_system_clipboard();
+#endif
+  process.HAS_CLIPBOARD = process.clipboard != nullptr;
+  if (!process.HAS_CLIPBOARD) {
+    out << "Warning: clipboard module not available. Install with: pip install clipboard\n";
+  }
+#if NEMBIT_WITH_GNTP
+  process.make_notifier = [](gntp::Application application) {
+    return std::make_unique<gntp::GrowlNotifier>(std::move(application));
+  };
+#endif
+  process.HAS_GROWL = static_cast<bool>(process.make_notifier);
+  if (!process.HAS_GROWL) {
+    out << "Warning: gntp module not available. Install with: pip install gntp\n";
+  }
+  process.NAME = "nembit";
+  process.program_dir =
+      program_dir.empty()
+          ? find_program_dir(process.argv.empty() ? nullptr : process.argv[0].c_str())
+          : std::move(program_dir);
+  process.version = get_version(process.program_dir, process.NAME, out);
+  return process;
+}
+
 int main(const Process& process, DiskInterface& disk, std::ostream& out, std::ostream& err) {
   const Parsed parsed = parse_command_line(process.argv, process.version, out, err);
   if (!parsed.arguments) return parsed.status;
@@ -93,19 +92,17 @@ int main(const Process& process, DiskInterface& disk, std::ostream& out, std::os
   return static_cast<size_t>(success_count) == total_expected ? 0 : 1;
 }
 
-}  // namespace nembit
-
-int main(int argc, char** argv) {
-  nembit::FdStreamBuf out_buffer(STDOUT_FILENO);
-  nembit::FdStreamBuf err_buffer(STDERR_FILENO);
-  if (nembit::occupy_closed_standard_streams()) out_buffer.set_error(EBADF);
+int run(int argc, char** argv) {
+  FdStreamBuf out_buffer(STDOUT_FILENO);
+  FdStreamBuf err_buffer(STDERR_FILENO);
+  if (occupy_closed_standard_streams()) out_buffer.set_error(EBADF);
   std::ostream out(&out_buffer);
   std::ostream err(&err_buffer);
   int status = 1;
   try {
-    const nembit::Process process = nembit::start_up(argc, argv, out);
-    nembit::RealDiskInterface disk;
-    status = nembit::main(process, disk, out, err);
+    const Process process = start_up({argv, argv + argc}, out);
+    RealDiskInterface disk;
+    status = main(process, disk, out, err);
   } catch (const clipboard::Interrupted& interrupted) {
     // The user stopped the run while a copy was under way, and the copy has
     // been stopped: keep what was printed, then end as the signal ends others.
@@ -116,9 +113,11 @@ int main(int argc, char** argv) {
   } catch (const std::exception& error) {
     // A failure that nothing below handled ends the run.
     out.flush();
-    const auto* failure = dynamic_cast<const nembit::Failure*>(&error);
-    err << (failure != nullptr ? *failure : nembit::Failure::from_exception(error)).diagnostic();
+    const auto* failure = dynamic_cast<const Failure*>(&error);
+    err << (failure != nullptr ? *failure : Failure::from_exception(error)).diagnostic();
     status = 1;
   }
-  return nembit::flush_standard_output(out_buffer, err) ? status : 1;
+  return flush_standard_output(out_buffer, err) ? status : 1;
 }
+
+}  // namespace nembit

@@ -48,12 +48,11 @@ fs::path executable_path(const char* argv0) {
 
 std::string find_program_dir(const char* argv0) {
   const fs::path executable = executable_path(argv0);
-  if (executable.empty()) return NEMBIT_INSTALL_DATA_DIR;
-#if defined(_WIN32)
-  return executable.parent_path().string();
-#else
-  return (executable.parent_path().parent_path() / "share" / "nembit").lexically_normal().string();
-#endif
+  if (executable.empty()) return ".";
+  // The data directory's place relative to the executable's, as installed.
+  fs::path dir = (executable.parent_path() / NEMBIT_DATA_FROM_BIN).lexically_normal();
+  if (!dir.has_filename()) dir = dir.parent_path();  // "bin/." reads "bin/".
+  return dir.string();
 }
 
 }  // namespace nembit

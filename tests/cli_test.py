@@ -14,7 +14,7 @@ import threading
 import time
 import unittest
 
-from harness import (BUILD_DIR, CLIPBOARD_MISSING, PROGRAM, WITH_CLIPBOARD, WITH_GNTP,
+from harness import (CLIPBOARD_MISSING, PROGRAM, WITH_CLIPBOARD, WITH_GNTP,
                      NembitTestCase, as_unprivileged_user)
 
 VERSION = os.environ["NEMBIT_VERSION"]
@@ -248,18 +248,6 @@ class ProgramFiles(NembitTestCase):
         lines = completed.stdout.decode().splitlines()
         self.assertIn(f"ERROR: [Errno 13] Permission denied: '{path}'", lines)
         self.assertTrue(lines[-1].startswith("nembit v2.0 by "))
-
-    def test_an_installed_program_finds_its_files_through_a_link(self):
-        prefix = self.dir / "installed"
-        subprocess.run(["cmake", "--install", str(BUILD_DIR), "--prefix", str(prefix)],
-                       check=True, capture_output=True, timeout=120)
-        self.assertTrue((prefix / "share/nembit/nembit.jpg").is_file())
-        link = self.dir / "home-bin/nembit"
-        link.parent.mkdir()
-        link.symlink_to(prefix / "bin/nembit")
-        for program in (prefix / "bin/nembit", link):
-            run = self.run_nembit("--version", program=program)
-            self.assertEqual(run.lines[-1], BANNER)
 
 
 @unittest.skipUnless(WITH_CLIPBOARD, "built without the clipboard component")

@@ -1,0 +1,52 @@
+// nembit as a library: the whole command, or its parts.
+//
+//   #include <nembit/nembit.h>
+//
+//   nembit::FileCreator::parse_brace_expansion("src/{main,util}.cpp");
+//       // {"src/main.cpp", "src/util.cpp"}
+//
+//   std::ostringstream out, err;
+//   nembit::Process process = nembit::start_up({"nembit", "notes/todo.txt"}, out);
+//   nembit::RealDiskInterface disk;
+//   int status = nembit::main(process, disk, out, err);
+//
+// Link with the CMake target nembit::nembit (find_package(nembit CONFIG)) or
+// with pkg-config's nembit.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "nembit/disk_interface.h"
+#include "nembit/failure.h"
+#include "nembit/file_creator.h"
+#include "nembit/process.h"
+#include "nembit/version.h"
+
+namespace nembit {
+
+/// Start-up, once per process: probes the clipboard and GNTP client
+/// components in that order (each missing one costs a warning line on
+/// `out`), sets NAME, and reads the version from the program directory (a
+/// diagnostic of a failed read goes to `out`). `argv` is the raw argument
+/// list, the program's name first. `program_dir` is where the version file
+/// and the icon are; when empty, it is found from the running executable
+/// (share/nembit beside its bin folder, or its own folder on Windows).
+Process start_up(std::vector<std::string> argv, std::ostream& out, std::string program_dir = {});
+
+/// Runs the command line of `process`: prints the help, the version banner
+/// or a usage error, or creates the files it names with `disk`, printing a
+/// line for each and the summary to `out`. Returns the exit status: 0 when
+/// every name was created (and after the help or the banner), 1 when one
+/// was not, 2 for a usage error, which goes to `err`. Failures that nothing
+/// below handles are thrown as Failure.
+int main(const Process& process, DiskInterface& disk, std::ostream& out, std::ostream& err);
+
+/// The command as a process runs it: start-up and main on standard output
+/// and standard error, with the checks of a process (a failed write to
+/// standard output fails the run; an interrupted clipboard copy ends the
+/// process with that signal). Returns the exit status.
+int run(int argc, char** argv);
+
+}  // namespace nembit

@@ -1,0 +1,122 @@
+"""End-to-end tests of an install: the installed program, its manual and
+completions, libnembit used by two small programs (one found through
+find_package, one through pkg-config), and the uninstall."""
+
+import os
+import pathlib
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from harness import BUILD_DIR, SANITIZE, SOURCE_DIR, VERSION, NembitTestCase
+
+BANNER = f"nembit v{VERSION} by the nembit developers (nembit@example.org)"
+
+CONSUMER = r"""
+#include <nembit/nembit.h>
+
+#include <iostream>
+#include <sstream>
+
+int main(int argc, char** argv) {
+  for (const std::string& name : nembit::FileCreator::parse_brace_expansion("src/{main,util}.cpp")) {
+    std::cout << name << '\n';
+  }
+  std::ostringstream out, err;
+  nembit::Process process = nembit::start_up({"nembit", "made/{a,b}.txt"}, out, argv[1]);
+  nembit::RealDiskInterface disk;
+  const int status = nembit::main(process, disk, out, err);
+  std::cout << process.version << ' ' << status << '\n';
+  return argc == 2 ? 0 : 1;
+}
+"""
+
+CMAKE_PROJECT = """
+cmake_minimum_required(VERSION 3.25)
+project(consumer CXX)
+find_package(nembit 1.0 CONFIG REQUIRED)
+add_executable(consumer consumer.cpp)
+target_link_libraries(consumer PRIVATE nembit::nembit)
+"""
+
+
+def run(command, **options):
+    return subprocess.run(command, check=True, capture_output=True, timeout=300, **options)
+
+
+class Install(NembitTestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.root = pathlib.Path(tempfile.mkdtemp(prefix="nembit-install-"))
+        cls.prefix = cls.root / "prefix"
+        run(["cmake", "--install", str(BUILD_DIR), "--prefix", str(cls.prefix)])
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.root, ignore_errors=True)
+
+    def test_the_installed_program_finds_its_files_through_a_link(self):
+        self.assertTrue((self.prefix / "share/nembit/nembit.jpg").is_file())
+        link = self.dir / "home-bin/nembit"
+        link.parent.mkdir()
+        link.symlink_to(self.prefix / "bin/nembit")
+        for program in (self.prefix / "bin/nembit", link):
+            self.assertEqual(self.run_nembit("--version", program=program).lines[-1], BANNER)
+
+    def test_the_manual_renders_without_a_warning(self):
+        page = self.prefix / "share/man/man1/nembit.1"
+        rendered = run(["groff", "-man", "-ww", "-z", str(page)])
+        self.assertEqual(rendered.stderr.decode(), "")
+        self.assertIn(f'"nembit {VERSION}"', page.read_text())
+
+    def test_each_shell_completes_the_options(self):
+        share = self.prefix / "share"
+        bash = run(["bash", "-c", f'source "{share}/bash-completion/completions/nembit"; '
+                    'COMP_WORDS=(nembit --); COMP_CWORD=1; _nembit; printf "%s\\n" "${COMPREPLY[@]}"'])
+        fish = run(["fish", "--no-config", "-c",
+                    f'source "{share}/fish/vendor_completions.d/nembit.fish"; complete -C"nembit --"'])
+        zsh = run(["zsh", "-f", str(SOURCE_DIR / "tests/support/complete.zsh"),
+                   str(share / "zsh/vendor-completions"), "nembit --"])
+        for shell, completed in (("bash", bash), ("fish", fish), ("zsh", zsh)):
+            with self.subTest(shell=shell):
+                words = {line.split("\t")[0] for line in completed.stdout.decode().splitlines()}
+                self.assertLessEqual({"--help", "--version", "--debug"}, words, completed.stdout)
+
+    @unittest.skipIf(SANITIZE, "a sanitized libnembit needs the sanitizers' flags to link")
+    def test_two_programs_link_libnembit(self):
+        work = self.root / "consumer"
+        work.mkdir()
+        (work / "consumer.cpp").write_text(CONSUMER)
+        (work / "CMakeLists.txt").write_text(CMAKE_PROJECT)
+        compiler = os.environ["NEMBIT_CXX"]
+        run(["cmake", "-S", str(work), "-B", str(work / "build"), "-G", "Ninja",
+             f"-DCMAKE_PREFIX_PATH={self.prefix}", f"-DCMAKE_CXX_COMPILER={compiler}"])
+        run(["cmake", "--build", str(work / "build")])
+        env = dict(os.environ, PKG_CONFIG_PATH=str(self.prefix / "lib/pkgconfig"))
+        flags = run(["pkg-config", "--cflags", "--libs", "nembit"], env=env).stdout.decode().split()
+        run([compiler, "-std=c++20", str(work / "consumer.cpp"), "-o", str(work / "by-pkg-config"),
+             *flags])
+        for program in (work / "build/consumer", work / "by-pkg-config"):
+            with self.subTest(program=program.name):
+                shutil.rmtree(self.work / "made", ignore_errors=True)
+                completed = subprocess.run([str(program), str(self.prefix / "share/nembit")],
+                                           cwd=self.work, env=self.environment(),
+                                           capture_output=True, timeout=60, check=True)
+                self.assertEqual(completed.stdout.decode(),
+                                 f"src/main.cpp\nsrc/util.cpp\n{VERSION} 0\n")
+                self.assert_tree("made", "made/a.txt", "made/b.txt")
+
+
+class Uninstall(NembitTestCase):
+    def test_removes_everything_it_installed(self):
+        prefix = self.dir / "prefix"
+        run(["cmake", "--install", str(BUILD_DIR), "--prefix", str(prefix)])
+        run(["cmake", "--build", str(BUILD_DIR), "--target", "uninstall"])
+        left = [path for path in prefix.rglob("*") if not path.is_dir()]
+        self.assertEqual(left, [])
+        self.assertFalse((prefix / "share/nembit").exists())
+
+
+if __name__ == "__main__":
+    unittest.main()
