@@ -1,16 +1,41 @@
-// The file-system calls that file creation makes, behind an interface so that
-// tests can count them or make them fail.
+// The file-system calls of the program, behind an interface so that tests
+// can count them or make them fail. RealDiskInterface has one implementation
+// per platform (disk_interface_posix.cpp, disk_interface_win32.cpp).
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 namespace nembit {
 
-/// The file-system operations of file creation. Each returns 0 on success or
-/// the system's error number.
+/// The file-system operations of the program. Each returns 0 on success or
+/// the system's error: an errno value, or on Windows the negated Windows
+/// error code when no errno value matches it (see errno_text).
 class DiskInterface {
  public:
   virtual ~DiskInterface() = default;
+
+  /// What a path names, after following symbolic links.
+  enum class Kind {
+    kNone,     ///< Nothing: missing, under a non-directory, or a loop of links.
+    kRegular,  ///< A regular file.
+    kOther,    ///< A directory or anything else.
+  };
+
+  /// Stores in `kind` what `path` names; an error only when it cannot be told.
+  virtual int kind_of(const std::string& path, Kind& kind) = 0;
+
+  /// Reads the file `path` in blocks, giving each to `take` until `take`
+  /// returns true or the file ends. On failure `call` names the failed call.
+  virtual int read_file(const std::string& path, const std::function<bool(std::string_view)>& take,
+                        std::string& call) = 0;
+
+  /// Whether `name`, as a path, can name a file here as it stands: on
+  /// Windows a device name (CON, NUL, COM1...) or a component ending in a
+  /// dot or a blank would be turned into something else. Empty when it can,
+  /// otherwise why not.
+  virtual std::string refusal(std::string_view name) = 0;
 
   /// Makes the directory `path`, access bits 0777 less the file-creation mask.
   virtual int make_dir(const std::string& path) = 0;
@@ -40,6 +65,10 @@ class DiskInterface {
 /// The operating system's file system.
 class RealDiskInterface : public DiskInterface {
  public:
+  int kind_of(const std::string& path, Kind& kind) override;
+  int read_file(const std::string& path, const std::function<bool(std::string_view)>& take,
+                std::string& call) override;
+  std::string refusal(std::string_view name) override;
   int make_dir(const std::string& path) override;
   bool is_dir(const std::string& path) override;
   int create_new_file(const std::string& path) override;

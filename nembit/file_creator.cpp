@@ -10,7 +10,10 @@
 namespace nembit {
 
 FileCreator::FileCreator(const Process& process, DiskInterface& disk, std::ostream& out)
-    : icon_path(process.program_dir + "/nembit.jpg"), process_(process), disk_(disk), out_(out) {
+    : icon_path(join_path(process.program_dir, "nembit.jpg")),
+      process_(process),
+      disk_(disk),
+      out_(out) {
   if (process_.HAS_GROWL) _init_growl();
 }
 
@@ -21,7 +24,12 @@ std::vector<std::string> FileCreator::parse_brace_expansion(std::string_view tex
 bool FileCreator::create_file(const std::string& filepath) {
   try {
     in_operation([&] { return "create_file(" + quoted(filepath) + ")"; },
-                 [&] { create_and_announce(normal_form(filepath)); });
+                 [&] {
+                   if (std::string why = disk_.refusal(filepath); !why.empty()) {
+                     throw Failure("value error", why + ": " + quoted(filepath));
+                   }
+                   create_and_announce(normal_form(filepath));
+                 });
     return true;
   } catch (const Failure& failure) {
     report_failure(filepath, failure);
@@ -41,7 +49,7 @@ void FileCreator::create_and_announce(const std::string& path) {
   _notify(path);
   // The line is composed whole first: forming the absolute path can fail.
   constexpr std::string_view kCreated = "✓ File created: \"";
-  if (path.starts_with('/') || path == ".") {
+  if (has_root(path) || path == ".") {
     line_.assign(kCreated);
     append_printable(line_, absolute_path_of(path));
   } else {
@@ -135,7 +143,7 @@ void FileCreator::make_file(const std::string& path) {
 }
 
 std::string FileCreator::absolute_path_of(const std::string& path) {
-  if (!path.starts_with('/')) {
+  if (!has_root(path)) {
     if (working_dir_error_ < 0) working_dir_error_ = disk_.working_dir(working_dir_);
     if (working_dir_error_ != 0) throw Failure::from_errno(working_dir_error_, "getcwd", "");
   }

@@ -77,7 +77,8 @@ Process start_up(std::vector<std::string> argv, std::ostream& out, std::string p
       program_dir.empty()
           ? find_program_dir(process.argv.empty() ? nullptr : process.argv[0].c_str())
           : std::move(program_dir);
-  process.version = get_version(process.program_dir, process.NAME, out);
+  RealDiskInterface disk;
+  process.version = get_version(disk, process.program_dir, process.NAME, out);
   return process;
 }
 

@@ -4,19 +4,57 @@ namespace nembit {
 
 namespace {
 
-size_t root_length(std::string_view path) {
-  if (!path.starts_with('/')) return 0;
-  return path.starts_with("//") && !path.starts_with("///") ? 2 : 1;
+bool is_separator(char c, PathStyle style) {
+  return c == '/' || (style == PathStyle::kWindows && c == '\\');
+}
+
+char separator(PathStyle style) { return style == PathStyle::kWindows ? '\\' : '/'; }
+
+bool is_drive_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Length of the root at the start of `path`, or 0.
+size_t root_length(std::string_view path, PathStyle style) {
+  const auto separator_at = [&](size_t at) {
+    return at < path.size() && is_separator(path[at], style);
+  };
+  if (style == PathStyle::kPosix) {
+    if (!separator_at(0)) return 0;
+    return separator_at(1) && !separator_at(2) ? 2 : 1;
+  }
+  if (path.size() >= 2 && is_drive_letter(path[0]) && path[1] == ':')
+    return separator_at(2) ? 3 : 2;
+  if (separator_at(0) && separator_at(1) && path.size() > 2 && !separator_at(2)) {
+    // A UNC share, \\server\share\: the server, then the share.
+    size_t at = 2;
+    for (int part = 0; part < 2 && at < path.size(); ++part) {
+      while (at < path.size() && !separator_at(at)) ++at;
+      if (at < path.size()) ++at;
+    }
+    return at;
+  }
+  return separator_at(0) ? 1 : 0;
+}
+
+// The root of `path` as the normal form writes it.
+std::string normal_root(std::string_view path, PathStyle style) {
+  std::string root(path.substr(0, root_length(path, style)));
+  if (style == PathStyle::kWindows) {
+    for (char& c : root) c = is_separator(c, style) ? '\\' : c;
+  }
+  return root;
 }
 
 // Whether `path` is relative and in normal form already: "." or components
 // that are neither empty nor ".", as most names are.
-bool is_normal_relative(std::string_view path) {
-  if (path.empty() || path[0] == '/') return false;
+bool is_normal_relative(std::string_view path, PathStyle style) {
+  if (path.empty() || root_length(path, style) > 0) return false;
   if (path == ".") return true;
   size_t begin = 0;
   for (size_t at = 0; at <= path.size(); ++at) {
-    if (at < path.size() && path[at] != '/') continue;
+    if (at < path.size() && path[at] != separator(style)) {
+      if (is_separator(path[at], style)) return false;  // "/" on Windows.
+      continue;
+    }
     const size_t length = at - begin;
     if (length == 0 || (length == 1 && path[begin] == '.')) return false;
     begin = at + 1;
@@ -26,18 +64,18 @@ bool is_normal_relative(std::string_view path) {
 
 }  // namespace
 
-std::string normal_form(std::string_view path) {
-  if (is_normal_relative(path)) return std::string(path);
-  std::string normal(path.substr(0, root_length(path)));
+std::string normal_form(std::string_view path, PathStyle style) {
+  if (is_normal_relative(path, style)) return std::string(path);
+  std::string normal = normal_root(path, style);
   const size_t root = normal.size();
   normal.reserve(path.size());
-  size_t at = root;
+  size_t at = root_length(path, style);
   while (at < path.size()) {
-    size_t end = path.find('/', at);
-    if (end == std::string_view::npos) end = path.size();
+    size_t end = at;
+    while (end < path.size() && !is_separator(path[end], style)) ++end;
     const std::string_view component = path.substr(at, end - at);
     if (!component.empty() && component != ".") {
-      if (normal.size() > root) normal += '/';
+      if (normal.size() > root) normal += separator(style);
       normal += component;
     }
     at = end + 1;
@@ -46,38 +84,55 @@ std::string normal_form(std::string_view path) {
   return normal;
 }
 
-std::string_view parent_of(std::string_view normal) {
-  const size_t root = root_length(normal);
-  const size_t slash = normal.rfind('/');
-  if (slash == std::string_view::npos) return ".";
-  if (slash < root) return normal.substr(0, root);
-  return normal.substr(0, slash);
+std::string_view parent_of(std::string_view normal, PathStyle style) {
+  const size_t root = root_length(normal, style);
+  const size_t last = normal.rfind(separator(style));
+  if (last == std::string_view::npos || last + 1 <= root) {
+    return root > 0 ? normal.substr(0, root) : ".";
+  }
+  return normal.substr(0, last);
 }
 
-bool is_root_or_dot(std::string_view normal) {
-  return normal == "." || normal.size() == root_length(normal);
+bool is_root_or_dot(std::string_view normal, PathStyle style) {
+  return normal == "." || normal.size() == root_length(normal, style);
 }
 
-std::string absolute_form(std::string_view normal, std::string_view working_dir) {
-  if (root_length(normal) > 0) return std::string(normal);
+bool has_root(std::string_view path, PathStyle style) { return root_length(path, style) > 0; }
+
+std::string absolute_form(std::string_view normal, std::string_view working_dir, PathStyle style) {
+  if (has_root(normal, style)) return std::string(normal);
   std::string absolute(working_dir);
   if (normal == ".") return absolute;
-  if (!absolute.ends_with('/')) absolute += '/';
+  if (absolute.empty() || !is_separator(absolute.back(), style)) absolute += separator(style);
   absolute += normal;
   return absolute;
 }
 
-std::string_view own_name(std::string_view path) {
+std::string_view own_name(std::string_view path, PathStyle style) {
   size_t end = path.size();
   while (end > 0) {
-    const size_t slash = path.rfind('/', end - 1);
-    const size_t begin = slash == std::string_view::npos ? 0 : slash + 1;
+    size_t begin = end;
+    while (begin > 0 && !is_separator(path[begin - 1], style)) --begin;
     const std::string_view component = path.substr(begin, end - begin);
     if (!component.empty() && component != ".") return component;
-    if (slash == std::string_view::npos) break;
-    end = slash;
+    if (begin == 0) break;
+    end = begin - 1;
   }
   return {};
+}
+
+std::string uri_path(std::string_view rooted, PathStyle style) {
+  std::string path;
+  if (style == PathStyle::kWindows && rooted.size() >= 2 && rooted[1] == ':') path += '/';
+  for (const char c : rooted) path += is_separator(c, style) ? '/' : c;
+  return path;
+}
+
+std::string join_path(std::string_view dir, std::string_view name, PathStyle style) {
+  std::string path(dir);
+  if (path.empty() || !is_separator(path.back(), style)) path += separator(style);
+  path.append(name);
+  return path;
 }
 
 }  // namespace nembit

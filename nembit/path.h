@@ -8,26 +8,47 @@
 
 namespace nembit {
 
-/// The normal form of `path`: its root ("/", or "//" for exactly two leading
-/// slashes), then its components joined by "/", with empty and "."
-/// components dropped and no trailing "/". A path with neither root nor
-/// components reads ".".
-std::string normal_form(std::string_view path);
+/// How a system writes paths. POSIX: "/" separates components, and "/" or
+/// exactly "//" at the start is a root. Windows: "/" and "\" both separate;
+/// a drive ("C:\" or "C:"), a UNC share ("\\server\share\") or a leading
+/// separator is a root; the normal form writes every separator as "\".
+enum class PathStyle { kPosix, kWindows };
+
+/// The style of this system's paths.
+extern const PathStyle kNativePathStyle;
+
+/// The normal form of `path`: its root, then its components joined by the
+/// style's separator, with empty and "." components dropped and no trailing
+/// separator. A path with neither root nor components reads ".".
+std::string normal_form(std::string_view path, PathStyle style = kNativePathStyle);
 
 /// The parent of a path in normal form: "." for a relative path of one
 /// component or none, the root itself for a path that is only a root.
-std::string_view parent_of(std::string_view normal);
+std::string_view parent_of(std::string_view normal, PathStyle style = kNativePathStyle);
 
 /// Whether a path in normal form is only a root or ".", which always exist
 /// as far as the creation of a file below them is concerned.
-bool is_root_or_dot(std::string_view normal);
+bool is_root_or_dot(std::string_view normal, PathStyle style = kNativePathStyle);
 
-/// The absolute form of a path in normal form: the path itself when it is
-/// absolute, otherwise `working_dir` joined with it by one "/".
-std::string absolute_form(std::string_view normal, std::string_view working_dir);
+/// Whether a path has a root (is absolute, or on Windows rooted on a drive).
+bool has_root(std::string_view path, PathStyle style = kNativePathStyle);
+
+/// The absolute form of a path in normal form: the path itself when it has a
+/// root, otherwise `working_dir` joined with it by one separator.
+std::string absolute_form(std::string_view normal, std::string_view working_dir,
+                          PathStyle style = kNativePathStyle);
 
 /// The last component of `path` that is neither empty nor "."; empty when
 /// there is none.
-std::string_view own_name(std::string_view path);
+std::string_view own_name(std::string_view path, PathStyle style = kNativePathStyle);
+
+/// The path of the file URI of a path that has a root, before
+/// percent-encoding: every separator written "/", and a "/" before a drive
+/// ("C:\x" gives "/C:/x", "\\srv\share\x" gives "//srv/share/x").
+std::string uri_path(std::string_view rooted, PathStyle style = kNativePathStyle);
+
+/// `dir` and `name` joined by the style's separator.
+std::string join_path(std::string_view dir, std::string_view name,
+                      PathStyle style = kNativePathStyle);
 
 }  // namespace nembit

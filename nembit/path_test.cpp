@@ -55,5 +55,31 @@ TEST(Path, OwnName) {
   for (const auto& [path, name] : cases) EXPECT_EQ(own_name(path), name) << path;
 }
 
+TEST(Path, WindowsForms) {
+  constexpr PathStyle kWin = PathStyle::kWindows;
+  const std::pair<std::string_view, std::string_view> normal[] = {
+      {"a/b\\c/", "a\\b\\c"},
+      {"C:/x//y/./", "C:\\x\\y"},
+      {"c:", "c:"},
+      {"C:x", "C:x"},
+      {"//srv/share/a/./b", "\\\\srv\\share\\a\\b"},
+      {"\\a", "\\a"},
+      {"a\\..\\b", "a\\..\\b"},
+      {"", "."},
+  };
+  for (const auto& [path, form] : normal) EXPECT_EQ(normal_form(path, kWin), form) << path;
+  EXPECT_EQ(parent_of("C:\\a", kWin), "C:\\");
+  EXPECT_EQ(parent_of("C:\\", kWin), "C:\\");
+  EXPECT_EQ(parent_of("\\\\srv\\share\\a", kWin), "\\\\srv\\share\\");
+  EXPECT_EQ(parent_of("a\\b", kWin), "a");
+  EXPECT_EQ(absolute_form("notes\\todo.txt", "Z:\\work", kWin), "Z:\\work\\notes\\todo.txt");
+  EXPECT_EQ(absolute_form("a", "Z:\\", kWin), "Z:\\a");
+  EXPECT_EQ(absolute_form("D:\\x", "Z:\\w", kWin), "D:\\x");
+  EXPECT_EQ(own_name("a\\b/c\\", kWin), "c");
+  EXPECT_EQ(uri_path("C:\\x\\n.jpg", kWin), "/C:/x/n.jpg");
+  EXPECT_EQ(uri_path("\\\\srv\\share\\x", kWin), "//srv/share/x");
+  EXPECT_EQ(uri_path("/opt/a b", PathStyle::kPosix), "/opt/a b");
+}
+
 }  // namespace
 }  // namespace nembit

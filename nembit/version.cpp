@@ -1,10 +1,5 @@
 #include "nembit/version.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +7,8 @@
 #include <utility>
 
 #include "common/escape.h"
-#include "common/fd.h"
 #include "nembit/failure.h"
+#include "nembit/path.h"
 #include "nembit/white_space.h"
 
 namespace nembit {
@@ -34,11 +29,12 @@ std::string_view trim_char(std::string_view text, char c) {
 // Whether `path` is a regular file after following links. A path that does
 // not exist, runs through a non-directory or ends in a loop of links is none;
 // any other failure to inspect it is a failure.
-bool is_regular_file(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0) return S_ISREG(info.st_mode);
-  if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return false;
-  throw Failure::from_errno(errno, "stat", path);
+bool is_regular_file(DiskInterface& disk, const std::string& path) {
+  DiskInterface::Kind kind = DiskInterface::Kind::kNone;
+  if (const int error = disk.kind_of(path, kind); error != 0) {
+    throw Failure::from_errno(error, "stat", path);
+  }
+  return kind == DiskInterface::Kind::kRegular;
 }
 
 std::optional<std::string> version_of_line(std::string_view line) {
@@ -181,35 +177,28 @@ namespace {
 
 // The version that the file at `path` gives, read in blocks only as far as
 // its version line.
-std::optional<std::string> read_version(const std::string& path) {
-  const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (!fd.open()) throw Failure::from_errno(errno, "open", path);
+std::optional<std::string> read_version(DiskInterface& disk, const std::string& path) {
   VersionScanner scanner(path);
-  std::array<char, size_t{64} * 1024> buffer{};
-  for (;;) {
-    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
-    if (got == 0) return scanner.finish();
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw Failure::from_errno(errno, "read", path);
-    }
-    if (scanner.feed({buffer.data(), static_cast<size_t>(got)})) return scanner.finish();
-  }
+  std::string call;
+  const int error = disk.read_file(
+      path, [&](std::string_view bytes) { return scanner.feed(bytes); }, call);
+  if (error != 0) throw Failure::from_errno(error, call, path);
+  return scanner.finish();
 }
 
 }  // namespace
 
-std::string get_version(const std::string& program_dir, const std::string& name,
-                        std::ostream& out) {
+std::string get_version(DiskInterface& disk, const std::string& program_dir,
+                        const std::string& name, std::ostream& out) {
   try {
     return in_operation([] { return std::string("get_version()"); },
                         [&] {
-                          std::string path = program_dir + "/" + std::string(kFileName);
-                          if (!is_regular_file(path)) {
-                            path = program_dir + "/" + name + "/" + std::string(kFileName);
-                            if (!is_regular_file(path)) return std::string(kFallback);
+                          std::string path = join_path(program_dir, kFileName);
+                          if (!is_regular_file(disk, path)) {
+                            path = join_path(join_path(program_dir, name), kFileName);
+                            if (!is_regular_file(disk, path)) return std::string(kFallback);
                           }
-                          return read_version(path).value_or(std::string(kFallback));
+                          return read_version(disk, path).value_or(std::string(kFallback));
                         });
   } catch (const Failure& failure) {
     if (wants_traceback()) {

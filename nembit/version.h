@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "nembit/disk_interface.h"
+
 namespace nembit {
 
 /// Finds the first version line of a version file whose text comes piece by
@@ -62,11 +64,12 @@ class VersionScanner {
 std::optional<std::string> find_version(std::string_view text, std::string_view path);
 
 /// The program's version string: what the version file "__version__.py"
-/// gives, read from `program_dir`, or from its subdirectory `name` when the
+/// gives, read through `disk` from `program_dir`, or from its subdirectory `name` when the
 /// first is no regular file; "2.0" when neither holds a version line. A
 /// failure to inspect or read the file gives "2.0" as well, after one
 /// diagnostic on `out`: the detailed one when the environment variable
 /// TRACEBACK is "1", "true" or "True", otherwise "ERROR: " and its message.
-std::string get_version(const std::string& program_dir, const std::string& name, std::ostream& out);
+std::string get_version(DiskInterface& disk, const std::string& program_dir,
+                        const std::string& name, std::ostream& out);
 
 }  // namespace nembit

@@ -76,11 +76,12 @@ class GetVersionTest : public ::testing::Test {
     ::unsetenv("TRACEBACK");
   }
   void write(const fs::path& path, const std::string& text) { std::ofstream(dir_ / path) << text; }
-  std::string version() { return get_version(dir_.string(), "nembit", out_); }
+  std::string version() { return get_version(disk_, dir_.string(), "nembit", out_); }
 
   ScratchDir scratch_{"version-test-"};
   const fs::path& dir_ = scratch_.path();
   std::ostringstream out_;
+  RealDiskInterface disk_;
 };
 
 TEST_F(GetVersionTest, LooksInTheSubdirectoryOnlyWithoutAFileAbove) {

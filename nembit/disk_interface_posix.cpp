@@ -1,14 +1,50 @@
-#include "nembit/disk_interface.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <vector>
 
+#include "common/fd.h"
+#include "nembit/disk_interface.h"
+#include "nembit/path.h"
+
 namespace nembit {
+
+const PathStyle kNativePathStyle = PathStyle::kPosix;
+
+int RealDiskInterface::kind_of(const std::string& path, Kind& kind) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) {
+    kind = S_ISREG(info.st_mode) ? Kind::kRegular : Kind::kOther;
+    return 0;
+  }
+  kind = Kind::kNone;
+  return errno == ENOENT || errno == ENOTDIR || errno == ELOOP ? 0 : errno;
+}
+
+int RealDiskInterface::read_file(const std::string& path,
+                                 const std::function<bool(std::string_view)>& take,
+                                 std::string& call) {
+  call = "open";
+  const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (!fd.open()) return errno;
+  call = "read";
+  std::array<char, size_t{64} * 1024> buffer{};
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
+    if (got == 0) return 0;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (take({buffer.data(), static_cast<size_t>(got)})) return 0;
+  }
+}
+
+std::string RealDiskInterface::refusal(std::string_view /*name*/) { return {}; }
 
 int RealDiskInterface::make_dir(const std::string& path) {
   return ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
