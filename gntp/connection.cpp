@@ -1,9 +1,5 @@
 #include "gntp/connection.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -18,12 +14,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-#ifdef MSG_NOSIGNAL
-constexpr int kSendFlags = MSG_NOSIGNAL;  // A closed peer gives EPIPE, not SIGPIPE.
-#else
-constexpr int kSendFlags = 0;
-#endif
-
 int milliseconds_until(Clock::time_point time) {
   const auto left = std::chrono::ceil<std::chrono::milliseconds>(time - Clock::now()).count();
   return static_cast<int>(std::clamp<decltype(left)>(left, 0, 60'000));
@@ -33,14 +23,16 @@ int milliseconds_until(Clock::time_point time) {
   throw TimeoutError("timed out talking to the GNTP server at " + peer);
 }
 
-// Waits until `fd` is ready for `events` or the deadline passes.
-void wait_for(int fd, short events, Clock::time_point deadline, const std::string& peer) {
+// Waits until `socket` is ready to write (or read) or the deadline passes.
+void wait_for(const Socket& socket, bool write, Clock::time_point deadline,
+              const std::string& peer) {
   for (;;) {
     if (Clock::now() >= deadline) time_out(peer);
-    pollfd entry{fd, events, 0};
-    const int ready = ::poll(&entry, 1, milliseconds_until(deadline));
-    if (ready > 0) return;
-    if (ready < 0 && errno != EINTR) throw Error(errno_text(errno));
+    std::vector<Wait> waits{{.socket = &socket, .write = write}};
+    if (const int error = wait_sockets(waits, milliseconds_until(deadline)); error != 0) {
+      throw Error(errno_text(error));
+    }
+    if (waits[0].ready) return;
   }
 }
 
@@ -59,28 +51,6 @@ std::vector<Address> interleaved(const std::vector<Address>& addresses) {
     if (i < other.size()) order.push_back(other[i]);
   }
   return order;
-}
-
-// Starts a non-blocking connection to `address`. Returns the socket with
-// `connected` set when it connected at once; a closed Fd with `error` set
-// when it failed at once.
-Fd start_attempt(const Address& address, bool& connected, int& error) {
-  Fd socket(::socket(address.family, SOCK_STREAM, 0));
-  if (!socket.open()) {
-    error = errno;
-    return {};
-  }
-  ::fcntl(socket.get(), F_SETFD, FD_CLOEXEC);
-  ::fcntl(socket.get(), F_SETFL, O_NONBLOCK);
-#ifdef SO_NOSIGPIPE
-  const int on = 1;
-  ::setsockopt(socket.get(), SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
-#endif
-  const auto* raw = reinterpret_cast<const sockaddr*>(&address.storage);
-  connected = ::connect(socket.get(), raw, address.length) == 0;
-  if (connected || errno == EINPROGRESS) return socket;
-  error = errno;
-  return {};
 }
 
 std::string environment(const char* name, const char* fallback) {
@@ -110,36 +80,38 @@ Settings Settings::from_environment() {
   return settings;
 }
 
-Fd connect_first(const std::vector<Address>& addresses, Clock::time_point deadline,
-                 std::chrono::milliseconds attempt_delay, const std::string& peer) {
+Socket connect_first(const std::vector<Address>& addresses, Clock::time_point deadline,
+                     std::chrono::milliseconds attempt_delay, const std::string& peer) {
   const std::vector<Address> order = interleaved(addresses);
-  std::vector<Fd> attempts;
+  std::vector<Socket> attempts;
   size_t next = 0;
   Clock::time_point next_start = Clock::now();
   int last_error = ECONNREFUSED;
   for (;;) {
     if (next < order.size() && (attempts.empty() || Clock::now() >= next_start)) {
-      bool connected = false;
-      Fd socket = start_attempt(order[next++], connected, last_error);
-      if (connected) return socket;
-      if (socket.open()) attempts.push_back(std::move(socket));
+      const Address& address = order[next++];
       next_start = Clock::now() + attempt_delay;
+      Socket socket = open_socket(address.family, last_error);
+      if (!socket.open()) continue;
+      const auto* raw = reinterpret_cast<const sockaddr*>(&address.storage);
+      const Connecting state = start_connect(socket, raw, address.length, last_error);
+      if (state == Connecting::kDone) return socket;
+      if (state == Connecting::kUnderWay) attempts.push_back(std::move(socket));
       continue;
     }
     if (attempts.empty()) throw Error(errno_text(last_error));
     if (Clock::now() >= deadline) time_out(peer);
 
-    std::vector<pollfd> entries;
-    entries.reserve(attempts.size());
-    for (const Fd& attempt : attempts) entries.push_back({attempt.get(), POLLOUT, 0});
+    std::vector<Wait> waits;
+    waits.reserve(attempts.size());
+    for (const Socket& attempt : attempts) waits.push_back({.socket = &attempt, .write = true});
     const Clock::time_point wake = next < order.size() ? std::min(deadline, next_start) : deadline;
-    const int ready = ::poll(entries.data(), entries.size(), milliseconds_until(wake));
-    if (ready < 0 && errno != EINTR) throw Error(errno_text(errno));
-    for (size_t i = entries.size(); i-- > 0;) {
-      if (entries[i].revents == 0) continue;
-      int error = 0;
-      socklen_t length = sizeof error;
-      ::getsockopt(entries[i].fd, SOL_SOCKET, SO_ERROR, &error, &length);
+    if (const int error = wait_sockets(waits, milliseconds_until(wake)); error != 0) {
+      throw Error(errno_text(error));
+    }
+    for (size_t i = waits.size(); i-- > 0;) {
+      if (!waits[i].ready) continue;
+      const int error = connect_error(attempts[i]);
       if (error == 0) return std::move(attempts[i]);
       last_error = error;
       attempts.erase(attempts.begin() + static_cast<std::ptrdiff_t>(i));
@@ -153,26 +125,29 @@ std::string exchange(const Settings& settings, std::string_view request) {
   const std::string host = unbracketed(settings.host);
   const std::string peer =
       (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + settings.port;
-  const Fd socket = connect_first(resolve_within(host, settings.port, settings.resolve, deadline),
-                                  deadline, settings.attempt_delay, peer);
+  const Socket socket =
+      connect_first(resolve_within(host, settings.port, settings.resolve, deadline), deadline,
+                    settings.attempt_delay, peer);
   while (!request.empty()) {
-    wait_for(socket.get(), POLLOUT, deadline, peer);
-    const ssize_t sent = ::send(socket.get(), request.data(), request.size(), kSendFlags);
+    wait_for(socket, true, deadline, peer);
+    int error = 0;
+    const long sent = send_some(socket, request, error);
     if (sent < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      throw Error(errno_text(errno));
+      if (error == 0) continue;
+      throw Error(errno_text(error));
     }
     request.remove_prefix(static_cast<size_t>(sent));
   }
   std::string reply;
   char buffer[4096];
   while (message_length(reply) == 0) {
-    wait_for(socket.get(), POLLIN, deadline, peer);
-    const ssize_t got = ::recv(socket.get(), buffer, sizeof buffer, 0);
+    wait_for(socket, false, deadline, peer);
+    int error = 0;
+    const long got = receive_some(socket, buffer, sizeof buffer, error);
     if (got == 0) break;
     if (got < 0) {
-      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-      throw Error(errno_text(errno));
+      if (error == 0) continue;
+      throw Error(errno_text(error));
     }
     reply.append(buffer, static_cast<size_t>(got));
     if (reply.size() > settings.max_reply) {

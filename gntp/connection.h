@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/fd.h"
 #include "gntp/resolver.h"
+#include "gntp/socket.h"
 
 namespace nembit::gntp {
 
@@ -39,9 +39,9 @@ struct Settings {
 /// families, and the next one starts when the last has failed or has not
 /// connected within `attempt_delay`, while earlier ones go on. Throws
 /// TimeoutError at `deadline`, Error when every attempt has failed.
-Fd connect_first(const std::vector<Address>& addresses,
-                 std::chrono::steady_clock::time_point deadline,
-                 std::chrono::milliseconds attempt_delay, const std::string& peer);
+Socket connect_first(const std::vector<Address>& addresses,
+                     std::chrono::steady_clock::time_point deadline,
+                     std::chrono::milliseconds attempt_delay, const std::string& peer);
 
 /// Looks up the server, connects, sends `request` and reads the reply until
 /// its closing empty line or until the server closes the connection, all

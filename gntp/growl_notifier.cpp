@@ -1,10 +1,9 @@
 #include "gntp/growl_notifier.h"
 
-#include <openssl/rand.h>
-
 #include <array>
 
 #include "gntp/connection.h"
+#include "gntp/crypto.h"
 #include "gntp/message.h"
 
 namespace nembit::gntp {
@@ -34,9 +33,7 @@ void GrowlNotifier::send(std::string_view request) {
 std::string GrowlNotifier::key() const {
   if (settings_.password.empty()) return {};
   std::array<unsigned char, 16> salt{};
-  if (RAND_bytes(salt.data(), static_cast<int>(salt.size())) != 1) {
-    throw Error("no random bytes for the GNTP key's salt");
-  }
+  random_bytes(salt);
   return key_part(settings_.password, salt);
 }
 

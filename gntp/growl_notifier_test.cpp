@@ -283,7 +283,7 @@ TEST(ConnectFirst, StartsTheNextAttemptWhenOneHangs) {
   ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&address), length), 0);
   ASSERT_EQ(::listen(full, 0), 0);
   ::getsockname(full, reinterpret_cast<sockaddr*>(&address), &length);
-  std::vector<Fd> queued;
+  std::vector<Socket> queued;
   for (int i = 0; i < 4; ++i) {  // Fills the listener's queue.
     queued.emplace_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
     // In progress, or queued: either way the queue fills.
@@ -295,7 +295,7 @@ TEST(ConnectFirst, StartsTheNextAttemptWhenOneHangs) {
   reinterpret_cast<sockaddr_in&>(good.storage).sin_port = htons(std::stoi(server.port()));
 
   const auto deadline = std::chrono::steady_clock::now() + 3s;
-  const Fd socket = connect_first({hanging, good}, deadline, 100ms, "test");
+  const Socket socket = connect_first({hanging, good}, deadline, 100ms, "test");
   sockaddr_in peer{};
   socklen_t peer_length = sizeof peer;
   ::getpeername(socket.get(), reinterpret_cast<sockaddr*>(&peer), &peer_length);

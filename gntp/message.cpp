@@ -1,11 +1,10 @@
 #include "gntp/message.h"
 
-#include <openssl/evp.h>
-
 #include <array>
 
 #include "common/escape.h"
 #include "common/hex.h"
+#include "gntp/crypto.h"
 
 namespace nembit::gntp {
 
@@ -18,17 +17,6 @@ std::string hex(std::span<const unsigned char> bytes) {
   text.reserve(bytes.size() * 2);
   for (const unsigned char byte : bytes) append_upper_hex(text, byte);
   return text;
-}
-
-using Digest = std::array<unsigned char, 32>;
-
-Digest sha256(std::span<const unsigned char> bytes) {
-  Digest digest{};
-  unsigned int length = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr) != 1) {
-    throw Error("SHA-256 failed");
-  }
-  return digest;
 }
 
 // Appends "Name: value" and a line end. A CR or LF in the value becomes a

@@ -1,7 +1,5 @@
 #include "gntp/resolver.h"
 
-#include <netdb.h>
-
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -10,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/system_error.h"
 #include "gntp/notifier.h"
 
 namespace nembit::gntp {
@@ -76,6 +75,7 @@ std::vector<Address> resolve_within(const std::string& host, const std::string& 
                                     const Resolver& resolve,
                                     std::chrono::steady_clock::time_point deadline) {
   const std::string name = unbracketed(host);
+  if (const int error = start_sockets(); error != 0) throw Error(errno_text(error));
   std::vector<Address> found;
   if (lookup(name, port, AI_NUMERICHOST | AI_NUMERICSERV, found) == 0) return found;
 

@@ -1,12 +1,12 @@
 // Looking up the addresses of the GNTP server within a deadline.
 #pragma once
 
-#include <sys/socket.h>
-
 #include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "gntp/socket.h"
 
 namespace nembit::gntp {
 

@@ -8,16 +8,15 @@
 
 #include "nembit/nembit.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <ostream>
 #include <string>
 
+#include "common/system_error.h"
 #include "nembit/command_line.h"
+#include "nembit/host.h"
 #include "nembit/output.h"
 #include "nembit/program_dir.h"
 #if NEMBIT_WITH_GNTP
@@ -28,23 +27,13 @@ namespace nembit {
 
 namespace {
 
-// Gives a closed standard stream /dev/null, so that no file this run opens
-// can take its place. Returns whether standard output was closed.
-bool occupy_closed_standard_streams() {
-  bool stdout_closed = false;
-  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    if (fd == STDOUT_FILENO) stdout_closed = true;
-    ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);  // Takes the lowest free fd.
-  }
-  return stdout_closed;
-}
-
 // Whether everything written to standard output reached it; says so on
 // standard error, with the system's reason, when not.
 bool flush_standard_output(FdStreamBuf& out, std::ostream& err) {
   if (out.pubsync() == 0 && out.error() == 0) return true;
-  err << "nembit: error writing standard output: " + std::string(std::strerror(out.error())) + "\n";
+  // The system's text alone, without the "[Errno N] " before it.
+  const std::string reason = errno_text(out.error());
+  err << "nembit: error writing standard output: " + reason.substr(reason.find("] ") + 2) + "\n";
   err.flush();
   return false;
 }
@@ -94,14 +83,14 @@ int main(const Process& process, DiskInterface& disk, std::ostream& out, std::os
 }
 
 int run(int argc, char** argv) {
-  FdStreamBuf out_buffer(STDOUT_FILENO);
-  FdStreamBuf err_buffer(STDERR_FILENO);
+  FdStreamBuf out_buffer(1);
+  FdStreamBuf err_buffer(2);
   if (occupy_closed_standard_streams()) out_buffer.set_error(EBADF);
   std::ostream out(&out_buffer);
   std::ostream err(&err_buffer);
   int status = 1;
   try {
-    const Process process = start_up({argv, argv + argc}, out);
+    const Process process = start_up(process_arguments(argc, argv), out);
     RealDiskInterface disk;
     status = main(process, disk, out, err);
   } catch (const clipboard::Interrupted& interrupted) {

@@ -1,28 +1,22 @@
 #include "nembit/output.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "nembit/host.h"
+
 namespace nembit {
 
-FdStreamBuf::FdStreamBuf(int fd) : fd_(fd), line_buffered_(::isatty(fd) == 1) {
+FdStreamBuf::FdStreamBuf(int fd) : fd_(fd), line_buffered_(is_terminal(fd)) {
   setp(buffer_.data(), buffer_.data() + buffer_.size());
 }
 
 FdStreamBuf::~FdStreamBuf() { write_out(); }
 
 bool FdStreamBuf::write_out() {
-  const char* next = pbase();
-  while (error_ == 0 && next < pptr()) {
-    const ssize_t written = ::write(fd_, next, static_cast<size_t>(pptr() - next));
-    if (written >= 0) {
-      next += written;
-    } else if (errno != EINTR) {
-      error_ = errno;
-    }
+  if (error_ == 0 && pptr() > pbase()) {
+    error_ = write_standard(fd_, {pbase(), static_cast<size_t>(pptr() - pbase())});
   }
   setp(buffer_.data(), buffer_.data() + buffer_.size());
   return error_ == 0;

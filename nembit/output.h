@@ -7,7 +7,8 @@
 
 namespace nembit {
 
-/// A stream buffer that writes to a file descriptor: in 64 KiB blocks, and
+/// A stream buffer that writes to standard output or standard error (1 or
+/// 2): in 64 KiB blocks, and
 /// after every line when the descriptor is a terminal, so that a user sees
 /// each line as it is done. After a failed write it discards what it holds
 /// and takes nothing more; error() then tells the system's reason.

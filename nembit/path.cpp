@@ -128,6 +128,31 @@ std::string uri_path(std::string_view rooted, PathStyle style) {
   return path;
 }
 
+std::string windows_refusal(std::string_view name) {
+  constexpr PathStyle kStyle = PathStyle::kWindows;
+  size_t at = root_length(name, kStyle);
+  while (at < name.size()) {
+    size_t end = at;
+    while (end < name.size() && !is_separator(name[end], kStyle)) ++end;
+    const std::string_view component = name.substr(at, end - at);
+    at = end + 1;
+    if (component.empty() || component == "." || component == "..") continue;
+    if (component.back() == '.' || component.back() == ' ') {
+      return "Windows drops the dot or blank that ends " + std::string(component);
+    }
+    std::string stem(component.substr(0, component.find('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    const bool numbered = stem.size() == 4 &&
+                          (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' &&
+                          stem[3] <= '9';
+    if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") {
+      return stem + " is a device name on Windows";
+    }
+  }
+  return {};
+}
+
 std::string join_path(std::string_view dir, std::string_view name, PathStyle style) {
   std::string path(dir);
   if (path.empty() || !is_separator(path.back(), style)) path += separator(style);

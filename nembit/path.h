@@ -47,6 +47,12 @@ std::string_view own_name(std::string_view path, PathStyle style = kNativePathSt
 /// ("C:\x" gives "/C:/x", "\\srv\share\x" gives "//srv/share/x").
 std::string uri_path(std::string_view rooted, PathStyle style = kNativePathStyle);
 
+/// Why Windows would not create `name` as it stands, or empty: a component
+/// that is a device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or
+/// without an extension, in any case), or that ends in a dot or a blank,
+/// which Windows drops.
+std::string windows_refusal(std::string_view name);
+
 /// `dir` and `name` joined by the style's separator.
 std::string join_path(std::string_view dir, std::string_view name,
                       PathStyle style = kNativePathStyle);

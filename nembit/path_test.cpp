@@ -81,5 +81,16 @@ TEST(Path, WindowsForms) {
   EXPECT_EQ(uri_path("/opt/a b", PathStyle::kPosix), "/opt/a b");
 }
 
+TEST(Path, WindowsRefusesNamesItWouldChange) {
+  for (const char* name :
+       {"nul", "NUL.txt", "d/con", "c:\\x\\Com1.log", "lpt9", "a./b", "a /b", "x."}) {
+    EXPECT_NE(windows_refusal(name), "") << name;
+  }
+  for (const char* name :
+       {"nul-1", "com10", "console.txt", "./a/../b", "C:\\", "\u00e9/\u65e5.txt"}) {
+    EXPECT_EQ(windows_refusal(name), "") << name;
+  }
+}
+
 }  // namespace
 }  // namespace nembit

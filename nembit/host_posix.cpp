@@ -1,20 +1,45 @@
-#include "nembit/program_dir.h"
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
-
-#include <vector>
-#elif defined(_WIN32)
-#include <windows.h>
-
-#include <vector>
 #endif
+
+#include "nembit/host.h"
+#include "nembit/program_dir.h"
 
 namespace nembit {
 
 namespace fs = std::filesystem;
+
+std::vector<std::string> process_arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+bool occupy_closed_standard_streams() {
+  bool stdout_closed = false;
+  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    if (fd == STDOUT_FILENO) stdout_closed = true;
+    ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);  // Takes the lowest free fd.
+  }
+  return stdout_closed;
+}
+
+bool is_terminal(int stream) { return ::isatty(stream) == 1; }
+
+int write_standard(int stream, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(stream, bytes.data(), bytes.size());
+    if (written >= 0) {
+      bytes.remove_prefix(static_cast<size_t>(written));
+    } else if (errno != EINTR) {
+      return errno;
+    }
+  }
+  return 0;
+}
 
 namespace {
 
@@ -27,16 +52,8 @@ fs::path executable_path(const char* argv0) {
 #elif defined(__APPLE__)
   uint32_t size = 0;
   _NSGetExecutablePath(nullptr, &size);
-  std::vector<char> buffer(size);
-  if (_NSGetExecutablePath(buffer.data(), &size) == 0) path = buffer.data();
-#elif defined(_WIN32)
-  std::vector<wchar_t> buffer(MAX_PATH);
-  DWORD length = 0;
-  while ((length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()))) ==
-         buffer.size()) {
-    buffer.resize(buffer.size() * 2);
-  }
-  path = std::wstring(buffer.data(), length);
+  std::string buffer(size, '\0');
+  if (_NSGetExecutablePath(buffer.data(), &size) == 0) path = buffer.c_str();
 #endif
   if (path.empty() && argv0 != nullptr) path = argv0;
   if (path.empty()) return {};

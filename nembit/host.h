@@ -1,0 +1,28 @@
+// The process's side of the operating system: its arguments, its standard
+// streams and where its executable is. One implementation per platform
+// (host_posix.cpp, host_win32.cpp).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nembit {
+
+/// The raw argument list, the program's name first, in UTF-8: `argv` as it
+/// stands on POSIX; on Windows, decoded from the wide command line.
+std::vector<std::string> process_arguments(int argc, char** argv);
+
+/// Gives a closed standard stream a harmless stand-in (the null device), so
+/// that no file this run opens can take its place. Returns whether standard
+/// output was closed.
+bool occupy_closed_standard_streams();
+
+/// Whether standard stream `stream` (1 output, 2 error) is a terminal.
+bool is_terminal(int stream);
+
+/// Writes all of `bytes` to standard stream `stream`; UTF-8 text shows as
+/// such in a Windows console. Returns 0 or the system's error number.
+int write_standard(int stream, std::string_view bytes);
+
+}  // namespace nembit

@@ -1,0 +1,89 @@
+#include <windows.h>
+// After windows.h:
+#include <shellapi.h>
+
+#include <memory>
+
+#include "common/system_error.h"
+#include "common/utf16.h"
+#include "nembit/host.h"
+#include "nembit/path.h"
+#include "nembit/program_dir.h"
+
+namespace nembit {
+
+std::vector<std::string> process_arguments(int /*argc*/, char** /*argv*/) {
+  int count = 0;
+  const std::unique_ptr<LPWSTR, decltype(&::LocalFree)> wide(
+      ::CommandLineToArgvW(::GetCommandLineW(), &count), &::LocalFree);
+  std::vector<std::string> arguments;
+  for (int i = 0; wide && i < count; ++i) arguments.push_back(to_utf8(wide.get()[i]));
+  return arguments;
+}
+
+namespace {
+
+DWORD handle_id(int stream) { return stream == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE; }
+
+bool is_console(HANDLE handle) {
+  DWORD mode = 0;
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && ::GetConsoleMode(handle, &mode);
+}
+
+}  // namespace
+
+bool occupy_closed_standard_streams() {
+  bool stdout_closed = false;
+  for (const DWORD id : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+    const HANDLE handle = ::GetStdHandle(id);
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) continue;
+    if (id == STD_OUTPUT_HANDLE) stdout_closed = true;
+    const HANDLE null =
+        ::CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ::SetStdHandle(id, null);
+  }
+  return stdout_closed;
+}
+
+bool is_terminal(int stream) { return is_console(::GetStdHandle(handle_id(stream))); }
+
+int write_standard(int stream, std::string_view bytes) {
+  const HANDLE handle = ::GetStdHandle(handle_id(stream));
+  if (is_console(handle)) {
+    // A console shows UTF-16; every line reaches it whole, so no character
+    // is split between two writes.
+    std::wstring text = to_utf16(bytes);
+    DWORD written = 0;
+    for (size_t at = 0; at < text.size(); at += written) {
+      if (!::WriteConsoleW(handle, text.data() + at, static_cast<DWORD>(text.size() - at), &written,
+                           nullptr)) {
+        return windows_error_number(::GetLastError());
+      }
+    }
+    return 0;
+  }
+  while (!bytes.empty()) {
+    DWORD written = 0;
+    if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+      return windows_error_number(::GetLastError());
+    }
+    bytes.remove_prefix(written);
+  }
+  return 0;
+}
+
+std::string find_program_dir(const char* /*argv0*/) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  DWORD length = 0;
+  while ((length = ::GetModuleFileNameW(nullptr, buffer.data(),
+                                        static_cast<DWORD>(buffer.size()))) == buffer.size()) {
+    buffer.resize(buffer.size() * 2);
+  }
+  if (length == 0) return ".";
+  buffer.resize(length);
+  // The program's own files stand beside the executable.
+  const std::string executable = to_utf8(buffer);
+  return std::string(parent_of(normal_form(executable)));
+}
+
+}  // namespace nembit
