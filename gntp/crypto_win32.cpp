@@ -9,10 +9,16 @@ namespace nembit::gntp {
 
 Digest sha256(std::span<const unsigned char> bytes) {
   Digest digest{};
-  const NTSTATUS status = ::BCryptHash(
-      BCRYPT_SHA256_ALG_HANDLE, nullptr, 0, const_cast<PUCHAR>(bytes.data()),
-      static_cast<ULONG>(bytes.size()), digest.data(), static_cast<ULONG>(digest.size()));
-  if (status != 0) throw Error("SHA-256 failed");
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  bool done = ::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) == 0;
+  done = done && ::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0) == 0;
+  done = done && ::BCryptHashData(hash, const_cast<PUCHAR>(bytes.data()),
+                                  static_cast<ULONG>(bytes.size()), 0) == 0;
+  done = done && ::BCryptFinishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0) == 0;
+  if (hash != nullptr) ::BCryptDestroyHash(hash);
+  if (algorithm != nullptr) ::BCryptCloseAlgorithmProvider(algorithm, 0);
+  if (!done) throw Error("SHA-256 failed");
   return digest;
 }
 

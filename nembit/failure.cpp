@@ -1,7 +1,9 @@
 #include "nembit/failure.h"
 
+#include <cerrno>
 #include <cstring>
 #include <typeinfo>
+#include <utility>
 #if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
 
@@ -16,11 +18,21 @@ namespace nembit {
 
 namespace {
 
+// The symbolic name of the errors that files and sockets give, the same on
+// every platform; others go by number.
 std::string errno_name(int error) {
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 32)
-  if (const char* name = strerrorname_np(error)) return name;
-#endif
-  return "errno " + std::to_string(error);
+  static constexpr std::pair<int, const char*> kNames[] = {
+      {EPERM, "EPERM"},   {ENOENT, "ENOENT"},   {EIO, "EIO"},
+      {EBADF, "EBADF"},   {EACCES, "EACCES"},   {EBUSY, "EBUSY"},
+      {EEXIST, "EEXIST"}, {ENOTDIR, "ENOTDIR"}, {EISDIR, "EISDIR"},
+      {EINVAL, "EINVAL"}, {EMFILE, "EMFILE"},   {ENOSPC, "ENOSPC"},
+      {EROFS, "EROFS"},   {EPIPE, "EPIPE"},     {ENAMETOOLONG, "ENAMETOOLONG"},
+      {ELOOP, "ELOOP"},
+  };
+  for (const auto& [number, name] : kNames) {
+    if (number == error) return name;
+  }
+  return error < 0 ? "WinError " + std::to_string(-error) : "errno " + std::to_string(error);
 }
 
 std::string type_name(const std::exception& error) {

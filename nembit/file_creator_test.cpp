@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/escape.h"
+#include "nembit/path.h"
 #include "tests/support/scratch_dir.h"
 
 namespace nembit {
@@ -16,6 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
+
+#if defined(_WIN32)
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -77,7 +85,7 @@ class FileCreatorTest : public ::testing::Test {
     return lines;
   }
   std::string created(const std::string& path) const {
-    return "✓ File created: \"" + (dir_ / path).string() + "\"";
+    return "✓ File created: \"" + utf8(dir_ / fs::path(path).make_preferred()) + "\"";
   }
 
   ScratchDir scratch_{"nembit-test-"};
@@ -116,6 +124,19 @@ TEST_F(FileCreatorTest, ReportsFailuresAndGoesOn) {
   std::ofstream("f.txt") << "keep";
   const std::string long_name(256, 'n');
   const std::string max_name(255, 'm');
+  if (kWindows) {
+    // A file where a directory should be is found one step later there, and
+    // names cannot hold control characters.
+    EXPECT_EQ(create({"f.txt/g.txt", "f.txt//g/", "f.txt/deep/g.txt", max_name, "next"}), 2);
+    EXPECT_THAT(
+        lines(),
+        ElementsAre("✗ Error creating file \"f.txt/g.txt\": [Errno 17] File exists: 'f.txt'",
+                    "✗ Error creating file \"f.txt//g/\": [Errno 17] File exists: 'f.txt'",
+                    "✗ Error creating file \"f.txt/deep/g.txt\": [Errno 17] File exists: "
+                    "'f.txt'",
+                    created(max_name), created("next")));
+    return;
+  }
   EXPECT_EQ(create({"f.txt/g.txt", "f.txt//g/", "f.txt/\x1b[2J", "f.txt/deep/g.txt", long_name,
                     max_name, "next"}),
             2);
@@ -136,15 +157,19 @@ TEST_F(FileCreatorTest, AddsTheDiagnosticInDebugMode) {
   std::ofstream("f.txt") << "";
   process_.argv = {"nembit", "--debug", "f.txt/g.txt"};
   EXPECT_EQ(create({"f.txt/g.txt"}), 0);
-  EXPECT_EQ(out_.str(),
-            "✗ Error creating file \"f.txt/g.txt\": [Errno 17] File exists: 'f.txt'\n"
-            "failure: system error EEXIST\n"
-            "description: [Errno 17] File exists: 'f.txt'\n"
-            "operations, outermost first:\n"
-            "  create_file('f.txt/g.txt')\n"
-            "  creating the parent directories of 'f.txt/g.txt'\n"
-            "  mkdir('f.txt')\n"
-            "\n");
+  const std::string expected = std::string(
+                                   "✗ Error creating file \"f.txt/g.txt\": [Errno 17] File exists: "
+                                   "'f.txt'\n"
+                                   "failure: system error EEXIST\n"
+                                   "description: [Errno 17] File exists: 'f.txt'\n"
+                                   "operations, outermost first:\n"
+                                   "  create_file('f.txt/g.txt')\n"
+                                   "  creating the parent directories of ") +
+                               nembit::quoted(normal_form("f.txt/g.txt")) +
+                               "\n"
+                               "  mkdir('f.txt')\n"
+                               "\n";
+  EXPECT_EQ(out_.str(), expected);
   out_.str("");
   process_.argv = {"nembit", "--debugx", "--debu"};
   EXPECT_EQ(create({"f.txt/g.txt"}), 0);
@@ -154,7 +179,11 @@ TEST_F(FileCreatorTest, AddsTheDiagnosticInDebugMode) {
 TEST_F(FileCreatorTest, NeverOpensWhatAlreadyExists) {
   // A FIFO without a reader would block an open for writing; a directory
   // cannot be opened for writing at all. Both only get their times set.
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows has no FIFO";
+#else
   ASSERT_EQ(::mkfifo("fifo", 0600), 0);
+#endif
   fs::create_directory("dir");
   fs::create_symlink("target/missing.txt", "dangling");
   fs::create_directory("target");
@@ -164,6 +193,7 @@ TEST_F(FileCreatorTest, NeverOpensWhatAlreadyExists) {
 }
 
 TEST_F(FileCreatorTest, KeepsNamesOnOneLine) {
+  if (kWindows) GTEST_SKIP() << "Windows names cannot hold control characters";
   EXPECT_EQ(create({"line\nbreak", "\xff\xfe.bin", "esc\x1b[2J"}), 3);
   EXPECT_TRUE(fs::exists("line\nbreak"));
   EXPECT_TRUE(fs::exists("\xff\xfe.bin"));
@@ -187,6 +217,9 @@ TEST_F(FileCreatorTest, AsksTheFileSystemOnlyOncePerDirectory) {
 }
 
 TEST_F(FileCreatorTest, GivesNewEntriesTheModesThatTheMaskAllows) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "Windows has no file-creation mask";
+#else
   const mode_t previous = ::umask(027);
   EXPECT_EQ(create({"m/d/f"}), 1);
   ::umask(previous);
@@ -198,9 +231,11 @@ TEST_F(FileCreatorTest, GivesNewEntriesTheModesThatTheMaskAllows) {
   EXPECT_EQ(mode("m"), 0750U);
   EXPECT_EQ(mode("m/d"), 0750U);
   EXPECT_EQ(mode("m/d/f"), 0640U);
+#endif
 }
 
 TEST_F(FileCreatorTest, RefreshesTimesOfWhatExistsThroughLinks) {
+  if (kWindows) GTEST_SKIP() << "symbolic links need a privilege on Windows";
   fs::create_directory("real");
   fs::create_directory_symlink("real", "link");
   std::ofstream("old.txt") << "content";
@@ -230,7 +265,7 @@ TEST_F(FileCreatorTest, CopiesEachNewPathToTheClipboard) {
 
   process_.HAS_CLIPBOARD = true;
   EXPECT_EQ(create({"a", "b/c"}), 2);
-  EXPECT_THAT(fake.copied, ElementsAre((dir_ / "a").string(), (dir_ / "b/c").string()));
+  EXPECT_THAT(fake.copied, ElementsAre(utf8(dir_ / "a"), utf8(dir_ / "b" / "c")));
 
   out_.str("");
   fake.fail = true;
@@ -241,6 +276,7 @@ TEST_F(FileCreatorTest, CopiesEachNewPathToTheClipboard) {
 }
 
 TEST_F(FileCreatorTest, FailsEveryRelativeNameWhenTheWorkingDirectoryIsGone) {
+  if (kWindows) GTEST_SKIP() << "Windows cannot remove a working directory";
   fs::create_directory("gone");
   fs::current_path("gone");
   fs::remove("../gone");

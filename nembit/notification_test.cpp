@@ -6,13 +6,19 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/escape.h"
 #include "nembit/file_creator.h"
+#include "nembit/path.h"
 #include "tests/support/scratch_dir.h"
 
 namespace nembit {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The program's folder, as a path of any platform and as UTF-8 text.
+const fs::path kShare(u8"share t\u00e9ls");
+const std::string kShareText = "share t\u00e9ls";
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -47,17 +53,17 @@ class FakeNotifier : public gntp::Notifier {
 class NotificationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fs::create_directory("share t\u00e9ls");
+    fs::create_directory(kShare);
     process_.argv = {"nembit"};
-    process_.program_dir = (dir_ / "share t\u00e9ls").string();
+    process_.program_dir = utf8(dir_ / kShare);
     process_.HAS_GROWL = true;
     process_.make_notifier = [this](gntp::Application application) {
       return std::make_unique<FakeNotifier>(std::move(application), calls_);
     };
   }
-  static void put_icon() { std::ofstream("share t\u00e9ls/nembit.jpg") << "jpeg"; }
+  static void put_icon() { std::ofstream(kShare / "nembit.jpg") << "jpeg"; }
   std::string icon_uri() const {
-    std::string uri = "file://" + dir_.string() + "/share%20t%C3%A9ls/nembit.jpg";
+    std::string uri = "file://" + uri_path(utf8(dir_)) + "/share%20t%C3%A9ls/nembit.jpg";
     return uri.replace(uri.find("notice test"), 11, "notice%20test");
   }
   std::vector<std::string> descriptions() const {
@@ -113,13 +119,14 @@ TEST_F(NotificationTest, AFailedRegistrationCostsOneWarning) {
 }
 
 TEST_F(NotificationTest, ARelativeIconPathCannotBeAUri) {
-  process_.program_dir = "share t\u00e9ls";
+  process_.program_dir = kShareText;
   put_icon();
   FileCreator creator(process_, disk_, out_);
   EXPECT_FALSE(creator.growl);
-  EXPECT_EQ(out_.str(),
-            "Warning: Could not initialize Growl: relative path can't be expressed as a file URI: "
-            "'share t\u00e9ls/nembit.jpg'\n");
+  const std::string expected =
+      "Warning: Could not initialize Growl: relative path can't be expressed as a file URI: " +
+      nembit::quoted(join_path(kShareText, "nembit.jpg")) + "\n";
+  EXPECT_EQ(out_.str(), expected);
 }
 
 TEST_F(NotificationTest, AnnouncesEachFileByItsOwnName) {
@@ -139,7 +146,7 @@ TEST_F(NotificationTest, LooksForTheIconAtEveryNotice) {
   put_icon();
   FileCreator creator(process_, disk_, out_);
   creator.create_file("a");
-  fs::remove("share t\u00e9ls/nembit.jpg");
+  fs::remove(kShare / "nembit.jpg");
   creator.create_file("b");
   put_icon();
   creator.create_file("c");

@@ -21,7 +21,8 @@ TEST(Path, NormalForm) {
       {"/", "/"},
       {"a\\b", "a\\b"},
   };
-  for (const auto& [path, normal] : cases) EXPECT_EQ(normal_form(path), normal) << path;
+  for (const auto& [path, normal] : cases)
+    EXPECT_EQ(normal_form(path, PathStyle::kPosix), normal) << path;
 }
 
 TEST(Path, Parent) {
@@ -29,16 +30,17 @@ TEST(Path, Parent) {
       {"a/b/c", "a/b"}, {"a", "."},   {".", "."},    {"/", "/"},
       {"/a", "/"},      {"//", "//"}, {"//a", "//"}, {"a/..", "a"},
   };
-  for (const auto& [normal, parent] : cases) EXPECT_EQ(parent_of(normal), parent) << normal;
+  for (const auto& [normal, parent] : cases)
+    EXPECT_EQ(parent_of(normal, PathStyle::kPosix), parent) << normal;
 }
 
 TEST(Path, AbsoluteForm) {
-  EXPECT_EQ(absolute_form("a/b", "/w"), "/w/a/b");
-  EXPECT_EQ(absolute_form("../x.txt", "/w"), "/w/../x.txt");
-  EXPECT_EQ(absolute_form(".", "/w"), "/w");
-  EXPECT_EQ(absolute_form("/tmp/t", "/w"), "/tmp/t");
+  EXPECT_EQ(absolute_form("a/b", "/w", PathStyle::kPosix), "/w/a/b");
+  EXPECT_EQ(absolute_form("../x.txt", "/w", PathStyle::kPosix), "/w/../x.txt");
+  EXPECT_EQ(absolute_form(".", "/w", PathStyle::kPosix), "/w");
+  EXPECT_EQ(absolute_form("/tmp/t", "/w", PathStyle::kPosix), "/tmp/t");
   // A working directory that is the root gets no second slash.
-  EXPECT_EQ(absolute_form("a", "/"), "/a");
+  EXPECT_EQ(absolute_form("a", "/", PathStyle::kPosix), "/a");
 }
 
 TEST(Path, OwnName) {
@@ -52,7 +54,7 @@ TEST(Path, OwnName) {
       {"x", "x"},
       {"//", ""},
   };
-  for (const auto& [path, name] : cases) EXPECT_EQ(own_name(path), name) << path;
+  for (const auto& [path, name] : cases) EXPECT_EQ(own_name(path, PathStyle::kPosix), name) << path;
 }
 
 TEST(Path, WindowsForms) {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "nembit/failure.h"
+#include "tests/support/environment.h"
 #include "tests/support/scratch_dir.h"
 
 namespace nembit {
@@ -73,7 +74,7 @@ class GetVersionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fs::create_directory(dir_ / "nembit");
-    ::unsetenv("TRACEBACK");
+    unset_environment("TRACEBACK");
   }
   void write(const fs::path& path, const std::string& text) { std::ofstream(dir_ / path) << text; }
   std::string version() { return get_version(disk_, dir_.string(), "nembit", out_); }
@@ -93,13 +94,17 @@ TEST_F(GetVersionTest, LooksInTheSubdirectoryOnlyWithoutAFileAbove) {
   fs::remove(dir_ / "__version__.py");
   write("__version__.py", "# no version here\n");
   EXPECT_EQ(version(), "2.0");
-  fs::remove(dir_ / "__version__.py");
-  fs::create_symlink(dir_ / "nembit" / "__version__.py", dir_ / "__version__.py");
-  EXPECT_EQ(version(), "3.1");
   EXPECT_EQ(out_.str(), "");
 }
 
 TEST_F(GetVersionTest, FollowsALinkToAFileElsewhere) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#endif
+  fs::create_symlink(dir_ / "nembit" / "__version__.py", dir_ / "__version__.py");
+  write("nembit/__version__.py", "version = '3.1'\n");
+  EXPECT_EQ(version(), "3.1");
+  fs::remove(dir_ / "__version__.py");
   const ScratchDir elsewhere("version-elsewhere-");
   std::ofstream(elsewhere.path() / "v.py") << "version = '4.2'\n";
   fs::create_symlink(elsewhere.path() / "v.py", dir_ / "__version__.py");
@@ -116,13 +121,13 @@ TEST_F(GetVersionTest, ReportsAFileItCannotRead) {
 
   for (const char* value : {"yes", "TRUE", ""}) {
     out_.str("");
-    ::setenv("TRACEBACK", value, 1);
+    set_environment("TRACEBACK", value);
     EXPECT_EQ(version(), "2.0");
     EXPECT_THAT(out_.str(), StartsWith("ERROR: ")) << value;
   }
   for (const char* value : {"1", "true", "True"}) {
     out_.str("");
-    ::setenv("TRACEBACK", value, 1);
+    set_environment("TRACEBACK", value);
     EXPECT_EQ(version(), "2.0");
     EXPECT_THAT(out_.str(), StartsWith("failure: decoding error\ndescription: cannot decode"));
     EXPECT_THAT(out_.str(), HasSubstr("  get_version()\n"));
