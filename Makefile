@@ -9,6 +9,8 @@
 #   make install PREFIX=…  build without the tests and install under PREFIX
 #   make uninstall         remove what the last `make install` put in place
 #   make package           the Debian package, in build/
+#   make windows           build-windows/bin/nembit.exe, cross-built with MinGW-w64
+#   make windows-package   build-windows/nembit-<version>-win64.zip
 
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 20
@@ -16,20 +18,22 @@ FUZZ_SECONDS ?= 20
 CONFIGURE_FLAGS := $(if $(filter true,$(CI)),-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
 build_preset = cmake --preset $(1) $(CONFIGURE_FLAGS) >/dev/null && cmake --build --preset $(1)
 
-.PHONY: all build run test test-all test-default test-sanitize test-minimal fuzz bench install \
-	uninstall package format tidy clean
+.PHONY: all build run test test-all test-default test-sanitize test-minimal test-windows fuzz \
+	bench install uninstall package windows windows-package format tidy clean
 
 all: build
 build: ; $(call build_preset,default)
 run: build ; ./build/bin/nembit $(ARGS)
 test: ; tools/with-desktop $(MAKE) --no-print-directory test-all
-test-all: test-default test-sanitize test-minimal fuzz
-test-default test-sanitize test-minimal: test-%: ; $(call build_preset,$*) && ctest --preset $*
+test-all: test-default test-sanitize test-minimal test-windows fuzz
+test-default test-sanitize test-minimal test-windows: test-%: ; $(call build_preset,$*) && ctest --preset $*
 fuzz: ; $(call build_preset,fuzz) && tools/fuzz $(FUZZ_SECONDS)
 bench: build ; tools/bench
 install: ; $(call build_preset,release) && cmake --install build-release --prefix $(PREFIX)
 uninstall: ; cmake --build build-release --target uninstall
 package: build ; cmake --build build --target package
+windows: ; $(call build_preset,windows)
+windows-package: windows ; cmake --build build-windows --target package
 format: ; clang-format -i $$(git ls-files '*.cpp' '*.h')
 tidy: build ; clang-tidy -p build --quiet $$(git ls-files '*.cpp' | grep -v -e win32_ -e fuzz/)
-clean: ; rm -rf build build-release build-sanitize build-minimal build-fuzz
+clean: ; rm -rf build build-release build-sanitize build-minimal build-fuzz build-windows

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "common/escape.h"
-#include "common/system_error.h"
 #include "nembit/brace_expansion.h"
 #include "nembit/file_creator.h"
+#include "nembit/path.h"
 
 namespace nembit {
 
@@ -32,7 +32,7 @@ constexpr const char* kEpilog =
 
 std::string program_name(const std::vector<std::string>& argv) {
   if (argv.empty() || argv[0].empty()) return "nembit";
-  return std::string(base_name(argv[0]));
+  return std::string(own_name(argv[0]));
 }
 
 constexpr std::string_view kOptions[] = {"-h", "--help", "--version", "--debug"};

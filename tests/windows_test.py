@@ -1,0 +1,144 @@
+"""End-to-end tests of the Windows build, nembit.exe, run under Wine: names
+with parents, brace groups, non-ASCII characters and both separators, drive
+letters, refused device names, existing content, the version file beside the
+program, usage errors, GNTP against a loopback server, and the clipboard."""
+
+import os
+import pathlib
+import shutil
+import socket
+import subprocess
+import threading
+import unittest
+
+from harness import CLOSED_PORT, PROGRAM, VERSION, NembitTestCase
+
+READ_CLIPBOARD = PROGRAM.parent.parent / "tests/read_clipboard.exe"
+WINE_ENVIRONMENT = {name: os.environ[name] for name in ("WINEPREFIX", "WINEDEBUG", "DISPLAY")
+                    if name in os.environ}
+
+
+def windows_path(path):
+    """`path` as Wine shows a Linux path to Windows programs: on drive Z:."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+class Run:
+    def __init__(self, completed):
+        self.status = completed.returncode
+        self.out = completed.stdout.decode("utf-8", "surrogateescape").replace("\r\n", "\n")
+        self.err = (completed.stderr or b"").decode("utf-8", "surrogateescape").replace("\r\n", "\n")
+        self.lines = [line for line in self.out.splitlines()
+                      if not line.startswith("Warning: ")]
+
+
+class WindowsTestCase(NembitTestCase):
+    def run_exe(self, *args, program=PROGRAM, stderr=subprocess.PIPE, **env):
+        environment = self.environment(**WINE_ENVIRONMENT, **env)
+        completed = subprocess.run(["wine", str(program), *args], cwd=self.work, env=environment,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   stderr=stderr, timeout=120)
+        return Run(completed)
+
+    def created(self, *names):
+        return [f'✓ File created: "{windows_path(self.work / name)}"' for name in names]
+
+
+class Files(WindowsTestCase):
+    def test_creates_names_as_windows_writes_them(self):
+        (self.work / "kept.txt").write_text("content")
+        absolute = str(self.work / "abs").replace("/", "\\")
+        run = self.run_exe("d/{a,", "b}.txt", "é/日本.txt", "x\\y/z.txt", "Z:" + absolute + ".txt",
+                           "kept.txt")
+        self.assertEqual(run.status, 0, run.out + run.err)
+        self.assertEqual(run.lines, self.created(
+            "d/a.txt", "d/b.txt", "é/日本.txt", "x/y/z.txt", "abs.txt", "kept.txt")
+            + ["", "6/6 file(s) created successfully"])
+        self.assert_tree("d", "d/a.txt", "d/b.txt", "é", "é/日本.txt", "x", "x/y", "x/y/z.txt",
+                         "abs.txt", "kept.txt")
+        self.assertEqual((self.work / "kept.txt").read_text(), "content")
+
+    def test_creates_paths_longer_than_260_characters(self):
+        name = "/".join(["d" * 60] * 5) + "/long.txt"
+        run = self.run_exe(name)
+        self.assertEqual(run.lines, self.created(name) + ["", "1/1 file(s) created successfully"])
+        self.assertTrue((self.work / name).is_file())
+
+    def test_refuses_names_that_windows_would_change(self):
+        run = self.run_exe("nul.txt", "CON", "a./b", "ok")
+        self.assertEqual(run.status, 1)
+        self.assertEqual(run.lines, [
+            "✗ Error creating file \"nul.txt\": NUL is a device name on Windows: 'nul.txt'",
+            "✗ Error creating file \"CON\": CON is a device name on Windows: 'CON'",
+            "✗ Error creating file \"a./b\": Windows drops the dot or blank that ends a.: 'a./b'",
+        ] + self.created("ok") + ["", "1/4 file(s) created successfully"])
+        self.assert_tree("ok")
+
+    def test_usage_error(self):
+        run = self.run_exe("--force", "a")
+        self.assertEqual(run.status, 2)
+        self.assertTrue(run.err.startswith("Usage: nembit.exe [OPTIONS] [FILE...]\n"), run.err)
+        self.assert_tree()
+
+    def test_reads_the_version_file_beside_the_program(self):
+        folder = self.dir / "unpacked"
+        folder.mkdir()
+        shutil.copy(PROGRAM, folder / "nembit.exe")
+        (folder / "__version__.py").write_text("version = '7.7'\n")
+        run = self.run_exe("--version", program=folder / "nembit.exe")
+        self.assertEqual(run.lines, ["nembit v7.7 by the nembit developers (nembit@example.org)"])
+        self.assertEqual(self.run_exe("--version").lines[-1].split()[1], f"v{VERSION}")
+
+    def test_puts_the_path_on_the_clipboard(self):
+        # Wine hands the clipboard on when the program ends only if the
+        # program's standard error is not a pipe of its own.
+        run = self.run_exe("clip/é.txt", stderr=None)
+        self.assertEqual(run.status, 0)
+        pasted = self.run_exe(program=READ_CLIPBOARD)
+        self.assertEqual(pasted.out, windows_path(self.work / "clip/é.txt"))
+
+
+class Notices(WindowsTestCase):
+    def test_sends_the_exact_bytes(self):
+        listener = socket.create_server(("127.0.0.1", 0))
+        self.addCleanup(listener.close)
+        requests = []
+
+        def serve():
+            for _ in range(2):
+                client, _ = listener.accept()
+                with client:
+                    data = b""
+                    while data.count(b"\r\n\r\n") < (2 if not requests else 1):
+                        chunk = client.recv(65536)
+                        if not chunk:
+                            break
+                        data += chunk
+                    requests.append(data.decode())
+                    client.sendall(b"GNTP/1.0 -OK NONE\r\n\r\n")
+
+        thread = threading.Thread(target=serve, daemon=True)
+        thread.start()
+        run = self.run_exe("--debug", "n.txt", GNTP_PORT=str(listener.getsockname()[1]))
+        thread.join(timeout=30)
+        self.assertEqual(run.status, 0, run.out)
+        icon = "file:///" + windows_path(PROGRAM.parent / "nembit.jpg").replace("\\", "/")
+        self.assertEqual(requests, [
+            "GNTP/1.0 REGISTER NONE\r\nApplication-Name: nembit\r\n"
+            f"Application-Icon: {icon}\r\nNotifications-Count: 1\r\n\r\n"
+            "Notification-Name: create\r\nNotification-Display-Name: create\r\n"
+            "Notification-Enabled: True\r\n\r\n",
+            "GNTP/1.0 NOTIFY NONE\r\nApplication-Name: nembit\r\nNotification-Name: create\r\n"
+            "Notification-Title: nembit\r\nNotification-Text: File created: \"n.txt\"\r\n"
+            "Notification-Sticky: False\r\nNotification-Priority: 1\r\n"
+            f"Notification-Icon: {icon}\r\n\r\n",
+        ])
+
+    def test_a_refused_connection_costs_one_warning(self):
+        run = self.run_exe("a", GNTP_PORT=str(CLOSED_PORT))
+        self.assertEqual(run.status, 0)
+        self.assertIn("Warning: Could not initialize Growl: [WinError 10061]", run.out)
+
+
+if __name__ == "__main__":
+    unittest.main()
