@@ -74,6 +74,18 @@ class Files(WindowsTestCase):
         ] + self.created("ok") + ["", "1/4 file(s) created successfully"])
         self.assert_tree("ok")
 
+    def test_a_failed_write_fails_the_run_and_names_its_reason(self):
+        for redirect, reason in ((">/dev/full", "No space left on device"),
+                                 (">&-", "Bad file descriptor")):
+            with self.subTest(redirect=redirect):
+                completed = subprocess.run(
+                    ["sh", "-c", f'exec wine "$0" --version {redirect}', str(PROGRAM)],
+                    cwd=self.work, env=self.environment(**WINE_ENVIRONMENT),
+                    stdin=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=120)
+                self.assertEqual(completed.returncode, 1)
+                self.assertEqual(completed.stderr.decode().replace("\r\n", "\n"),
+                                 f"nembit: error writing standard output: {reason}\n")
+
     def test_usage_error(self):
         run = self.run_exe("--force", "a")
         self.assertEqual(run.status, 2)
