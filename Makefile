@@ -35,5 +35,5 @@ package: build ; cmake --build build --target package
 windows: ; $(call build_preset,windows)
 windows-package: windows ; cmake --build build-windows --target package
 format: ; clang-format -i $$(git ls-files '*.cpp' '*.h')
-tidy: build ; clang-tidy -p build --quiet $$(git ls-files '*.cpp' | grep -v -e win32_ -e fuzz/)
+tidy: build ; clang-tidy -p build --quiet $$(git ls-files '*.cpp' | grep -v -e win32 -e fuzz/)
 clean: ; rm -rf build build-release build-sanitize build-minimal build-fuzz build-windows

@@ -64,7 +64,7 @@ TEST(Path, WindowsForms) {
       {"C:/x//y/./", "C:\\x\\y"},
       {"c:", "c:"},
       {"C:x", "C:x"},
-      {"//srv/share/a/./b", "\\\\srv\\share\\a\\b"},
+      {"//srv/share/a/./b", R"(\\srv\share\a\b)"},
       {"\\a", "\\a"},
       {"a\\..\\b", "a\\..\\b"},
       {"", "."},
