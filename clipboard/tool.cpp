@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "clipboard/clipboard.h"
+#include "common/base_name.h"
 #include "common/fd.h"
 #include "common/system_error.h"
 

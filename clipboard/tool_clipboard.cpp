@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "clipboard/tool.h"
+#include "common/base_name.h"
 #include "common/escape.h"
-#include "common/system_error.h"
 
 namespace nembit::clipboard {
 

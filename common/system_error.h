@@ -16,9 +16,4 @@ std::string errno_text(int error);
 /// the negated code, which errno_text shows as a Windows error.
 int windows_error_number(unsigned long code);
 
-/// The last component of a slash-separated path: what follows its last "/".
-inline std::string_view base_name(std::string_view path) {
-  return path.substr(path.rfind('/') + 1);
-}
-
 }  // namespace nembit
