@@ -14,7 +14,8 @@ import unittest
 from harness import CLOSED_PORT, PROGRAM, VERSION, NembitTestCase
 
 READ_CLIPBOARD = PROGRAM.parent.parent / "tests/read_clipboard.exe"
-WINE_ENVIRONMENT = {name: os.environ[name] for name in ("WINEPREFIX", "WINEDEBUG", "DISPLAY")
+WINE_ENVIRONMENT = {name: os.environ[name]
+                    for name in ("WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES", "DISPLAY")
                     if name in os.environ}
 
 
