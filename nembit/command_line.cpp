@@ -120,7 +120,7 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
   return {.arguments = std::move(arguments)};
 }
 
-std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files) {
+std::vector<std::string> rejoin_arguments(std::vector<std::string> files) {
   std::vector<std::string> file_list;
   file_list.reserve(files.size());
   std::string current;
@@ -143,7 +143,7 @@ std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files)
     }
     current.append(text.substr(begin));
   };
-  for (const std::string& file : files) {
+  for (std::string& file : files) {
     if (&file != &files.front() && in_braces) {
       current += ' ';
     } else if (!current.empty()) {
@@ -151,7 +151,7 @@ std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files)
     }
     // Most arguments are one whole item: no blank, no brace, nothing pending.
     if (!in_braces && current.empty() && std::ranges::none_of(file, special)) {
-      if (!file.empty()) file_list.push_back(file);
+      if (!file.empty()) file_list.push_back(std::move(file));
       continue;
     }
     take(file);

@@ -38,7 +38,7 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
 /// Joins `files` with single blanks, then splits the result at every blank
 /// that stands outside braces: after a "{" and up to the next "}", blanks
 /// belong to the item. Runs of blanks give no empty item.
-std::vector<std::string> rejoin_arguments(const std::vector<std::string>& files);
+std::vector<std::string> rejoin_arguments(std::vector<std::string> files);
 
 /// How many names `file_list` stands for: the number of names each item with
 /// both "{" and "}" expands to, plus one for every other item.

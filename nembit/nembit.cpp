@@ -72,9 +72,9 @@ Process start_up(std::vector<std::string> argv, std::ostream& out, std::string p
 }
 
 int main(const Process& process, DiskInterface& disk, std::ostream& out, std::ostream& err) {
-  const Parsed parsed = parse_command_line(process.argv, process.version, out, err);
+  Parsed parsed = parse_command_line(process.argv, process.version, out, err);
   if (!parsed.arguments) return parsed.status;
-  const std::vector<std::string> file_list = rejoin_arguments(parsed.arguments->files);
+  const std::vector<std::string> file_list = rejoin_arguments(std::move(parsed.arguments->files));
   FileCreator creator(process, disk, out);
   const int success_count = creator.create_files(file_list);
   const size_t total_expected = count_expected(file_list);

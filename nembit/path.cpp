@@ -48,18 +48,15 @@ std::string normal_root(std::string_view path, PathStyle style) {
 // that are neither empty nor ".", as most names are.
 bool is_normal_relative(std::string_view path, PathStyle style) {
   if (path.empty() || root_length(path, style) > 0) return false;
+  if (style == PathStyle::kWindows && path.find('/') != std::string_view::npos) return false;
   if (path == ".") return true;
-  size_t begin = 0;
-  for (size_t at = 0; at <= path.size(); ++at) {
-    if (at < path.size() && path[at] != separator(style)) {
-      if (is_separator(path[at], style)) return false;  // "/" on Windows.
-      continue;
-    }
-    const size_t length = at - begin;
+  for (size_t begin = 0;;) {
+    const size_t end = path.find(separator(style), begin);
+    const size_t length = (end == std::string_view::npos ? path.size() : end) - begin;
     if (length == 0 || (length == 1 && path[begin] == '.')) return false;
-    begin = at + 1;
+    if (end == std::string_view::npos) return true;
+    begin = end + 1;
   }
-  return true;
 }
 
 }  // namespace
