@@ -9,7 +9,6 @@
 #endif
 
 #include "nembit/host.h"
-#include "nembit/program_dir.h"
 
 namespace nembit {
 

@@ -8,7 +8,6 @@
 #include "common/utf16.h"
 #include "nembit/host.h"
 #include "nembit/path.h"
-#include "nembit/program_dir.h"
 
 namespace nembit {
 

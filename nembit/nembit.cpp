@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <ostream>
 #include <string>
 
@@ -18,7 +17,6 @@
 #include "nembit/command_line.h"
 #include "nembit/host.h"
 #include "nembit/output.h"
-#include "nembit/program_dir.h"
 #if NEMBIT_WITH_GNTP
 #include "gntp/growl_notifier.h"
 #endif

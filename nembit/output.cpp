@@ -1,7 +1,6 @@
 #include "nembit/output.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "nembit/host.h"

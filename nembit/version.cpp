@@ -1,9 +1,7 @@
 #include "nembit/version.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 
 #include "common/escape.h"
