@@ -120,14 +120,16 @@ Socket connect_first(const std::vector<Address>& addresses, Clock::time_point de
   }
 }
 
-std::string exchange(const Settings& settings, std::string_view request) {
+std::string exchange(const Settings& settings, std::vector<Address>& addresses,
+                     std::string_view request) {
   const Clock::time_point deadline = Clock::now() + settings.timeout;
   const std::string host = unbracketed(settings.host);
   const std::string peer =
       (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + settings.port;
-  const Socket socket =
-      connect_first(resolve_within(host, settings.port, settings.resolve, deadline), deadline,
-                    settings.attempt_delay, peer);
+  if (addresses.empty()) {
+    addresses = resolve_within(host, settings.port, settings.resolve, deadline);
+  }
+  const Socket socket = connect_first(addresses, deadline, settings.attempt_delay, peer);
   while (!request.empty()) {
     wait_for(socket, true, deadline, peer);
     int error = 0;

@@ -43,10 +43,13 @@ Socket connect_first(const std::vector<Address>& addresses,
                      std::chrono::steady_clock::time_point deadline,
                      std::chrono::milliseconds attempt_delay, const std::string& peer);
 
-/// Looks up the server, connects, sends `request` and reads the reply until
-/// its closing empty line or until the server closes the connection, all
-/// within `settings.timeout`. Throws TimeoutError when that passes, Error on
-/// any other failure and for a reply longer than `settings.max_reply`.
-std::string exchange(const Settings& settings, std::string_view request);
+/// Connects to the server, sends `request` and reads the reply until its
+/// closing empty line or until the server closes the connection, all within
+/// `settings.timeout`. `addresses` are the server's; when empty, they are
+/// looked up first, within the same time, and kept for the next request.
+/// Throws TimeoutError when the time passes, Error on any other failure and
+/// for a reply longer than `settings.max_reply`.
+std::string exchange(const Settings& settings, std::vector<Address>& addresses,
+                     std::string_view request);
 
 }  // namespace nembit::gntp

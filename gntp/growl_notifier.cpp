@@ -23,7 +23,7 @@ void GrowlNotifier::notify(const Note& note) {
 
 void GrowlNotifier::send(std::string_view request) {
   try {
-    check_reply(gntp::exchange(settings_, request));
+    check_reply(gntp::exchange(settings_, addresses_, request));
   } catch (const TimeoutError& error) {
     timed_out_ = error.what();
     throw;

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "gntp/connection.h"
 #include "gntp/notifier.h"
@@ -27,6 +28,8 @@ class GrowlNotifier : public Notifier {
 
   Application application_;
   Settings settings_;
+  /// The server's addresses, looked up by the first request that needed them.
+  std::vector<Address> addresses_;
   std::string timed_out_;  ///< The error of the request that timed out, if one did.
 };
 

@@ -190,9 +190,17 @@ std::string failure_of(const std::function<void()>& call) {
 TEST(GrowlNotifier, RegistersThenNotifies) {
   FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}});
   ASSERT_TRUE(server.ok());
-  GrowlNotifier notifier(kApplication, settings_for(server));
+  // A host name, looked up once for both requests.
+  Settings settings = settings_for(server, "gntp.test");
+  auto lookups = std::make_shared<std::atomic<int>>(0);
+  settings.resolve = [lookups](const std::string&, const std::string& port) {
+    ++*lookups;
+    return system_resolve("127.0.0.1", port);
+  };
+  GrowlNotifier notifier(kApplication, settings);
   notifier.register_app();
   notifier.notify(kNote);
+  EXPECT_EQ(*lookups, 1);
   EXPECT_THAT(server.requests(), ElementsAre("GNTP/1.0 REGISTER NONE\r\n"
                                              "Application-Name: nembit\r\n"
                                              "Notifications-Count: 1\r\n"
