@@ -1,5 +1,5 @@
 // Running a clipboard tool: text in on its standard input, its error output
-// back, and never a wait longer than a limit.
+// back, and never a wait longer than a limit. POSIX only (tool_posix.cpp).
 #pragma once
 
 #include <chrono>
@@ -23,10 +23,15 @@ struct ToolOutcome {
 /// in a process group of its own: one that takes too long is killed with
 /// every process it started. Processes that a tool which ended leaves
 /// behind, as xclip does to keep the selection, are neither waited for nor
-/// killed. Throws Error when the tool cannot be started, and Interrupted,
-/// after killing the tool's group, when SIGINT, SIGTERM or SIGHUP arrives
-/// meanwhile (a signal that the process ignores stays ignored).
+/// killed. A tool that cannot be waited for, because the process ignores
+/// SIGCHLD, counts as having ended well when it is gone. Throws Error when
+/// the tool cannot be started, and Interrupted when a stop signal (see
+/// common/stop_signals.h) arrives before the call returns, after killing the
+/// tool's group if the tool still ran.
 ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view input,
                      std::chrono::milliseconds limit);
+
+/// Whether `path` is a regular file that this process may execute.
+bool is_executable_file(const std::string& path);
 
 }  // namespace nembit::clipboard

@@ -1,31 +1,26 @@
 #include "clipboard/tool_clipboard.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-
 #include "clipboard/tool.h"
-#include "common/base_name.h"
 #include "common/escape.h"
+#include "common/path.h"
 
 namespace nembit::clipboard {
 
 namespace {
 
-// The first 200 bytes of a tool's error output on one line, each run of
-// blanks and line breaks as one blank, anything else unsafe escaped.
+// A tool's error output on one line, each run of blanks and line breaks as
+// one blank, anything else unsafe escaped, cut to the length of one line.
 std::string one_line(std::string_view errors) {
   std::string line;
   bool blank = true;
-  for (const char c : errors.substr(0, 200)) {
+  for (const char c : errors.substr(0, kShownTextLimit)) {
     const bool space = c == '\n' || c == '\r' || c == '\t' || c == ' ';
     if (space && !blank) line += ' ';
     if (!space) line += c;
     blank = space;
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
-  return printable_text(line);
+  return printable_text(line, kShownTextLimit);
 }
 
 std::string describe(const std::string& tool, const ToolOutcome& outcome,
@@ -45,12 +40,6 @@ std::string describe(const std::string& tool, const ToolOutcome& outcome,
   const std::string errors = one_line(outcome.errors);
   if (!errors.empty()) text += ": " + errors;
   return text;
-}
-
-bool is_executable_file(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         ::access(path.c_str(), X_OK) == 0;
 }
 
 // The path of `name` in the first directory of PATH that holds it; empty
@@ -77,15 +66,24 @@ bool is_set(const GetEnv& getenv, const char* name) {
 
 }  // namespace
 
-ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::milliseconds limit)
-    : argv_(std::move(argv)), limit_(limit) {}
+ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::milliseconds limit,
+                             std::chrono::milliseconds budget)
+    : argv_(std::move(argv)), limit_(limit), budget_(budget), budget_total_(budget) {}
 
 void ToolClipboard::copy(std::string_view text) {
+  const std::string tool(own_name(argv_.front()));
+  if (timed_out_.empty() && budget_.spent()) {
+    timed_out_ = tool + ": used up the " + std::to_string(budget_total_.count()) +
+                 " ms that copies may take in one run";
+  }
   if (!timed_out_.empty()) throw Error(timed_out_);
-  const ToolOutcome outcome = run_tool(argv_, text, limit_);
+  std::chrono::milliseconds limit{};
+  const ToolOutcome outcome = budget_.run(limit_, [&](std::chrono::milliseconds allowed) {
+    limit = allowed;
+    return run_tool(argv_, text, allowed);
+  });
   if (outcome.end == ToolOutcome::End::kExited && outcome.code == 0) return;
-  const std::string& path = argv_.front();
-  std::string error = describe(std::string(base_name(path)), outcome, limit_);
+  std::string error = describe(tool, outcome, limit);
   if (outcome.end == ToolOutcome::End::kTimedOut) timed_out_ = error;
   throw Error(error);
 }
@@ -114,12 +112,6 @@ std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {
     return argv;
   }
   return {};
-}
-
-std::unique_ptr<Clipboard> open_system_clipboard() {
-  std::vector<std::string> argv = choose_clipboard_tool(&std::getenv);
-  if (argv.empty()) return nullptr;
-  return std::make_unique<ToolClipboard>(std::move(argv));
 }
 
 }  // namespace nembit::clipboard

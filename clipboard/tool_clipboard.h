@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "clipboard/clipboard.h"
+#include "common/time_budget.h"
+#include "nembit/clipboard.h"
 
 namespace nembit::clipboard {
 
@@ -14,15 +15,20 @@ namespace nembit::clipboard {
 class ToolClipboard : public Clipboard {
  public:
   /// `argv` is the tool's path and arguments; a copy that takes longer than
-  /// `limit` is stopped and fails. After one such time-out, every later copy
-  /// fails at once with the same error: a stalled clipboard costs one wait.
+  /// `limit`, or than what is left of `budget` for all the copies of this
+  /// clipboard, is stopped and fails. After one such time-out, or once the
+  /// budget is spent, every later copy fails at once with the same error: a
+  /// stalled or slow clipboard costs a bounded wait.
   explicit ToolClipboard(std::vector<std::string> argv,
-                         std::chrono::milliseconds limit = std::chrono::seconds(5));
+                         std::chrono::milliseconds limit = std::chrono::seconds(5),
+                         std::chrono::milliseconds budget = std::chrono::seconds(10));
   void copy(std::string_view text) override;
 
  private:
   std::vector<std::string> argv_;
   std::chrono::milliseconds limit_;
+  TimeBudget budget_;
+  std::chrono::milliseconds budget_total_;
   std::string timed_out_;  ///< The error of the copy that timed out, if one did.
 };
 

@@ -116,6 +116,22 @@ TEST_F(ToolClipboardTest, WaitsForAStalledToolOnceAndStopsAllItStarted) {
   EXPECT_TRUE(has_ended(pid)) << "the tool's child " << pid << " still runs";
 }
 
+TEST_F(ToolClipboardTest, SpendsAtMostItsBudgetOnASlowTool) {
+  ToolClipboard clipboard({tool("slow", R"(echo >> "$0.starts"; cat >/dev/null; sleep 0.15)")},
+                          300ms, 400ms);
+  clipboard.copy("1");
+  clipboard.copy("2");
+  for (int i = 0; i < 3; ++i) {
+    try {
+      clipboard.copy("x");
+      FAIL() << "no error";
+    } catch (const Error& error) {
+      EXPECT_THAT(error.what(), testing::StartsWith("slow: timed out after "));
+    }
+  }
+  EXPECT_EQ(read("slow.starts"), "\n\n\n");
+}
+
 TEST_F(ToolClipboardTest, ChoosesTheToolOfTheSession) {
   for (const char* name : {"wl-copy", "xclip", "xsel"}) tool(name, "exit 0");
   const std::string path = "/nonexistent::" + dir_.string();

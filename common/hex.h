@@ -1,15 +1,19 @@
-// Upper-case hexadecimal, as file URIs and GNTP key hashes write bytes.
+// Hexadecimal digits, as escapes, file URIs and GNTP key hashes write them.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace nembit {
 
-/// Appends the two upper-case hexadecimal digits of `byte` to `out`.
-inline void append_upper_hex(std::string& out, unsigned char byte) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  out += kDigits[byte >> 4U];
-  out += kDigits[byte & 0xFU];
+enum class HexCase { kLower, kUpper };
+
+/// Appends the `digits` last hexadecimal digits of `value` to `out`.
+inline void append_hex(std::string& out, unsigned value, size_t digits = 2,
+                       HexCase letters = HexCase::kLower) {
+  const char* const alphabet = letters == HexCase::kUpper ? "0123456789ABCDEF" : "0123456789abcdef";
+  for (size_t shift = digits * 4; shift > 0; shift -= 4)
+    out += alphabet[(value >> (shift - 4)) & 0xFU];
 }
 
 }  // namespace nembit

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 namespace nembit {
 
@@ -11,9 +10,7 @@ namespace nembit {
 /// is incorrect.".
 std::string errno_text(int error);
 
-/// The errno value that matches a Windows error code (file not found,
-/// exists, access denied, not a directory, name too long...), otherwise
-/// the negated code, which errno_text shows as a Windows error.
-int windows_error_number(unsigned long code);
+/// The system's text alone, as in "File exists".
+std::string error_reason(int error);
 
 }  // namespace nembit

@@ -5,9 +5,9 @@
 namespace nembit {
 
 std::string errno_text(int error) {
-  return "[Errno " + std::to_string(error) + "] " + std::strerror(error);
+  return "[Errno " + std::to_string(error) + "] " + error_reason(error);
 }
 
-int windows_error_number(unsigned long code) { return -static_cast<int>(code); }
+std::string error_reason(int error) { return std::strerror(error); }
 
 }  // namespace nembit

@@ -1,15 +1,17 @@
+#include "common/system_error_win32.h"
+
 #include <windows.h>
 
 #include <cerrno>
 #include <cstring>
 
 #include "common/system_error.h"
-#include "common/utf16.h"
+#include "common/utf16_win32.h"
 
 namespace nembit {
 
-std::string errno_text(int error) {
-  if (error >= 0) return "[Errno " + std::to_string(error) + "] " + std::strerror(error);
+std::string error_reason(int error) {
+  if (error >= 0) return std::strerror(error);
   const auto code = static_cast<DWORD>(-error);
   wchar_t* text = nullptr;
   const DWORD length = ::FormatMessageW(
@@ -18,7 +20,13 @@ std::string errno_text(int error) {
   std::string message = length > 0 ? to_utf8(std::wstring_view(text, length)) : "unknown error";
   ::LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-  return "[WinError " + std::to_string(code) + "] " + message;
+  return message;
+}
+
+std::string errno_text(int error) {
+  const std::string label = error >= 0 ? "[Errno " + std::to_string(error) + "] "
+                                       : "[WinError " + std::to_string(-error) + "] ";
+  return label + error_reason(error);
 }
 
 int windows_error_number(unsigned long code) {

@@ -1,6 +1,6 @@
-#include <windows.h>
+#include "common/utf16_win32.h"
 
-#include "common/utf16.h"
+#include <windows.h>
 
 namespace nembit {
 

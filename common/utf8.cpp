@@ -4,45 +4,38 @@ namespace nembit {
 
 namespace {
 
-bool is_continuation(unsigned char byte) { return (byte & 0xC0U) == 0x80U; }
+// Bounds of the second byte of a sequence; later bytes take the full range.
+Utf8Lead lead(size_t length, unsigned low = 0x80U, unsigned high = 0xBFU) {
+  return {.length = length,
+          .low = static_cast<unsigned char>(low),
+          .high = static_cast<unsigned char>(high)};
+}
 
 }  // namespace
 
-size_t utf8_sequence_length(std::string_view text, size_t at) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[at + k]); };
-  const size_t left = text.size() - at;
-  const unsigned char lead = byte(0);
-  if (lead < 0x80U) return 1;
-  size_t length = 0;
-  unsigned char low = 0x80U;   // Bounds of the second byte, which rule out
-  unsigned char high = 0xBFU;  // overlong forms, surrogates and values past U+10FFFF.
-  if (lead >= 0xC2U && lead <= 0xDFU) {
-    length = 2;
-  } else if (lead >= 0xE0U && lead <= 0xEFU) {
-    length = 3;
-    if (lead == 0xE0U) low = 0xA0U;
-    if (lead == 0xEDU) high = 0x9FU;
-  } else if (lead >= 0xF0U && lead <= 0xF4U) {
-    length = 4;
-    if (lead == 0xF0U) low = 0x90U;
-    if (lead == 0xF4U) high = 0x8FU;
-  } else {
-    return 0;
+Utf8Lead utf8_lead(unsigned char byte) {
+  if (byte < 0x80U) return lead(1);
+  if (byte >= 0xC2U && byte <= 0xDFU) return lead(2);
+  if (byte >= 0xE0U && byte <= 0xEFU) {
+    // No overlong form after E0, no surrogate after ED.
+    return lead(3, byte == 0xE0U ? 0xA0U : 0x80U, byte == 0xEDU ? 0x9FU : 0xBFU);
   }
-  if (left < length || byte(1) < low || byte(1) > high) return 0;
-  for (size_t k = 2; k < length; ++k) {
-    if (!is_continuation(byte(k))) return 0;
+  if (byte >= 0xF0U && byte <= 0xF4U) {
+    // No overlong form after F0, nothing past U+10FFFF after F4.
+    return lead(4, byte == 0xF0U ? 0x90U : 0x80U, byte == 0xF4U ? 0x8FU : 0xBFU);
   }
-  return length;
+  return lead(0);
 }
 
-size_t find_invalid_utf8(std::string_view text) {
-  for (size_t at = 0; at < text.size();) {
-    const size_t length = utf8_sequence_length(text, at);
-    if (length == 0) return at;
-    at += length;
+size_t utf8_sequence_length(std::string_view text, size_t at) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[at + k]); };
+  const Utf8Lead first = utf8_lead(byte(0));
+  if (first.length <= 1) return first.length;
+  if (text.size() - at < first.length || byte(1) < first.low || byte(1) > first.high) return 0;
+  for (size_t k = 2; k < first.length; ++k) {
+    if ((byte(k) & 0xC0U) != 0x80U) return 0;
   }
-  return std::string_view::npos;
+  return first.length;
 }
 
 }  // namespace nembit

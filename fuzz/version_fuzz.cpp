@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "nembit/failure.h"
-#include "nembit/version.h"
+#include "nembit/version_scanner.h"
 
 namespace {
 

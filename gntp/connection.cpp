@@ -4,9 +4,10 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "common/stop_signals.h"
 #include "common/system_error.h"
 #include "gntp/message.h"
-#include "gntp/notifier.h"
+#include "nembit/notifier.h"
 
 namespace nembit::gntp {
 
@@ -14,9 +15,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How long to wait until `time`, but no longer than a stop may wait.
 int milliseconds_until(Clock::time_point time) {
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(time - Clock::now()).count();
-  return static_cast<int>(std::clamp<decltype(left)>(left, 0, 60'000));
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(time - Clock::now());
+  return static_cast<int>(
+      std::clamp(left, std::chrono::milliseconds(0), kStopCheckInterval).count());
 }
 
 [[noreturn]] void time_out(const std::string& peer) {
@@ -24,28 +27,28 @@ int milliseconds_until(Clock::time_point time) {
 }
 
 // Waits until `socket` is ready to write (or read) or the deadline passes.
-void wait_for(const Socket& socket, bool write, Clock::time_point deadline,
+void wait_for(Sockets& sockets, const Socket& socket, bool write, Clock::time_point deadline,
               const std::string& peer) {
   for (;;) {
+    throw_if_stopped();
     if (Clock::now() >= deadline) time_out(peer);
     std::vector<Wait> waits{{.socket = &socket, .write = write}};
-    if (const int error = wait_sockets(waits, milliseconds_until(deadline)); error != 0) {
+    if (const int error = sockets.wait(waits, milliseconds_until(deadline)); error != 0) {
       throw Error(errno_text(error));
     }
     if (waits[0].ready) return;
   }
 }
 
-// The addresses in the order of their attempts: the families alternate,
-// starting with that of the most preferred address.
-std::vector<Address> interleaved(const std::vector<Address>& addresses) {
-  if (addresses.empty()) return {};
-  std::vector<Address> first;
-  std::vector<Address> other;
-  for (const Address& address : addresses) {
-    (address.family == addresses.front().family ? first : other).push_back(address);
+// The order of the attempts, as indexes into `addresses`: the families
+// alternate, starting with that of the most preferred address.
+std::vector<size_t> interleaved(const std::vector<Address>& addresses) {
+  std::vector<size_t> first;
+  std::vector<size_t> other;
+  for (size_t i = 0; i < addresses.size(); ++i) {
+    (addresses[i].family == addresses.front().family ? first : other).push_back(i);
   }
-  std::vector<Address> order;
+  std::vector<size_t> order;
   for (size_t i = 0; i < std::max(first.size(), other.size()); ++i) {
     if (i < first.size()) order.push_back(first[i]);
     if (i < other.size()) order.push_back(other[i]);
@@ -80,23 +83,24 @@ Settings Settings::from_environment() {
   return settings;
 }
 
-Socket connect_first(const std::vector<Address>& addresses, Clock::time_point deadline,
-                     std::chrono::milliseconds attempt_delay, const std::string& peer) {
-  const std::vector<Address> order = interleaved(addresses);
-  std::vector<Socket> attempts;
+Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses,
+                         Clock::time_point deadline, std::chrono::milliseconds attempt_delay,
+                         const std::string& peer) {
+  const std::vector<size_t> order = interleaved(addresses);
+  std::vector<Connection> attempts;
   size_t next = 0;
   Clock::time_point next_start = Clock::now();
   int last_error = ECONNREFUSED;
   for (;;) {
+    throw_if_stopped();
     if (next < order.size() && (attempts.empty() || Clock::now() >= next_start)) {
-      const Address& address = order[next++];
+      const size_t index = order[next++];
       next_start = Clock::now() + attempt_delay;
-      Socket socket = open_socket(address.family, last_error);
+      Socket socket = sockets.open(addresses[index].family, last_error);
       if (!socket.open()) continue;
-      const auto* raw = reinterpret_cast<const sockaddr*>(&address.storage);
-      const Connecting state = start_connect(socket, raw, address.length, last_error);
-      if (state == Connecting::kDone) return socket;
-      if (state == Connecting::kUnderWay) attempts.push_back(std::move(socket));
+      const Connecting state = sockets.start_connect(socket, addresses[index], last_error);
+      if (state == Connecting::kDone) return {std::move(socket), index};
+      if (state == Connecting::kUnderWay) attempts.push_back({std::move(socket), index});
       continue;
     }
     if (attempts.empty()) throw Error(errno_text(last_error));
@@ -104,14 +108,16 @@ Socket connect_first(const std::vector<Address>& addresses, Clock::time_point de
 
     std::vector<Wait> waits;
     waits.reserve(attempts.size());
-    for (const Socket& attempt : attempts) waits.push_back({.socket = &attempt, .write = true});
+    for (const Connection& attempt : attempts) {
+      waits.push_back({.socket = &attempt.socket, .write = true});
+    }
     const Clock::time_point wake = next < order.size() ? std::min(deadline, next_start) : deadline;
-    if (const int error = wait_sockets(waits, milliseconds_until(wake)); error != 0) {
+    if (const int error = sockets.wait(waits, milliseconds_until(wake)); error != 0) {
       throw Error(errno_text(error));
     }
     for (size_t i = waits.size(); i-- > 0;) {
       if (!waits[i].ready) continue;
-      const int error = connect_error(attempts[i]);
+      const int error = sockets.connect_error(attempts[i].socket);
       if (error == 0) return std::move(attempts[i]);
       last_error = error;
       attempts.erase(attempts.begin() + static_cast<std::ptrdiff_t>(i));
@@ -121,19 +127,23 @@ Socket connect_first(const std::vector<Address>& addresses, Clock::time_point de
 }
 
 std::string exchange(const Settings& settings, std::vector<Address>& addresses,
-                     std::string_view request) {
-  const Clock::time_point deadline = Clock::now() + settings.timeout;
+                     std::string_view request, Clock::time_point deadline) {
+  Sockets& sockets = *settings.sockets;
   const std::string host = unbracketed(settings.host);
   const std::string peer =
       (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + settings.port;
   if (addresses.empty()) {
     addresses = resolve_within(host, settings.port, settings.resolve, deadline);
   }
-  const Socket socket = connect_first(addresses, deadline, settings.attempt_delay, peer);
+  Connection connection = connect_first(sockets, addresses, deadline, settings.attempt_delay, peer);
+  std::rotate(addresses.begin(),
+              addresses.begin() + static_cast<std::ptrdiff_t>(connection.address),
+              addresses.begin() + static_cast<std::ptrdiff_t>(connection.address) + 1);
+  const Socket& socket = connection.socket;
   while (!request.empty()) {
-    wait_for(socket, true, deadline, peer);
+    wait_for(sockets, socket, true, deadline, peer);
     int error = 0;
-    const long sent = send_some(socket, request, error);
+    const long sent = sockets.send_some(socket, request, error);
     if (sent < 0) {
       if (error == 0) continue;
       throw Error(errno_text(error));
@@ -143,9 +153,9 @@ std::string exchange(const Settings& settings, std::vector<Address>& addresses,
   std::string reply;
   char buffer[4096];
   while (message_length(reply) == 0) {
-    wait_for(socket, false, deadline, peer);
+    wait_for(sockets, socket, false, deadline, peer);
     int error = 0;
-    const long got = receive_some(socket, buffer, sizeof buffer, error);
+    const long got = sockets.receive_some(socket, buffer, sizeof buffer, error);
     if (got == 0) break;
     if (got < 0) {
       if (error == 0) continue;

@@ -3,7 +3,7 @@
 #include <bcrypt.h>
 
 #include "gntp/crypto.h"
-#include "gntp/notifier.h"
+#include "nembit/notifier.h"
 
 namespace nembit::gntp {
 

@@ -2,28 +2,40 @@
 
 #include <array>
 
-#include "gntp/connection.h"
 #include "gntp/crypto.h"
 #include "gntp/message.h"
 
 namespace nembit::gntp {
 
 GrowlNotifier::GrowlNotifier(Application application, Settings settings)
-    : application_(std::move(application)), settings_(std::move(settings)) {}
+    : application_(std::move(application)),
+      settings_(std::move(settings)),
+      budget_(settings_.budget) {}
 
 void GrowlNotifier::register_app() {
-  if (!timed_out_.empty()) throw TimeoutError(timed_out_);
+  ensure_time_left();
   send(register_request(application_, key()));
 }
 
 void GrowlNotifier::notify(const Note& note) {
-  if (!timed_out_.empty()) throw TimeoutError(timed_out_);
+  ensure_time_left();
   send(notify_request(application_.applicationName, note, key()));
+}
+
+void GrowlNotifier::ensure_time_left() {
+  if (timed_out_.empty() && budget_.spent()) {
+    timed_out_ = "the GNTP server has used up the " + std::to_string(settings_.budget.count()) +
+                 " ms that its requests may take in one run";
+  }
+  if (!timed_out_.empty()) throw TimeoutError(timed_out_);
 }
 
 void GrowlNotifier::send(std::string_view request) {
   try {
-    check_reply(gntp::exchange(settings_, addresses_, request));
+    const std::string reply = budget_.run(settings_.timeout, [&](std::chrono::milliseconds limit) {
+      return exchange(settings_, addresses_, request, std::chrono::steady_clock::now() + limit);
+    });
+    check_reply(reply);
   } catch (const TimeoutError& error) {
     timed_out_ = error.what();
     throw;

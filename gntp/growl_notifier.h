@@ -5,16 +5,18 @@
 #include <string_view>
 #include <vector>
 
+#include "common/time_budget.h"
 #include "gntp/connection.h"
-#include "gntp/notifier.h"
+#include "nembit/notifier.h"
 
 namespace nembit::gntp {
 
 /// Registers an application with a GNTP server and sends its notifications,
 /// one connection per request. With a password, every request carries a
-/// SHA-256 key hash with a fresh random salt. Once a request has timed out,
-/// every later one fails at once with the same error: a stalled server
-/// costs one wait.
+/// SHA-256 key hash with a fresh random salt. Each request may take
+/// `settings.timeout`, and all of them together `settings.budget`; once a
+/// request has timed out or the budget is spent, every later one fails at
+/// once with the same error: a stalled or slow server costs a bounded wait.
 class GrowlNotifier : public Notifier {
  public:
   explicit GrowlNotifier(Application application, Settings settings = Settings::from_environment());
@@ -24,11 +26,14 @@ class GrowlNotifier : public Notifier {
 
  private:
   std::string key() const;
+  void ensure_time_left();
   void send(std::string_view request);
 
   Application application_;
   Settings settings_;
-  /// The server's addresses, looked up by the first request that needed them.
+  TimeBudget budget_;
+  /// The server's addresses, looked up by the first request that needed
+  /// them, the one that answered last first.
   std::vector<Address> addresses_;
   std::string timed_out_;  ///< The error of the request that timed out, if one did.
 };

@@ -2,162 +2,23 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#if defined(_WIN32)
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-#endif
 
 #include <atomic>
-#include <cstring>
+#include <map>
 #include <memory>
 #include <thread>
 
 #include "tests/support/environment.h"
+#include "tests/support/fake_server.h"
 
 namespace nembit::gntp {
 namespace {
-
-// The few socket calls of the fake server that differ between platforms.
-#if defined(_WIN32)
-using NativeSocket = SOCKET;
-constexpr int kNoSignal = 0;
-int close_socket(NativeSocket socket) { return ::closesocket(socket); }
-int poll_one(pollfd* entry, int milliseconds) { return ::WSAPoll(entry, 1, milliseconds); }
-#else
-using NativeSocket = int;
-constexpr int kNoSignal = MSG_NOSIGNAL;
-int close_socket(NativeSocket socket) { return ::close(socket); }
-int poll_one(pollfd* entry, int milliseconds) { return ::poll(entry, 1, milliseconds); }
-#endif
 
 using ::testing::ElementsAre;
 using ::testing::StartsWith;
 using namespace std::chrono_literals;
 
 constexpr std::string_view kOk = "GNTP/1.0 -OK NONE\r\nResponse-Action: REGISTER\r\n\r\n";
-
-// A GNTP server on loopback that answers each connection with the next of
-// its scripted replies and keeps what it received.
-class FakeServer {
- public:
-  /// What the server does once it has read a request: answers with
-  /// `bytes`, waits without answering, sends `bytes` one byte every 50 ms,
-  /// closes without an answer, or answers and keeps the connection open.
-  enum class Reply { kScripted, kSilent, kTrickle, kCloseAtOnce, kKeepOpen };
-  struct Step {
-    Reply kind = Reply::kScripted;
-    std::string bytes;
-  };
-
-  explicit FakeServer(std::vector<Step> steps, int family = AF_INET) : steps_(std::move(steps)) {
-    start_sockets();
-    listener_ = ::socket(family, SOCK_STREAM, 0);
-    sockaddr_storage address{};
-    socklen_t length = 0;
-    if (family == AF_INET6) {
-      auto& in6 = reinterpret_cast<sockaddr_in6&>(address);
-      in6.sin6_family = AF_INET6;
-      in6.sin6_addr = in6addr_loopback;
-      length = sizeof in6;
-    } else {
-      auto& in = reinterpret_cast<sockaddr_in&>(address);
-      in.sin_family = AF_INET;
-      in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-      length = sizeof in;
-    }
-    ok_ = ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-          ::listen(listener_, 8) == 0 &&
-          ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    if (!ok_) return;
-    port_ = ntohs(family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(address).sin6_port
-                                     : reinterpret_cast<sockaddr_in&>(address).sin_port);
-    thread_ = std::thread([this] { serve(); });
-  }
-  FakeServer(const FakeServer&) = delete;
-  FakeServer& operator=(const FakeServer&) = delete;
-  ~FakeServer() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    close_socket(listener_);
-  }
-
-  bool ok() const { return ok_; }
-  std::string port() const { return std::to_string(port_); }
-  const std::vector<std::string>& requests() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    return requests_;
-  }
-
- private:
-  bool wait_readable(NativeSocket socket) const {
-    while (!stop_) {
-      pollfd entry{socket, POLLIN, 0};
-      if (poll_one(&entry, 20) > 0) return true;
-    }
-    return false;
-  }
-
-  // Reads one whole request: a REGISTER ends after its last notification
-  // block, a NOTIFY at its first empty line.
-  static bool complete(const std::string& request) {
-    size_t blocks = 1;
-    if (request.starts_with("GNTP/1.0 REGISTER")) {
-      const size_t count = request.find("Notifications-Count: ");
-      if (count == std::string::npos) return false;
-      blocks += std::stoul(request.substr(count + 21));
-    }
-    size_t ends = 0;
-    for (size_t at = request.find("\r\n\r\n"); at != std::string::npos;
-         at = request.find("\r\n\r\n", at + 4)) {
-      ++ends;
-    }
-    return ends >= blocks;
-  }
-
-  void serve() {
-    for (const Step& step : steps_) {
-      if (!wait_readable(listener_)) return;
-      const NativeSocket client = ::accept(listener_, nullptr, nullptr);
-      std::string request;
-      char buffer[4096];
-      while (!complete(request) && wait_readable(client)) {
-        const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-        if (got <= 0) break;
-        request.append(buffer, static_cast<size_t>(got));
-      }
-      requests_.push_back(request);
-      if (step.kind == Reply::kScripted) {
-        ::send(client, step.bytes.data(), step.bytes.size(), kNoSignal);
-      } else if (step.kind == Reply::kTrickle) {
-        for (size_t i = 0; i < step.bytes.size() && !stop_; ++i) {
-          if (::send(client, &step.bytes[i], 1, kNoSignal) != 1) break;
-          std::this_thread::sleep_for(50ms);
-        }
-      } else if (step.kind == Reply::kSilent || step.kind == Reply::kKeepOpen) {
-        if (step.kind == Reply::kKeepOpen) {
-          ::send(client, step.bytes.data(), step.bytes.size(), kNoSignal);
-        }
-        wait_readable(client);  // Until the client gives up and closes.
-      }
-      close_socket(client);
-    }
-  }
-
-  std::vector<Step> steps_;
-  std::vector<std::string> requests_;
-  NativeSocket listener_{};
-  bool ok_ = false;
-  uint16_t port_ = 0;
-  std::atomic<bool> stop_ = false;
-  std::thread thread_;
-};
 
 const Application kApplication{.applicationName = "nembit",
                                .notifications = {"create"},
@@ -288,6 +149,22 @@ TEST(GrowlNotifier, WaitsForAStalledServerOnce) {
   EXPECT_EQ(server.requests().size(), 2U);
 }
 
+TEST(GrowlNotifier, SpendsAtMostItsBudgetOnASlowServer) {
+  const FakeServer::Step slow{
+      .kind = FakeServer::Reply::kDelayed, .bytes = std::string(kOk), .delay = 150ms};
+  FakeServer server({slow, slow, slow, slow});
+  Settings settings = settings_for(server);
+  settings.timeout = 300ms;
+  settings.budget = 400ms;
+  GrowlNotifier notifier(kApplication, settings);
+  notifier.register_app();
+  notifier.notify(kNote);
+  const std::string timed_out =
+      "timed out talking to the GNTP server at 127.0.0.1:" + server.port();
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(failure_of([&] { notifier.notify(kNote); }), timed_out);
+  EXPECT_EQ(server.requests().size(), 3U);
+}
+
 TEST(GrowlNotifier, GivesUpOnASlowLookupAtTheDeadline) {
   Settings settings;
   settings.host = "slow.example";
@@ -306,38 +183,94 @@ TEST(GrowlNotifier, GivesUpOnASlowLookupAtTheDeadline) {
   EXPECT_EQ(*calls, 1);
 }
 
-// Addresses of two loopback ports: the first drops every connection attempt,
-// as a listener whose queue is full does; the second is `server`'s.
-TEST(ConnectFirst, StartsTheNextAttemptWhenOneHangs) {
-  FakeServer server({{.bytes = std::string(kOk)}});
-  const NativeSocket full = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&address), length), 0);
-  ASSERT_EQ(::listen(full, 0), 0);
-  ::getsockname(full, reinterpret_cast<sockaddr*>(&address), &length);
-  std::vector<Socket> queued;
-  for (int i = 0; i < 4; ++i) {  // Fills the listener's queue.
-    int error = 0;
-    queued.push_back(open_socket(AF_INET, error));
-    // In progress, or queued: either way the queue fills.
-    start_connect(queued.back(), reinterpret_cast<sockaddr*>(&address), length, error);
-  }
-  Address hanging{.length = length, .family = AF_INET};
-  std::memcpy(&hanging.storage, &address, length);
-  Address good = hanging;
-  reinterpret_cast<sockaddr_in&>(good.storage).sin_port = htons(std::stoi(server.port()));
+// A socket layer whose addresses (told apart by their first byte) hang,
+// refuse or accept, and which records the order of the attempts.
+class FakeSockets : public Sockets {
+ public:
+  enum class Peer { kHang, kRefuse, kAccept };
 
-  const auto deadline = std::chrono::steady_clock::now() + 3s;
-  const Socket socket = connect_first({hanging, good}, deadline, 100ms, "test");
-  sockaddr_in peer{};
-  socklen_t peer_length = sizeof peer;
-  ::getpeername(static_cast<NativeSocket>(socket.get()), reinterpret_cast<sockaddr*>(&peer),
-                &peer_length);
-  EXPECT_EQ(ntohs(peer.sin_port), std::stoi(server.port()));
-  close_socket(full);
+  Address add(Peer peer, Family family) {
+    Address address{.length = 1, .family = family};
+    address.bytes[0] = static_cast<std::byte>(peers_.size());
+    peers_.push_back(peer);
+    return address;
+  }
+  const std::vector<int>& attempts() const { return attempts_; }
+
+  Socket open(Family /*family*/, int& /*error*/) override { return {*this, next_handle_++}; }
+  Connecting start_connect(const Socket& socket, const Address& address, int& error) override {
+    const int peer = static_cast<int>(address.bytes[0]);
+    attempts_.push_back(peer);
+    connecting_[socket.get()] = peer;
+    if (peers_[peer] == Peer::kRefuse) {
+      error = 111;
+      return Connecting::kFailed;
+    }
+    return Connecting::kUnderWay;
+  }
+  int wait(std::vector<Wait>& waits, int milliseconds) override {
+    bool any = false;
+    for (Wait& wait : waits) {
+      const auto peer = connecting_.find(wait.socket->get());
+      wait.ready =
+          wait.write ? peer != connecting_.end() && peers_[peer->second] == Peer::kAccept : true;
+      any = any || wait.ready;
+    }
+    if (!any) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return 0;
+  }
+  int connect_error(const Socket& /*socket*/) override { return 0; }
+  long send_some(const Socket& /*socket*/, std::string_view data, int& /*error*/) override {
+    return static_cast<long>(data.size());
+  }
+  long receive_some(const Socket& /*socket*/, char* buffer, size_t size, int& /*error*/) override {
+    const std::string_view reply = "GNTP/1.0 -OK NONE\r\n\r\n";
+    const size_t length = std::min(size, reply.size());
+    reply.copy(buffer, length);
+    return static_cast<long>(length);
+  }
+  void close(intptr_t /*handle*/) override {}
+
+ private:
+  std::vector<Peer> peers_;
+  std::vector<int> attempts_;
+  std::map<intptr_t, int> connecting_;  // The peer of each socket.
+  intptr_t next_handle_ = 0;
+};
+
+TEST(ConnectFirst, StaggersAttemptsAcrossFamilies) {
+  using enum FakeSockets::Peer;
+  using Clock = std::chrono::steady_clock;
+  FakeSockets sockets;
+  const std::vector<Address> addresses = {sockets.add(kHang, Family::kIPv6),
+                                          sockets.add(kHang, Family::kIPv6),
+                                          sockets.add(kAccept, Family::kIPv4)};
+  const Connection connection = connect_first(sockets, addresses, Clock::now() + 2s, 20ms, "test");
+  EXPECT_EQ(connection.address, 2U);
+  EXPECT_THAT(sockets.attempts(), ElementsAre(0, 2));  // The IPv4 address comes second.
+
+  // A refused attempt makes way for the next at once, without the delay.
+  FakeSockets refusing;
+  const std::vector<Address> two = {refusing.add(kRefuse, Family::kIPv4),
+                                    refusing.add(kAccept, Family::kIPv4)};
+  const Clock::time_point start = Clock::now();
+  EXPECT_EQ(connect_first(refusing, two, start + 2s, 1s, "test").address, 1U);
+  EXPECT_LT(Clock::now() - start, 500ms);
+}
+
+TEST(Exchange, TriesTheAddressThatAnsweredFirstNextTime) {
+  using enum FakeSockets::Peer;
+  FakeSockets sockets;
+  Settings settings;
+  settings.sockets = &sockets;
+  settings.attempt_delay = 20ms;
+  std::vector<Address> addresses = {sockets.add(kHang, Family::kIPv4),
+                                    sockets.add(kAccept, Family::kIPv4)};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(exchange(settings, addresses, "x", std::chrono::steady_clock::now() + 2s),
+              "GNTP/1.0 -OK NONE\r\n\r\n");
+  }
+  EXPECT_THAT(sockets.attempts(), ElementsAre(0, 1, 1, 1));
 }
 
 TEST(GrowlNotifier, NamesARefusedConnection) {
@@ -362,7 +295,7 @@ TEST(GrowlNotifier, NamesARefusedConnection) {
 }
 
 TEST(GrowlNotifier, ReachesAnIpv6Server) {
-  FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}}, AF_INET6);
+  FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}}, true);
   if (!server.ok()) GTEST_SKIP() << "no IPv6 loopback here";
   GrowlNotifier(kApplication, settings_for(server, "::1")).register_app();
   GrowlNotifier(kApplication, settings_for(server, "[::1]")).register_app();

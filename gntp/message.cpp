@@ -15,7 +15,7 @@ constexpr std::string_view kEnd = "\r\n";
 std::string hex(std::span<const unsigned char> bytes) {
   std::string text;
   text.reserve(bytes.size() * 2);
-  for (const unsigned char byte : bytes) append_upper_hex(text, byte);
+  for (const unsigned char byte : bytes) append_hex(text, byte, 2, HexCase::kUpper);
   return text;
 }
 
@@ -55,9 +55,7 @@ std::string_view header_value(std::string_view reply, std::string_view name) {
 }
 
 // `text` cut to `limit` bytes, safe to show on one line.
-std::string shown(std::string_view text, size_t limit = 200) {
-  return printable_text(text.substr(0, limit));
-}
+std::string shown(std::string_view text, size_t limit = 200) { return printable_text(text, limit); }
 
 }  // namespace
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "gntp/notifier.h"
+#include "nembit/notifier.h"
 
 namespace nembit::gntp {
 

@@ -1,48 +1,19 @@
 #include "gntp/resolver.h"
 
+#include <algorithm>
 #include <condition_variable>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
 
-#include "common/system_error.h"
-#include "gntp/notifier.h"
+#include "common/stop_signals.h"
+#include "nembit/notifier.h"
 
 namespace nembit::gntp {
 
 namespace {
-
-// The addresses of `found`, in order.
-std::vector<Address> addresses_of(const addrinfo* found) {
-  std::vector<Address> addresses;
-  for (const addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_addrlen > sizeof(sockaddr_storage)) continue;
-    Address address;
-    std::memcpy(&address.storage, entry->ai_addr, entry->ai_addrlen);
-    address.length = entry->ai_addrlen;
-    address.family = entry->ai_family;
-    addresses.push_back(address);
-  }
-  return addresses;
-}
-
-// Runs getaddrinfo; `found` holds the addresses when it returns 0.
-int lookup(const std::string& host, const std::string& port, int flags,
-           std::vector<Address>& found) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = flags;
-  addrinfo* list = nullptr;
-  const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-  if (error != 0) return error;
-  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(list, &::freeaddrinfo);
-  found = addresses_of(list);
-  return 0;
-}
 
 // What a lookup thread hands back; shared, so that a thread that outlives
 // its caller's deadline still has somewhere to put its result.
@@ -62,22 +33,11 @@ std::string unbracketed(const std::string& host) {
   return host;
 }
 
-std::vector<Address> system_resolve(const std::string& host, const std::string& port) {
-  std::vector<Address> found;
-  if (const int error = lookup(host, port, AI_ADDRCONFIG, found); error != 0) {
-    throw Error("cannot resolve the GNTP server " + host + ":" + port + ": " +
-                ::gai_strerror(error));
-  }
-  return found;
-}
-
 std::vector<Address> resolve_within(const std::string& host, const std::string& port,
                                     const Resolver& resolve,
                                     std::chrono::steady_clock::time_point deadline) {
   const std::string name = unbracketed(host);
-  if (const int error = start_sockets(); error != 0) throw Error(errno_text(error));
-  std::vector<Address> found;
-  if (lookup(name, port, AI_NUMERICHOST | AI_NUMERICSERV, found) == 0) return found;
+  if (std::vector<Address> found = numeric_addresses(name, port); !found.empty()) return found;
 
   auto shared = std::make_shared<Lookup>();
   try {
@@ -98,9 +58,14 @@ std::vector<Address> resolve_within(const std::string& host, const std::string& 
     throw Error(std::string("cannot start looking up the GNTP server: ") + error.what());
   }
   std::unique_lock lock(shared->mutex);
-  if (!shared->done.wait_until(lock, deadline,
-                               [&] { return shared->addresses || shared->error; })) {
-    throw TimeoutError("timed out looking up the GNTP server " + host);
+  const auto finished = [&] { return shared->addresses || shared->error; };
+  while (!finished()) {
+    throw_if_stopped();
+    if (std::chrono::steady_clock::now() >= deadline) {
+      throw TimeoutError("timed out looking up the GNTP server " + host);
+    }
+    shared->done.wait_until(
+        lock, std::min(deadline, std::chrono::steady_clock::now() + kStopCheckInterval));
   }
   if (shared->error) throw Error(*shared->error);
   return std::move(*shared->addresses);

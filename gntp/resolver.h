@@ -10,26 +10,16 @@
 
 namespace nembit::gntp {
 
-/// One address to connect to.
-struct Address {
-  sockaddr_storage storage{};
-  socklen_t length = 0;
-  int family = AF_UNSPEC;
-};
-
 /// Looks up every TCP address of a host and port, in order of preference;
 /// throws Error when there is none. It may block for as long as it likes.
 using Resolver =
     std::function<std::vector<Address>(const std::string& host, const std::string& port)>;
 
-/// The system's resolver (getaddrinfo, with the system's host files and
-/// name services).
-std::vector<Address> system_resolve(const std::string& host, const std::string& port);
-
 /// The addresses of `host` and `port`, as `resolve` gives them. A numeric
 /// address (IPv4, IPv6, or IPv6 between brackets as in "[::1]") is taken as
 /// it stands. A name is looked up on a thread of its own, which is left to
 /// finish alone when `deadline` passes first: then TimeoutError is thrown.
+/// Throws Interrupted when the process is asked to stop meanwhile.
 std::vector<Address> resolve_within(const std::string& host, const std::string& port,
                                     const Resolver& resolve,
                                     std::chrono::steady_clock::time_point deadline);

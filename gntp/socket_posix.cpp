@@ -1,11 +1,15 @@
 #include <fcntl.h>
+#include <netdb.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
+#include <cstring>
+#include <memory>
 
 #include "gntp/socket.h"
+#include "nembit/notifier.h"
 
 namespace nembit::gntp {
 
@@ -17,6 +21,8 @@ constexpr int kSendFlags = MSG_NOSIGNAL;  // A closed peer gives EPIPE, not SIGP
 constexpr int kSendFlags = 0;
 #endif
 
+static_assert(sizeof(sockaddr_storage) <= sizeof(Address::bytes));
+
 int fd_of(const Socket& socket) { return static_cast<int>(socket.get()); }
 
 // 0 for the errors that only mean "not now".
@@ -24,26 +30,39 @@ int real_error(int error) {
   return error == EAGAIN || error == EWOULDBLOCK || error == EINTR ? 0 : error;
 }
 
+int family_number(Family family) {
+  return family == Family::kIPv4 ? AF_INET : family == Family::kIPv6 ? AF_INET6 : AF_UNSPEC;
+}
+
+// Runs getaddrinfo; `found` holds the TCP addresses, in order, when it
+// returns 0.
+int lookup(const std::string& host, const std::string& port, int flags,
+           std::vector<Address>& found) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = flags;
+  addrinfo* list = nullptr;
+  const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+  if (error != 0) return error;
+  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(list, &::freeaddrinfo);
+  for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+    if (entry->ai_addrlen > sizeof(Address::bytes)) continue;
+    Address address;
+    std::memcpy(address.bytes.data(), entry->ai_addr, entry->ai_addrlen);
+    address.length = entry->ai_addrlen;
+    address.family = entry->ai_family == AF_INET    ? Family::kIPv4
+                     : entry->ai_family == AF_INET6 ? Family::kIPv6
+                                                    : Family::kOther;
+    found.push_back(address);
+  }
+  return 0;
+}
+
 }  // namespace
 
-Socket::Socket(Socket&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    if (open()) ::close(static_cast<int>(handle_));
-    handle_ = std::exchange(other.handle_, kNone);
-  }
-  return *this;
-}
-
-Socket::~Socket() {
-  if (open()) ::close(static_cast<int>(handle_));
-}
-
-int start_sockets() { return 0; }
-
-Socket open_socket(int family, int& error) {
-  const int fd = ::socket(family, SOCK_STREAM, 0);
+Socket SystemSockets::open(Family family, int& error) {
+  const int fd = ::socket(family_number(family), SOCK_STREAM, 0);
   if (fd < 0) {
     error = errno;
     return {};
@@ -54,18 +73,21 @@ Socket open_socket(int family, int& error) {
   const int on = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_NOSIGPIPE, &on, sizeof on);
 #endif
-  return Socket(fd);
+  return {*this, fd};
 }
 
-Connecting start_connect(const Socket& socket, const sockaddr* address, socklen_t length,
-                         int& error) {
-  if (::connect(fd_of(socket), address, length) == 0) return Connecting::kDone;
+Connecting SystemSockets::start_connect(const Socket& socket, const Address& address, int& error) {
+  sockaddr_storage storage{};
+  std::memcpy(&storage, address.bytes.data(), address.length);
+  if (::connect(fd_of(socket), reinterpret_cast<const sockaddr*>(&storage), address.length) == 0) {
+    return Connecting::kDone;
+  }
   if (errno == EINPROGRESS) return Connecting::kUnderWay;
   error = errno;
   return Connecting::kFailed;
 }
 
-int wait_sockets(std::vector<Wait>& waits, int milliseconds) {
+int SystemSockets::wait(std::vector<Wait>& waits, int milliseconds) {
   std::vector<pollfd> entries;
   entries.reserve(waits.size());
   for (const Wait& wait : waits) {
@@ -76,23 +98,45 @@ int wait_sockets(std::vector<Wait>& waits, int milliseconds) {
   return 0;
 }
 
-int connect_error(const Socket& socket) {
+int SystemSockets::connect_error(const Socket& socket) {
   int error = 0;
   socklen_t length = sizeof error;
   if (::getsockopt(fd_of(socket), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
   return error;
 }
 
-long send_some(const Socket& socket, std::string_view data, int& error) {
+long SystemSockets::send_some(const Socket& socket, std::string_view data, int& error) {
   const ssize_t sent = ::send(fd_of(socket), data.data(), data.size(), kSendFlags);
   if (sent < 0) error = real_error(errno);
   return sent;
 }
 
-long receive_some(const Socket& socket, char* buffer, size_t size, int& error) {
+long SystemSockets::receive_some(const Socket& socket, char* buffer, size_t size, int& error) {
   const ssize_t got = ::recv(fd_of(socket), buffer, size, 0);
   if (got < 0) error = real_error(errno);
   return got;
+}
+
+void SystemSockets::close(intptr_t handle) { ::close(static_cast<int>(handle)); }
+
+SystemSockets& system_sockets() {
+  static SystemSockets sockets;
+  return sockets;
+}
+
+std::vector<Address> numeric_addresses(const std::string& host, const std::string& port) {
+  std::vector<Address> found;
+  lookup(host, port, AI_NUMERICHOST | AI_NUMERICSERV, found);
+  return found;
+}
+
+std::vector<Address> system_resolve(const std::string& host, const std::string& port) {
+  std::vector<Address> found;
+  if (const int error = lookup(host, port, AI_ADDRCONFIG, found); error != 0) {
+    throw Error("cannot resolve the GNTP server " + host + ":" + port + ": " +
+                ::gai_strerror(error));
+  }
+  return found;
 }
 
 }  // namespace nembit::gntp

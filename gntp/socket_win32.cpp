@@ -1,68 +1,99 @@
-#include <utility>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+#include <memory>
 
 #include "common/system_error.h"
+#include "common/system_error_win32.h"
 #include "gntp/socket.h"
+#include "nembit/notifier.h"
 
 namespace nembit::gntp {
 
 namespace {
 
+static_assert(sizeof(sockaddr_storage) <= sizeof(Address::bytes));
+
 SOCKET handle_of(const Socket& socket) { return static_cast<SOCKET>(socket.get()); }
+
+int error_number(int code) { return windows_error_number(static_cast<unsigned long>(code)); }
 
 // The last Winsock error as this layer reports errors: 0 for those that only
 // mean "not now", otherwise negated for errno_text.
 int last_error() {
   const int code = ::WSAGetLastError();
   if (code == WSAEWOULDBLOCK || code == WSAEINTR || code == WSAEINPROGRESS) return 0;
-  return windows_error_number(static_cast<unsigned long>(code));
+  return error_number(code);
 }
 
-}  // namespace
-
-Socket::Socket(Socket&& other) noexcept : handle_(std::exchange(other.handle_, kNone)) {}
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    if (open()) ::closesocket(static_cast<SOCKET>(handle_));
-    handle_ = std::exchange(other.handle_, kNone);
-  }
-  return *this;
-}
-
-Socket::~Socket() {
-  if (open()) ::closesocket(static_cast<SOCKET>(handle_));
-}
-
-int start_sockets() {
+// Winsock's start-up, once per process: 0 or an error.
+int start_winsock() {
   static const int result = [] {
     WSADATA data;
     const int code = ::WSAStartup(MAKEWORD(2, 2), &data);
-    return code == 0 ? 0 : windows_error_number(static_cast<unsigned long>(code));
+    return code == 0 ? 0 : error_number(code);
   }();
   return result;
 }
 
-Socket open_socket(int family, int& error) {
-  if ((error = start_sockets()) != 0) return {};
-  const SOCKET handle = ::WSASocketW(family, SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
+int family_number(Family family) {
+  return family == Family::kIPv4 ? AF_INET : family == Family::kIPv6 ? AF_INET6 : AF_UNSPEC;
+}
+
+// Runs getaddrinfo; `found` holds the TCP addresses, in order, when it
+// returns 0.
+int lookup(const std::string& host, const std::string& port, int flags,
+           std::vector<Address>& found) {
+  if (const int error = start_winsock(); error != 0) return error;
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = flags;
+  addrinfo* list = nullptr;
+  const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+  if (error != 0) return error;
+  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(list, &::freeaddrinfo);
+  for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+    if (entry->ai_addrlen > sizeof(Address::bytes)) continue;
+    Address address;
+    std::memcpy(address.bytes.data(), entry->ai_addr, entry->ai_addrlen);
+    address.length = static_cast<uint32_t>(entry->ai_addrlen);
+    address.family = entry->ai_family == AF_INET    ? Family::kIPv4
+                     : entry->ai_family == AF_INET6 ? Family::kIPv6
+                                                    : Family::kOther;
+    found.push_back(address);
+  }
+  return 0;
+}
+
+}  // namespace
+
+Socket SystemSockets::open(Family family, int& error) {
+  if ((error = start_winsock()) != 0) return {};
+  const SOCKET handle = ::WSASocketW(family_number(family), SOCK_STREAM, IPPROTO_TCP, nullptr, 0,
                                      WSA_FLAG_OVERLAPPED | WSA_FLAG_NO_HANDLE_INHERIT);
   if (handle == INVALID_SOCKET) {
-    error = windows_error_number(static_cast<unsigned long>(::WSAGetLastError()));
+    error = error_number(::WSAGetLastError());
     return {};
   }
   u_long on = 1;
   ::ioctlsocket(handle, FIONBIO, &on);
-  return Socket(static_cast<intptr_t>(handle));
+  return {*this, static_cast<intptr_t>(handle)};
 }
 
-Connecting start_connect(const Socket& socket, const sockaddr* address, socklen_t length,
-                         int& error) {
-  if (::connect(handle_of(socket), address, length) == 0) return Connecting::kDone;
+Connecting SystemSockets::start_connect(const Socket& socket, const Address& address, int& error) {
+  sockaddr_storage storage{};
+  std::memcpy(&storage, address.bytes.data(), address.length);
+  if (::connect(handle_of(socket), reinterpret_cast<const sockaddr*>(&storage),
+                static_cast<int>(address.length)) == 0) {
+    return Connecting::kDone;
+  }
   error = last_error();
   return error == 0 ? Connecting::kUnderWay : Connecting::kFailed;
 }
 
-int wait_sockets(std::vector<Wait>& waits, int milliseconds) {
+int SystemSockets::wait(std::vector<Wait>& waits, int milliseconds) {
   std::vector<WSAPOLLFD> entries;
   entries.reserve(waits.size());
   for (const Wait& wait : waits) {
@@ -76,26 +107,48 @@ int wait_sockets(std::vector<Wait>& waits, int milliseconds) {
   return 0;
 }
 
-int connect_error(const Socket& socket) {
+int SystemSockets::connect_error(const Socket& socket) {
   int code = 0;
   int length = sizeof code;
   if (::getsockopt(handle_of(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&code),
                    &length) != 0) {
     return last_error();
   }
-  return code == 0 ? 0 : windows_error_number(static_cast<unsigned long>(code));
+  return code == 0 ? 0 : error_number(code);
 }
 
-long send_some(const Socket& socket, std::string_view data, int& error) {
+long SystemSockets::send_some(const Socket& socket, std::string_view data, int& error) {
   const int sent = ::send(handle_of(socket), data.data(), static_cast<int>(data.size()), 0);
   if (sent == SOCKET_ERROR) error = last_error();
   return sent == SOCKET_ERROR ? -1 : sent;
 }
 
-long receive_some(const Socket& socket, char* buffer, size_t size, int& error) {
+long SystemSockets::receive_some(const Socket& socket, char* buffer, size_t size, int& error) {
   const int got = ::recv(handle_of(socket), buffer, static_cast<int>(size), 0);
   if (got == SOCKET_ERROR) error = last_error();
   return got == SOCKET_ERROR ? -1 : got;
+}
+
+void SystemSockets::close(intptr_t handle) { ::closesocket(static_cast<SOCKET>(handle)); }
+
+SystemSockets& system_sockets() {
+  static SystemSockets sockets;
+  return sockets;
+}
+
+std::vector<Address> numeric_addresses(const std::string& host, const std::string& port) {
+  std::vector<Address> found;
+  lookup(host, port, AI_NUMERICHOST | AI_NUMERICSERV, found);
+  return found;
+}
+
+std::vector<Address> system_resolve(const std::string& host, const std::string& port) {
+  std::vector<Address> found;
+  if (const int error = lookup(host, port, AI_ADDRCONFIG, found); error != 0) {
+    throw Error("cannot resolve the GNTP server " + host + ":" + port + ": " +
+                (error < 0 ? errno_text(error) : std::string(::gai_strerror(error))));
+  }
+  return found;
 }
 
 }  // namespace nembit::gntp

@@ -1,13 +1,11 @@
 #include "nembit/command_line.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "common/escape.h"
-#include "nembit/brace_expansion.h"
-#include "nembit/file_creator.h"
-#include "nembit/path.h"
+#include "common/path.h"
 
 namespace nembit {
 
@@ -35,12 +33,6 @@ std::string program_name(const std::vector<std::string>& argv) {
   return std::string(own_name(argv[0]));
 }
 
-constexpr std::string_view kOptions[] = {"-h", "--help", "--version", "--debug"};
-
-bool is_option_name(std::string_view name) {
-  return std::ranges::find(kOptions, name) != std::end(kOptions);
-}
-
 // Whether `arg` looks like a negative number, such as -1 or -.5, which is a
 // file argument since no option looks like one.
 bool is_negative_number(std::string_view arg) {
@@ -54,69 +46,88 @@ bool is_negative_number(std::string_view arg) {
   return rest.size() > dot + 1 && digits(rest.substr(0, dot)) && digits(rest.substr(dot + 1));
 }
 
-// Whether `arg`, standing before any "--", is an option for the parser rather
-// than a file argument: it starts with "-", is not "-" alone, names an
-// option (also as "--name=value"), or else is neither a negative number nor
-// holds a blank. Unknown options go to the parser, which refuses them.
-bool is_option(std::string_view arg) {
-  if (arg.size() < 2 || arg[0] != '-') return false;
-  if (is_option_name(arg.substr(0, arg.find('=')))) return true;
-  return !is_negative_number(arg) && arg.find(' ') == std::string_view::npos;
+// Whether `arg`, standing before any "--", is meant as an option rather than
+// a file argument: it starts with "-" and is neither "-" alone, nor a
+// negative number, nor a word holding a blank.
+bool looks_like_option(std::string_view arg) {
+  return arg.size() >= 2 && arg[0] == '-' && !is_negative_number(arg) &&
+         arg.find(' ') == std::string_view::npos;
 }
+
+// The help, the version banner and the usage errors, as the parser writes
+// them.
+class Parser {
+ public:
+  Parser(const std::vector<std::string>& argv, const std::string& version)
+      : app_(kDescription, program_name(argv)),
+        banner_("nembit v" + printable_text(version) + " by " + kAuthorCredit + "\n") {
+    app_.footer(kEpilog);
+    app_.add_option("FILE", files_, "File(s) to create. Supports brace expansion.");
+    app_.set_version_flag("--version", banner_);
+    app_.add_flag("--debug", debug_, "Show detailed error messages");
+  }
+
+  Parsed help(std::ostream& out) {
+    out << app_.help();
+    return {};
+  }
+
+  Parsed version(std::ostream& out) const {
+    out << banner_;
+    return {};
+  }
+
+  Parsed usage_error(std::ostream& out, std::ostream& err, const std::string& message) const {
+    out.flush();
+    const auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(app_.get_formatter());
+    const std::string usage = formatter ? formatter->make_usage(&app_, app_.get_name()) : "";
+    err << usage + app_.get_name() + ": error: " + message + "\n";
+    return {.arguments = std::nullopt, .status = 2};
+  }
+
+ private:
+  CLI::App app_;
+  std::string banner_;
+  // What the parser would fill in; it only describes them here.
+  std::vector<std::string> files_;
+  bool debug_ = false;
+};
 
 }  // namespace
 
 Parsed parse_command_line(const std::vector<std::string>& argv, const std::string& version,
                           std::ostream& out, std::ostream& err) {
-  CLI::App parser(kDescription, program_name(argv));
-  parser.footer(kEpilog);
-  // The parser sees only the options: file arguments are taken from the raw
-  // list here, byte for byte, since the parser would rewrite some of them
-  // (list brackets, commas, "/option" switches).
-  parser.allow_windows_style_options(false);
+  // File arguments are taken here byte for byte; only the options are read
+  // as such, left to right: the help and the banner end the reading, as an
+  // option given a value does, while unknown options are reported together
+  // at the end.
+  Parser parser(argv, version);
+  if (argv.size() <= 1) return parser.help(out);
   Arguments arguments;
-  std::vector<std::string> declared_files;
-  parser.add_option("FILE", declared_files, "File(s) to create. Supports brace expansion.");
-  parser.set_version_flag("--version",
-                          "nembit v" + printable_text(version) + " by " + kAuthorCredit);
-  parser.add_flag("--debug", arguments.debug, "Show detailed error messages")
-      ->disable_flag_override();
-  parser.failure_message([](const CLI::App* app, const CLI::Error& error) -> std::string {
-    const auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(app->get_formatter());
-    const std::string usage = formatter ? formatter->make_usage(app, app->get_name()) : "";
-    return usage + app->get_name() + ": error: " + error.what() + "\n";
-  });
-
-  if (argv.size() <= 1) {
-    out << parser.help();
-    return {};
-  }
-  std::vector<std::string> options;
   arguments.files.reserve(argv.size());
+  std::string unknown;
   bool after_marker = false;
   for (auto arg = argv.begin() + 1; arg != argv.end(); ++arg) {
-    if (!after_marker && *arg == "--") {
-      after_marker = true;
-    } else if (!after_marker && is_option(*arg)) {
-      options.push_back(*arg);
-    } else {
+    if (after_marker || !looks_like_option(*arg)) {
       arguments.files.push_back(*arg);
+    } else if (*arg == "--") {
+      after_marker = true;
+    } else if (*arg == "-h" || *arg == "--help") {
+      return parser.help(out);
+    } else if (*arg == "--version") {
+      return parser.version(out);
+    } else if (*arg == "--debug") {
+      arguments.debug = true;
+    } else if (const std::string_view name = std::string_view(*arg).substr(0, arg->find('='));
+               name == "--help" || name == "--version" || name == "--debug") {
+      return parser.usage_error(
+          out, err, "option " + std::string(name) + " takes no value: " + printable(*arg));
+    } else {
+      unknown += (unknown.empty() ? "" : " ") + printable(*arg);
     }
   }
-  try {
-    // The parser takes its arguments last first.
-    parser.parse(std::vector<std::string>(options.rbegin(), options.rend()));
-  } catch (const CLI::Success& end) {  // --help or --version
-    return {.arguments = std::nullopt, .status = parser.exit(end, out, err)};
-  } catch (const CLI::ParseError& error) {
-    out.flush();
-    parser.exit(error, out, err);
-    return {.arguments = std::nullopt, .status = 2};
-  }
-  if (arguments.files.empty()) {
-    out << parser.help();
-    return {};
-  }
+  if (!unknown.empty()) return parser.usage_error(out, err, "unrecognized arguments: " + unknown);
+  if (arguments.files.empty()) return parser.help(out);
   return {.arguments = std::move(arguments)};
 }
 
@@ -158,19 +169,6 @@ std::vector<std::string> rejoin_arguments(std::vector<std::string> files) {
   }
   if (!current.empty()) file_list.push_back(std::move(current));
   return file_list;
-}
-
-size_t count_expected(const std::vector<std::string>& file_list) {
-  size_t total_expected = 0;
-  for (const std::string& item : file_list) {
-    total_expected += has_braces(item) ? FileCreator::parse_brace_expansion(item).size() : 1;
-  }
-  return total_expected;
-}
-
-void print_summary(std::ostream& out, int success_count, size_t total_expected) {
-  out << "\n" + std::to_string(success_count) + "/" + std::to_string(total_expected) +
-             " file(s) created successfully\n";
 }
 
 }  // namespace nembit

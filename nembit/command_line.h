@@ -1,5 +1,5 @@
-// The nembit command line: the parser with its help and version banner, the
-// re-joining of brace groups that the shell split, and the summary.
+// The nembit command line: the parser with its help and version banner, and
+// the re-joining of brace groups that the shell split.
 #pragma once
 
 #include <optional>
@@ -39,12 +39,5 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
 /// that stands outside braces: after a "{" and up to the next "}", blanks
 /// belong to the item. Runs of blanks give no empty item.
 std::vector<std::string> rejoin_arguments(std::vector<std::string> files);
-
-/// How many names `file_list` stands for: the number of names each item with
-/// both "{" and "}" expands to, plus one for every other item.
-size_t count_expected(const std::vector<std::string>& file_list);
-
-/// The closing summary, an empty line then "N/M file(s) created successfully".
-void print_summary(std::ostream& out, int success_count, size_t total_expected);
 
 }  // namespace nembit

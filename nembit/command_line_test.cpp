@@ -28,18 +28,6 @@ TEST(Rejoin, SplitsOnlyAtBlanksOutsideBraces) {
   for (const auto& [files, items] : cases) EXPECT_EQ(rejoin_arguments(files), items);
 }
 
-TEST(ExpectedCount, ExpandsItemsWithBothBraces) {
-  EXPECT_EQ(count_expected({}), 0U);
-  EXPECT_EQ(count_expected({"a", "d/{x,y,z}", "a{b", "b}", "x{a,b}y{c}", "a}b{c", "d/{,}"}),
-            1U + 3 + 1 + 1 + 2 + 1 + 0);
-}
-
-TEST(Summary, ReadsTheSameWhateverTheCounts) {
-  std::ostringstream out;
-  print_summary(out, 0, 3);
-  EXPECT_EQ(out.str(), "\n0/3 file(s) created successfully\n");
-}
-
 struct ParseRun {
   Parsed parsed;
   std::string out;
@@ -54,9 +42,10 @@ ParseRun parse(const Items& argv) {
 }
 
 TEST(ParseCommandLine, GivesTheFilesWhereverTheOptionsStand) {
-  const ParseRun run = parse({"/usr/bin/nembit", "a", "--debug", "b", "--", "--version", "-x"});
+  const ParseRun run =
+      parse({"/usr/bin/nembit", "a", "--debug", "b", "--", "--version", "-x", "--"});
   ASSERT_TRUE(run.parsed.arguments);
-  EXPECT_THAT(run.parsed.arguments->files, ElementsAre("a", "b", "--version", "-x"));
+  EXPECT_THAT(run.parsed.arguments->files, ElementsAre("a", "b", "--version", "-x", "--"));
   EXPECT_TRUE(run.parsed.arguments->debug);
   EXPECT_EQ(run.out + run.err, "");
 }
@@ -85,15 +74,27 @@ TEST(ParseCommandLine, PrintsTheHelpWhenThereIsNothingToCreate) {
   }
 }
 
-TEST(ParseCommandLine, NamesTheProgramAsStartedInUsageErrors) {
-  for (const Items& argv :
-       {Items{"/opt/x/mk", "--force", "a"}, Items{"mk", "a", "--debug=1"}, Items{"mk", "-d"}}) {
+TEST(ParseCommandLine, RefusesWhatLooksLikeAnOptionButIsNone) {
+  const std::pair<Items, std::string> cases[] = {
+      {{"/opt/x/mk", "--force", "a", "-d"}, "unrecognized arguments: --force -d"},
+      {{"mk", "---", "a1"}, "unrecognized arguments: ---"},
+      {{"mk", "---x", "----", "---help"}, "unrecognized arguments: ---x ---- ---help"},
+      {{"mk", "-\x1b[2J"}, "unrecognized arguments: -\\x1b[2J"},
+      {{"mk", "a", "--debug=1"}, "option --debug takes no value: --debug=1"},
+      {{"mk", "--debug=", "a"}, "option --debug takes no value: --debug="},
+      {{"mk", "--version=1"}, "option --version takes no value: --version=1"},
+      {{"mk", "--help=", "--force"}, "option --help takes no value: --help="},
+  };
+  for (const auto& [argv, message] : cases) {
     const ParseRun run = parse(argv);
     EXPECT_FALSE(run.parsed.arguments);
     EXPECT_EQ(run.parsed.status, 2);
     EXPECT_EQ(run.out, "");
-    EXPECT_THAT(run.err, testing::StartsWith("Usage: mk [OPTIONS] [FILE...]\nmk: error: "));
+    EXPECT_EQ(run.err, "Usage: mk [OPTIONS] [FILE...]\nmk: error: " + message + "\n");
   }
+  // The help and the banner end the reading wherever they stand.
+  EXPECT_EQ(parse({"mk", "--force", "--help"}).parsed.status, 0);
+  EXPECT_EQ(parse({"mk", "--version", "--debug=x"}).parsed.status, 0);
 }
 
 TEST(ParseCommandLine, PrintsTheVersionBanner) {

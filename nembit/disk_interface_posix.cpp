@@ -7,13 +7,11 @@
 #include <climits>
 #include <vector>
 
-#include "common/fd.h"
+#include "common/fd_posix.h"
+#include "common/path.h"
 #include "nembit/disk_interface.h"
-#include "nembit/path.h"
 
 namespace nembit {
-
-const PathStyle kNativePathStyle = PathStyle::kPosix;
 
 int RealDiskInterface::kind_of(const std::string& path, Kind& kind) {
   struct stat info {};
@@ -70,6 +68,13 @@ int RealDiskInterface::create_file(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return errno;
   ::close(fd);
+  return 0;
+}
+
+int RealDiskInterface::full_path(const std::string& path, std::string& full) {
+  std::string working;
+  if (const int error = working_dir(working); error != 0) return error;
+  full = absolute_form(path, working);
   return 0;
 }
 

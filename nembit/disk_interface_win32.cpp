@@ -2,26 +2,33 @@
 
 #include <array>
 
+#include "common/path.h"
 #include "common/system_error.h"
-#include "common/utf16.h"
+#include "common/system_error_win32.h"
+#include "common/utf16_win32.h"
 #include "nembit/disk_interface.h"
-#include "nembit/path.h"
 
 namespace nembit {
 
-const PathStyle kNativePathStyle = PathStyle::kWindows;
-
 namespace {
 
-// `path` for a Win32 call: UTF-16, and in the \\?\ form when it is too long
-// for the classic calls (which Windows then resolves to a full path, as it
-// would any path).
-std::wstring wide_path(const std::string& path) {
-  std::wstring wide = to_utf16(path);
-  if (wide.size() < MAX_PATH - 12) return wide;
+// The full path that Windows makes of `wide`; empty when it cannot.
+std::wstring full_wide_path(const std::wstring& wide) {
   const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
   std::wstring full(size, L'\0');
   full.resize(::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
+  return full;
+}
+
+// `path` for a Win32 call: UTF-16, and in the \\?\ form when its full path is
+// too long for the classic calls, which allow MAX_PATH less 12 characters
+// for a directory, the room of an 8.3 name (Windows then resolves it to the
+// full path, as it would any path).
+std::wstring wide_path(const std::string& path) {
+  std::wstring wide = to_utf16(path);
+  if (wide.starts_with(L"\\\\?\\")) return wide;
+  std::wstring full = full_wide_path(wide);
+  if (full.empty() || full.size() < MAX_PATH - 12) return wide;
   if (full.starts_with(L"\\\\?\\")) return full;
   if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
@@ -80,6 +87,13 @@ int RealDiskInterface::working_dir(std::string& path) {
   if (length == 0) return last_error();
   wide.resize(length);
   path = to_utf8(wide);
+  return 0;
+}
+
+int RealDiskInterface::full_path(const std::string& path, std::string& full) {
+  const std::wstring wide = full_wide_path(to_utf16(path));
+  if (wide.empty()) return last_error();
+  full = to_utf8(wide);
   return 0;
 }
 

@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <deque>
+#include <optional>
 
 #include "common/escape.h"
+#include "common/path.h"
+#include "common/stop_signals.h"
 #include "nembit/brace_expansion.h"
-#include "nembit/path.h"
+#include "nembit/operation.h"
 
 namespace nembit {
 
@@ -14,7 +17,7 @@ FileCreator::FileCreator(const Process& process, DiskInterface& disk, std::ostre
       process_(process),
       disk_(disk),
       out_(out) {
-  if (process_.HAS_GROWL) _init_growl();
+  if (process_.HAS_GROWL()) _init_growl();
 }
 
 std::vector<std::string> FileCreator::parse_brace_expansion(std::string_view text) {
@@ -25,6 +28,9 @@ bool FileCreator::create_file(const std::string& filepath) {
   try {
     in_operation([&] { return "create_file(" + quoted(filepath) + ")"; },
                  [&] {
+                   if (filepath.find('\0') != std::string::npos) {
+                     throw Failure("value error", "embedded null byte");
+                   }
                    if (std::string why = disk_.refusal(filepath); !why.empty()) {
                      throw Failure("value error", why + ": " + quoted(filepath));
                    }
@@ -39,14 +45,30 @@ bool FileCreator::create_file(const std::string& filepath) {
 
 void FileCreator::create_and_announce(const std::string& path) {
   make_file(path);
-  if (process_.HAS_CLIPBOARD && process_.clipboard) {
-    try {
-      process_.clipboard->copy(absolute_path_of(path));
-    } catch (const std::exception& error) {
-      out_ << "Warning: Could not copy to clipboard: " + printable_text(error.what()) + "\n";
-    }
+  // A stop asked for while the components are busy still lets the file
+  // that exists now have its line.
+  std::optional<Interrupted> interrupted;
+  try {
+    copy_to_clipboard(path);
+    _notify(path);
+  } catch (const Interrupted& stop) {
+    interrupted = stop;
   }
-  _notify(path);
+  print_created(path);
+  if (interrupted) throw Interrupted{interrupted->signal};
+}
+
+void FileCreator::copy_to_clipboard(const std::string& path) {
+  if (!process_.HAS_CLIPBOARD()) return;
+  try {
+    process_.components.clipboard->copy(absolute_path_of(path));
+  } catch (const std::exception& error) {
+    out_ << "Warning: Could not copy to clipboard: " +
+                printable_text(error.what(), kShownTextLimit) + "\n";
+  }
+}
+
+void FileCreator::print_created(const std::string& path) {
   // The line is composed whole first: forming the absolute path can fail.
   constexpr std::string_view kCreated = "✓ File created: \"";
   if (has_root(path) || path == ".") {
@@ -84,8 +106,10 @@ int FileCreator::create_files(const std::vector<std::string>& files) {
   }
   int success_count = 0;
   for (const std::string* name : all_files) {
+    throw_if_stopped();
     if (create_file(*name)) ++success_count;
   }
+  throw_if_stopped();
   return success_count;
 }
 
@@ -143,6 +167,13 @@ void FileCreator::make_file(const std::string& path) {
 }
 
 std::string FileCreator::absolute_path_of(const std::string& path) {
+  if (has_root(path) && !is_absolute(path)) {
+    std::string full;
+    if (const int error = disk_.full_path(path, full); error != 0) {
+      throw Failure::from_errno(error, "GetFullPathName", path);
+    }
+    return full;
+  }
   if (!has_root(path)) {
     if (working_dir_error_ < 0) working_dir_error_ = disk_.working_dir(working_dir_);
     if (working_dir_error_ != 0) throw Failure::from_errno(working_dir_error_, "getcwd", "");

@@ -8,9 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <type_traits>
 
 #include "common/escape.h"
-#include "nembit/path.h"
+#include "common/path.h"
+#include "nembit/interrupted.h"
 #include "tests/support/scratch_dir.h"
 
 namespace nembit {
@@ -25,17 +27,22 @@ constexpr bool kWindows = true;
 constexpr bool kWindows = false;
 #endif
 using ::testing::HasSubstr;
-using ::testing::IsEmpty;
 
 class FakeClipboard : public clipboard::Clipboard {
  public:
   void copy(std::string_view text) override {
     if (fail) throw clipboard::Error("xclip: exited with status 1: no display");
+    if (interrupt) throw Interrupted{15};
     copied.emplace_back(text);
   }
   std::vector<std::string> copied;
   bool fail = false;
+  bool interrupt = false;
 };
+
+// A creator keeps a reference to its Process: a temporary one is refused.
+static_assert(!std::is_constructible_v<FileCreator, Process, DiskInterface&, std::ostream&>);
+static_assert(std::is_constructible_v<FileCreator, const Process&, DiskInterface&, std::ostream&>);
 
 // The real file system, with every call counted.
 class CountingDisk : public RealDiskInterface {
@@ -108,11 +115,12 @@ TEST_F(FileCreatorTest, CreatesFilesAndTheirDirectories) {
 
 TEST_F(FileCreatorTest, ShowsNamesWithTheirOwnPathForm) {
   fs::create_directory("sub");
-  EXPECT_EQ(
-      create({"../" + dir_.filename().string() + "/up.txt", dir_.string() + "//abs.txt", "sub"}),
-      3);
+  EXPECT_EQ(create({"../" + dir_.filename().string() + "/up.txt", dir_.string() + "//abs.txt",
+                    "sub", ".", "./"}),
+            5);
+  const std::string here = "✓ File created: \"" + utf8(dir_) + "\"";
   EXPECT_THAT(lines(), ElementsAre(created("../" + dir_.filename().string() + "/up.txt"),
-                                   created("abs.txt"), created("sub")));
+                                   created("abs.txt"), created("sub"), here, here));
 }
 
 TEST_F(FileCreatorTest, CreatesNamesThatHoldOnlyOneKindOfBrace) {
@@ -127,19 +135,23 @@ TEST_F(FileCreatorTest, ReportsFailuresAndGoesOn) {
   if (kWindows) {
     // A file where a directory should be is found one step later there, and
     // names cannot hold control characters.
-    EXPECT_EQ(create({"f.txt/g.txt", "f.txt//g/", "f.txt/deep/g.txt", max_name, "next"}), 2);
+    EXPECT_EQ(create({"f.txt/g.txt", "f.txt//g/", "f.txt/deep/g.txt", std::string("o/nul\0x", 7),
+                      max_name, "next"}),
+              2);
     EXPECT_THAT(
         lines(),
         ElementsAre("✗ Error creating file \"f.txt/g.txt\": [Errno 17] File exists: 'f.txt'",
                     "✗ Error creating file \"f.txt//g/\": [Errno 17] File exists: 'f.txt'",
                     "✗ Error creating file \"f.txt/deep/g.txt\": [Errno 17] File exists: "
                     "'f.txt'",
-                    created(max_name), created("next")));
+                    "✗ Error creating file \"o/nul\\x00x\": embedded null byte", created(max_name),
+                    created("next")));
     return;
   }
   EXPECT_EQ(create({"f.txt/g.txt", "f.txt//g/", "f.txt/\x1b[2J", "f.txt/deep/g.txt", long_name,
-                    max_name, "next"}),
+                    std::string("o/nul\0x", 7), max_name, "next"}),
             2);
+  EXPECT_FALSE(fs::exists("o"));
   EXPECT_THAT(lines(),
               ElementsAre("✗ Error creating file \"f.txt/g.txt\": [Errno 17] File exists: 'f.txt'",
                           "✗ Error creating file \"f.txt//g/\": [Errno 17] File exists: 'f.txt'",
@@ -149,6 +161,7 @@ TEST_F(FileCreatorTest, ReportsFailuresAndGoesOn) {
                           "directory: 'f.txt/deep'",
                           "✗ Error creating file \"" + long_name +
                               "\": [Errno 36] File name too long: '" + long_name + "'",
+                          "✗ Error creating file \"o/nul\\x00x\": embedded null byte",
                           created(max_name), created("next")));
   EXPECT_EQ(read_file("f.txt"), "keep");
 }
@@ -194,11 +207,17 @@ TEST_F(FileCreatorTest, NeverOpensWhatAlreadyExists) {
 
 TEST_F(FileCreatorTest, KeepsNamesOnOneLine) {
   if (kWindows) GTEST_SKIP() << "Windows names cannot hold control characters";
-  EXPECT_EQ(create({"line\nbreak", "\xff\xfe.bin", "esc\x1b[2J"}), 3);
+  // NOLINTNEXTLINE(misc-misleading-bidirectional): shows "txt.exe" backwards.
+  const std::string reversed = "txt.\u202eexe";
+  EXPECT_EQ(create({"line\nbreak", "\xff\xfe.bin", "esc\x1b[2J", "c1\u009f", reversed, "a\\b.txt"}),
+            6);
   EXPECT_TRUE(fs::exists("line\nbreak"));
   EXPECT_TRUE(fs::exists("\xff\xfe.bin"));
-  EXPECT_THAT(lines(), ElementsAre(created("line\\nbreak"), created("\xff\xfe.bin"),
-                                   created("esc\\x1b[2J")));
+  EXPECT_TRUE(fs::exists(reversed));
+  EXPECT_TRUE(fs::is_regular_file("a\\b.txt"));  // A backslash is no separator here.
+  EXPECT_THAT(lines(),
+              ElementsAre(created("line\\nbreak"), created("\xff\xfe.bin"), created("esc\\x1b[2J"),
+                          created("c1\\u009f"), created("txt.\\u202eexe"), created("a\\b.txt")));
 }
 
 TEST_F(FileCreatorTest, AsksTheFileSystemOnlyOncePerDirectory) {
@@ -220,17 +239,20 @@ TEST_F(FileCreatorTest, GivesNewEntriesTheModesThatTheMaskAllows) {
 #if defined(_WIN32)
   GTEST_SKIP() << "Windows has no file-creation mask";
 #else
-  const mode_t previous = ::umask(027);
-  EXPECT_EQ(create({"m/d/f"}), 1);
-  ::umask(previous);
-  const auto mode = [](const char* path) {
+  const auto mode = [](const std::string& path) {
     struct stat info {};
-    ::stat(path, &info);
+    ::stat(path.c_str(), &info);
     return info.st_mode & 07777U;
   };
-  EXPECT_EQ(mode("m"), 0750U);
-  EXPECT_EQ(mode("m/d"), 0750U);
-  EXPECT_EQ(mode("m/d/f"), 0640U);
+  for (const mode_t mask : {027U, 002U, 000U}) {
+    const std::string top = "m" + std::to_string(mask);
+    const mode_t previous = ::umask(mask);
+    EXPECT_EQ(create({top + "/d/f"}), 1);
+    ::umask(previous);
+    EXPECT_EQ(mode(top), 0777U & ~mask);
+    EXPECT_EQ(mode(top + "/d"), 0777U & ~mask);
+    EXPECT_EQ(mode(top + "/d/f"), 0666U & ~mask);
+  }
 #endif
 }
 
@@ -259,11 +281,7 @@ TEST_F(FileCreatorTest, MakesAgainADirectoryThatVanished) {
 TEST_F(FileCreatorTest, CopiesEachNewPathToTheClipboard) {
   auto clipboard = std::make_unique<FakeClipboard>();
   FakeClipboard& fake = *clipboard;
-  process_.clipboard = std::move(clipboard);
-  EXPECT_EQ(create({"a"}), 1);
-  EXPECT_THAT(fake.copied, IsEmpty());  // Without the flag, the clipboard stays untouched.
-
-  process_.HAS_CLIPBOARD = true;
+  process_.components.clipboard = std::move(clipboard);
   EXPECT_EQ(create({"a", "b/c"}), 2);
   EXPECT_THAT(fake.copied, ElementsAre(utf8(dir_ / "a"), utf8(dir_ / "b" / "c")));
 
@@ -273,6 +291,14 @@ TEST_F(FileCreatorTest, CopiesEachNewPathToTheClipboard) {
   EXPECT_THAT(lines(), ElementsAre("Warning: Could not copy to clipboard: xclip: exited with "
                                    "status 1: no display",
                                    created("d")));
+
+  // A copy that the user stopped ends the run, after the line of its file.
+  out_.str("");
+  fake.fail = false;
+  fake.interrupt = true;
+  EXPECT_THROW(create({"e", "f"}), Interrupted);
+  EXPECT_THAT(lines(), ElementsAre(created("e")));
+  EXPECT_FALSE(fs::exists("f"));
 }
 
 TEST_F(FileCreatorTest, FailsEveryRelativeNameWhenTheWorkingDirectoryIsGone) {

@@ -1,6 +1,6 @@
 // The process's side of the operating system: its arguments, its standard
-// streams and where its executable is. One implementation per platform
-// (host_posix.cpp, host_win32.cpp).
+// streams, its signals and where its executable is. One implementation per
+// platform (host_posix.cpp, host_win32.cpp).
 #pragma once
 
 #include <string>
@@ -17,6 +17,10 @@ std::vector<std::string> process_arguments(int argc, char** argv);
 /// that no file this run opens can take its place. Returns whether standard
 /// output was closed.
 bool occupy_closed_standard_streams();
+
+/// Puts back the default handling of SIGCHLD, which whoever started the
+/// process may have left ignored: the clipboard tools must be waited for.
+void restore_child_signal();
 
 /// Whether standard stream `stream` (1 output, 2 error) is a terminal.
 bool is_terminal(int stream);

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <system_error>
 #if defined(__APPLE__)
@@ -25,6 +26,8 @@ bool occupy_closed_standard_streams() {
   }
   return stdout_closed;
 }
+
+void restore_child_signal() { ::signal(SIGCHLD, SIG_DFL); }
 
 bool is_terminal(int stream) { return ::isatty(stream) == 1; }
 

@@ -4,10 +4,11 @@
 
 #include <memory>
 
+#include "common/path.h"
 #include "common/system_error.h"
-#include "common/utf16.h"
+#include "common/system_error_win32.h"
+#include "common/utf16_win32.h"
 #include "nembit/host.h"
-#include "nembit/path.h"
 
 namespace nembit {
 
@@ -43,6 +44,8 @@ bool occupy_closed_standard_streams() {
   }
   return stdout_closed;
 }
+
+void restore_child_signal() {}
 
 bool is_terminal(int stream) { return is_console(::GetStdHandle(handle_id(stream))); }
 

@@ -9,29 +9,43 @@
 #include "nembit/nembit.h"
 
 #include <cerrno>
-#include <csignal>
 #include <ostream>
 #include <string>
 
+#include "common/stop_signals.h"
 #include "common/system_error.h"
+#include "nembit/brace_expansion.h"
 #include "nembit/command_line.h"
 #include "nembit/host.h"
 #include "nembit/output.h"
-#if NEMBIT_WITH_GNTP
-#include "gntp/growl_notifier.h"
-#endif
 
 namespace nembit {
 
 namespace {
 
+// How many names `file_list` stands for: the number of names each item with
+// both "{" and "}" expands to, plus one for every other item.
+size_t count_expected(const std::vector<std::string>& file_list) {
+  size_t total_expected = 0;
+  for (const std::string& item : file_list) {
+    total_expected += has_braces(item) ? FileCreator::parse_brace_expansion(item).size() : 1;
+  }
+  return total_expected;
+}
+
+// The closing summary, an empty line then "N/M file(s) created successfully".
+void print_summary(std::ostream& out, int success_count, size_t total_expected) {
+  std::string line = "\n";
+  line.append(std::to_string(success_count)).append("/").append(std::to_string(total_expected));
+  line.append(" file(s) created successfully\n");
+  out << line;
+}
+
 // Whether everything written to standard output reached it; says so on
 // standard error, with the system's reason, when not.
 bool flush_standard_output(FdStreamBuf& out, std::ostream& err) {
   if (out.pubsync() == 0 && out.error() == 0) return true;
-  // The system's text alone, without the "[Errno N] " before it.
-  const std::string reason = errno_text(out.error());
-  err << "nembit: error writing standard output: " + reason.substr(reason.find("] ") + 2) + "\n";
+  err << "nembit: error writing standard output: " + error_reason(out.error()) + "\n";
   err.flush();
   return false;
 }
@@ -43,20 +57,12 @@ Process start_up(std::vector<std::string> argv, std::ostream& out, std::string p
   process.argv = std::move(argv);
   // The help has one layout, the plain one, which prints every help text with
   // its own line breaks and blanks.
-#if NEMBIT_WITH_CLIPBOARD
-  process.clipboard = clipboard::open_system_clipboard();
-#endif
-  process.HAS_CLIPBOARD = process.clipboard != nullptr;
-  if (!process.HAS_CLIPBOARD) {
+  process.components.clipboard = clipboard::open_system_clipboard();
+  if (!process.HAS_CLIPBOARD()) {
     out << "Warning: clipboard module not available. Install with: pip install clipboard\n";
   }
-#if NEMBIT_WITH_GNTP
-  process.make_notifier = [](gntp::Application application) {
-    return std::make_unique<gntp::GrowlNotifier>(std::move(application));
-  };
-#endif
-  process.HAS_GROWL = static_cast<bool>(process.make_notifier);
-  if (!process.HAS_GROWL) {
+  process.components.make_notifier = gntp::notifier_factory();
+  if (!process.HAS_GROWL()) {
     out << "Warning: gntp module not available. Install with: pip install gntp\n";
   }
   process.NAME = "nembit";
@@ -84,28 +90,36 @@ int run(int argc, char** argv) {
   FdStreamBuf out_buffer(1);
   FdStreamBuf err_buffer(2);
   if (occupy_closed_standard_streams()) out_buffer.set_error(EBADF);
+  restore_child_signal();
   std::ostream out(&out_buffer);
   std::ostream err(&err_buffer);
   int status = 1;
-  try {
-    const Process process = start_up(process_arguments(argc, argv), out);
-    RealDiskInterface disk;
-    status = main(process, disk, out, err);
-  } catch (const clipboard::Interrupted& interrupted) {
-    // The user stopped the run while a copy was under way, and the copy has
-    // been stopped: keep what was printed, then end as the signal ends others.
-    out.flush();
-    std::signal(interrupted.signal, SIG_DFL);
-    std::raise(interrupted.signal);
-    status = 128 + interrupted.signal;
-  } catch (const std::exception& error) {
-    // A failure that nothing below handled ends the run.
-    out.flush();
-    const auto* failure = dynamic_cast<const Failure*>(&error);
-    err << (failure != nullptr ? *failure : Failure::from_exception(error)).diagnostic();
-    status = 1;
+  int stopped_by = 0;
+  {
+    // A stop signal ends the run at the next safe point, with every line of
+    // what was done written.
+    const StopSignalScope stop_scope;
+    try {
+      const Process process = start_up(process_arguments(argc, argv), out);
+      RealDiskInterface disk;
+      status = main(process, disk, out, err);
+      stopped_by = stop_signal();
+    } catch (const Interrupted& interrupted) {
+      stopped_by = interrupted.signal;
+    } catch (const std::exception& error) {
+      // A failure that nothing below handled ends the run.
+      out.flush();
+      const auto* failure = dynamic_cast<const Failure*>(&error);
+      err << (failure != nullptr ? *failure : Failure::from_exception(error)).diagnostic();
+      status = 1;
+    }
   }
-  return flush_standard_output(out_buffer, err) ? status : 1;
+  const bool written = flush_standard_output(out_buffer, err);
+  if (stopped_by != 0) {
+    end_by_signal(stopped_by);
+    return 128 + stopped_by;
+  }
+  return written ? status : 1;
 }
 
 }  // namespace nembit

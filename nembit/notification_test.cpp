@@ -7,8 +7,8 @@
 #include <sstream>
 
 #include "common/escape.h"
+#include "common/path.h"
 #include "nembit/file_creator.h"
-#include "nembit/path.h"
 #include "tests/support/scratch_dir.h"
 
 namespace nembit {
@@ -56,16 +56,12 @@ class NotificationTest : public ::testing::Test {
     fs::create_directory(kShare);
     process_.argv = {"nembit"};
     process_.program_dir = utf8(dir_ / kShare);
-    process_.HAS_GROWL = true;
-    process_.make_notifier = [this](gntp::Application application) {
+    process_.components.make_notifier = [this](gntp::Application application) {
       return std::make_unique<FakeNotifier>(std::move(application), calls_);
     };
   }
   static void put_icon() { std::ofstream(kShare / "nembit.jpg") << "jpeg"; }
-  std::string icon_uri() const {
-    std::string uri = "file://" + uri_path(utf8(dir_)) + "/share%20t%C3%A9ls/nembit.jpg";
-    return uri.replace(uri.find("notice test"), 11, "notice%20test");
-  }
+  std::string icon_uri() const { return file_uri(utf8(dir_ / kShare / "nembit.jpg")); }
   std::vector<std::string> descriptions() const {
     std::vector<std::string> texts;
     for (const gntp::Note& note : calls_.notes) texts.push_back(note.description);
@@ -95,7 +91,7 @@ TEST_F(NotificationTest, RegistersOncePerCreatorWithTheIconWhenItExists) {
 }
 
 TEST_F(NotificationTest, DoesNothingWithoutTheComponent) {
-  process_.HAS_GROWL = false;
+  process_.components.make_notifier = nullptr;
   process_.argv = {"nembit", "--debug"};
   FileCreator creator(process_, disk_, out_);
   EXPECT_EQ(creator.create_files({"a"}), 1);

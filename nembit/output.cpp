@@ -1,51 +1,46 @@
 #include "nembit/output.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "nembit/host.h"
 
 namespace nembit {
 
-FdStreamBuf::FdStreamBuf(int fd) : fd_(fd), line_buffered_(is_terminal(fd)) {
-  setp(buffer_.data(), buffer_.data() + buffer_.size());
+namespace {
+
+constexpr size_t kBlock = size_t{64} * 1024;
+
+}  // namespace
+
+FdStreamBuf::FdStreamBuf(int stream) : FdStreamBuf(stream, write_standard, is_terminal(stream)) {}
+
+FdStreamBuf::FdStreamBuf(int stream, StreamWriter write, bool line_buffered)
+    : stream_(stream), write_(write), line_buffered_(line_buffered) {
+  pending_.reserve(kBlock + 4096);
 }
 
-FdStreamBuf::~FdStreamBuf() { write_out(); }
+FdStreamBuf::~FdStreamBuf() { write_out(false); }
 
-bool FdStreamBuf::write_out() {
-  if (error_ == 0 && pptr() > pbase()) {
-    error_ = write_standard(fd_, {pbase(), static_cast<size_t>(pptr() - pbase())});
-  }
-  setp(buffer_.data(), buffer_.data() + buffer_.size());
+bool FdStreamBuf::write_out(bool whole_lines_only) {
+  const size_t end = whole_lines_only ? pending_.rfind('\n') + 1 : pending_.size();
+  if (error_ == 0 && end > 0) error_ = write_(stream_, std::string_view(pending_).substr(0, end));
+  pending_.erase(0, error_ == 0 ? end : pending_.size());
   return error_ == 0;
 }
 
 FdStreamBuf::int_type FdStreamBuf::overflow(int_type c) {
-  if (!write_out()) return traits_type::eof();
   if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  *pptr() = traits_type::to_char_type(c);
-  pbump(1);
-  if (line_buffered_ && c == '\n' && !write_out()) return traits_type::eof();
-  return c;
+  const char byte = traits_type::to_char_type(c);
+  return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
 }
 
 std::streamsize FdStreamBuf::xsputn(const char* text, std::streamsize count) {
   if (error_ != 0) return 0;
-  std::streamsize done = 0;
-  while (done < count) {
-    if (pptr() == epptr() && !write_out()) return done;
-    const std::streamsize room = std::min<std::streamsize>(epptr() - pptr(), count - done);
-    std::memcpy(pptr(), text + done, static_cast<size_t>(room));
-    pbump(static_cast<int>(room));
-    done += room;
-  }
-  if (line_buffered_ && std::memchr(text, '\n', static_cast<size_t>(count)) != nullptr) {
-    if (!write_out()) return 0;
-  }
-  return done;
+  const std::string_view bytes(text, static_cast<size_t>(count));
+  pending_.append(bytes);
+  const bool line_done = line_buffered_ && bytes.find('\n') != std::string_view::npos;
+  if ((line_done || pending_.size() >= kBlock) && !write_out(true)) return 0;
+  return count;
 }
 
-int FdStreamBuf::sync() { return write_out() ? 0 : -1; }
+int FdStreamBuf::sync() { return write_out(false) ? 0 : -1; }
 
 }  // namespace nembit

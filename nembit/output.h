@@ -1,20 +1,28 @@
-// Standard output and standard error as streams that write whole buffers to
+// Standard output and standard error as streams that write whole lines to
 // their file descriptors and remember why a write failed.
 #pragma once
 
-#include <array>
 #include <streambuf>
+#include <string>
+#include <string_view>
 
 namespace nembit {
 
-/// A stream buffer that writes to standard output or standard error (1 or
-/// 2): in 64 KiB blocks, and
-/// after every line when the descriptor is a terminal, so that a user sees
-/// each line as it is done. After a failed write it discards what it holds
-/// and takes nothing more; error() then tells the system's reason.
+/// Writes all of `bytes` to standard stream `stream`: 0 or the system's
+/// error number.
+using StreamWriter = int (*)(int stream, std::string_view bytes);
+
+/// A stream buffer for standard output or standard error (1 or 2). It
+/// collects lines and writes only whole ones, in blocks of about 64 KiB, or
+/// after every line when the stream is a terminal, so that a user sees each
+/// line as it is done; sync() writes all it holds. A run that ends at any
+/// write therefore leaves no line cut off. After a failed write it discards
+/// what it holds and takes nothing more; error() then tells the reason.
 class FdStreamBuf : public std::streambuf {
  public:
-  explicit FdStreamBuf(int fd);
+  explicit FdStreamBuf(int stream);
+  /// For tests: writes through `write`, line by line when `line_buffered`.
+  FdStreamBuf(int stream, StreamWriter write, bool line_buffered);
   FdStreamBuf(const FdStreamBuf&) = delete;
   FdStreamBuf& operator=(const FdStreamBuf&) = delete;
   ~FdStreamBuf() override;
@@ -31,12 +39,14 @@ class FdStreamBuf : public std::streambuf {
   int sync() override;
 
  private:
-  bool write_out();
+  /// Writes what is held up to its last line break, or all of it.
+  bool write_out(bool whole_lines_only);
 
-  int fd_;
+  int stream_;
+  StreamWriter write_;
   bool line_buffered_;
   int error_ = 0;
-  std::array<char, size_t{64} * 1024> buffer_{};
+  std::string pending_;
 };
 
 }  // namespace nembit

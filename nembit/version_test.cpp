@@ -1,5 +1,3 @@
-#include "nembit/version.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,6 +7,8 @@
 #include <sstream>
 
 #include "nembit/failure.h"
+#include "nembit/nembit.h"
+#include "nembit/version_scanner.h"
 #include "tests/support/environment.h"
 #include "tests/support/scratch_dir.h"
 
@@ -58,6 +58,11 @@ TEST(FindVersion, KeepsAtMost64KiBOfALine) {
             value.substr(8));
   EXPECT_EQ(version_in("version = a=" + value + "\nversion = 7"), "7");
   EXPECT_THROW(version_in("version = " + value), Failure);
+  // A version file is read no further than its first MiB.
+  const std::string lines(size_t{1024} * 1024 - 20, '#');
+  EXPECT_EQ(version_in(lines + "\nversion = 8\n"), "8");
+  EXPECT_EQ(version_in("version = 9\n" + lines + lines), "9");
+  EXPECT_THROW(version_in(lines + lines + "\nversion = 8"), Failure);
 }
 
 TEST(FindVersion, FailsOnBytesThatAreNotUtf8BeforeTheVersion) {
@@ -132,6 +137,12 @@ TEST_F(GetVersionTest, ReportsAFileItCannotRead) {
     EXPECT_THAT(out_.str(), StartsWith("failure: decoding error\ndescription: cannot decode"));
     EXPECT_THAT(out_.str(), HasSubstr("  get_version()\n"));
   }
+  unset_environment("TRACEBACK");
+  out_.str("");
+  write("__version__.py", std::string(size_t{2} * 1024 * 1024, '\n') + "version = 1\n");
+  EXPECT_EQ(version(), "2.0");
+  EXPECT_THAT(out_.str(),
+              testing::EndsWith("' holds no version line in its first 1048576 bytes\n"));
 }
 
 }  // namespace

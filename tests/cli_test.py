@@ -6,6 +6,7 @@ what exists at a path are covered by the unit tests of FileCreator."""
 
 import os
 import pathlib
+import resource
 import shutil
 import signal
 import socket
@@ -61,7 +62,10 @@ class HelpAndVersion(NembitTestCase):
 
     def test_usage_errors_create_nothing(self):
         for args, error in ((["--force", "a.txt"], "--force"), (["a.txt", "--debug=1"], "debug"),
-                            (["-x"], "-x")):
+                            (["-x"], "-x"), (["---", "a1"], "---"), (["---"], "---"),
+                            (["----", "---help"], "---- ---help"),
+                            (["--help="], "--help takes no value"),
+                            (["a", "--version=1"], "--version takes no value")):
             with self.subTest(args=args):
                 run = self.run_nembit(*args)
                 self.assertEqual(run.status, 2)
@@ -84,6 +88,7 @@ class CommandLine(NembitTestCase):
             (["a} b"], ["a}", "b"], []),
             (["a\tb"], ["a\tb"], []),
             (["--", "--force"], ["--force"], []),
+            (["--", "--", "x"], ["--", "x"], []),
             (["a", "--debug", "b"], ["a", "b"], []),
             (["", "  "], [], []),
             (["[a,b]", "[x]", "--", "[]", "--debug"], ["[a,b]", "[x]", "[]", "--debug"], []),
@@ -169,6 +174,23 @@ class StandardOutput(NembitTestCase):
                                  f"nembit: error writing standard output: {reason}\n")
         os.close(writer)
         self.assertTrue((self.work / "a").exists())
+
+    def test_a_stop_keeps_the_line_of_every_created_file(self):
+        # Standard output is a pipe that nobody reads yet: nembit blocks in a
+        # write, and is asked to stop there.
+        names = [f"d/f{i:05}" for i in range(20000)]
+        process = subprocess.Popen([str(PROGRAM), *names], cwd=self.work, env=self.environment(),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+        time.sleep(0.5)
+        process.send_signal(signal.SIGTERM)
+        out, _ = process.communicate(timeout=30)
+        self.assertEqual(process.returncode, -signal.SIGTERM)
+        lines = out.decode().split("\n")
+        self.assertEqual(lines[-1], "")  # The output ends with a whole line.
+        created = [line for line in lines if line.startswith("✓ ")]
+        self.assertEqual(len(created), len(list((self.work / "d").iterdir())))
+        self.assertLess(len(created), len(names))
+        self.assertEqual(created[-1], self.created(names[len(created) - 1])[0])
 
     def test_a_deleted_working_directory_gives_whole_lines(self):
         completed = self.run_shell('mkdir gone && cd gone && rmdir ../gone && exec "$0" .',
@@ -270,6 +292,28 @@ class FakeClipboard(NembitTestCase):
                       "cannot open display", run.lines)
 
 
+    def test_copies_although_the_parent_ignores_child_signals(self):
+        log = self.dir / "copied"
+        self.fake_tool("xclip", f'cat >> "{log}"; echo >> "{log}"; (sleep 30 &)')
+        start = time.monotonic()
+        run = self.run_nembit("a", "b", env=self.environment(DISPLAY=":99"),
+                              preexec_fn=lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN))
+        self.assertLess(time.monotonic() - start, 4)
+        self.assertEqual(run.without_warnings(), self.created("a", "b") + summary(2, 2))
+        self.assertEqual(log.read_text().splitlines(), [str(self.work / "a"), str(self.work / "b")])
+
+    def test_a_stop_as_the_tool_ends_stops_the_run(self):
+        # The tool asks nembit to stop and ends at once, well within the copy.
+        self.fake_tool("xclip", "cat >/dev/null; kill -TERM $PPID")
+        for _ in range(5):
+            with self.subTest():
+                shutil.rmtree(self.work)
+                self.work.mkdir()
+                run = self.run_nembit("a", "b", env=self.environment(DISPLAY=":99"))
+                self.assertEqual(run.status, -signal.SIGTERM)
+                self.assertEqual(run.without_warnings(), self.created("a"))
+                self.assert_tree("a")
+
     def hanging_tool(self):
         self.fake_tool("xclip", f'echo >> "{self.dir}/starts"; sleep 60 & echo $! > "{self.dir}/pid"; '
                                 'wait')
@@ -293,20 +337,27 @@ class FakeClipboard(NembitTestCase):
             "Warning: Could not copy to clipboard: xclip: timed out after 5000 ms"), 10)
         self.assert_ended(self.dir / "pid")
 
-    def test_an_interruption_stops_the_tool_and_the_run(self):
+    def test_a_stop_signal_stops_the_tool_and_the_run(self):
         self.hanging_tool()
-        process = subprocess.Popen([str(PROGRAM), "a", "b"], cwd=self.work,
-                                   env=self.environment(DISPLAY=":99"), stdout=subprocess.PIPE,
-                                   stdin=subprocess.DEVNULL)
-        while not (self.dir / "pid").exists() and process.poll() is None:
-            time.sleep(0.01)
-        time.sleep(0.1)
-        process.send_signal(signal.SIGINT)
-        out, _ = process.communicate(timeout=10)
-        self.assertEqual(process.returncode, -signal.SIGINT)
-        self.assertFalse((self.work / "b").exists())
-        self.assertTrue(out.decode().startswith("Warning: "), out)
-        self.assert_ended(self.dir / "pid")
+        for stop in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT, signal.SIGUSR1,
+                     signal.SIGALRM):
+            with self.subTest(signal=stop.name):
+                (self.dir / "pid").unlink(missing_ok=True)
+                shutil.rmtree(self.work)
+                self.work.mkdir()
+                process = subprocess.Popen(
+                    [str(PROGRAM), "a", "b"], cwd=self.work, env=self.environment(DISPLAY=":99"),
+                    stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                    preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_CORE, (0, 0)))
+                while not (self.dir / "pid").exists() and process.poll() is None:
+                    time.sleep(0.01)
+                time.sleep(0.1)
+                process.send_signal(stop)
+                out, _ = process.communicate(timeout=10)
+                self.assertEqual(process.returncode, -stop)
+                self.assert_tree("a")
+                self.assertEqual(out.decode().splitlines()[-1], self.created("a")[0])
+                self.assert_ended(self.dir / "pid")
 
 
 @unittest.skipUnless(WITH_GNTP, "built without the GNTP client component")

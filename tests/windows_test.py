@@ -60,19 +60,40 @@ class Files(WindowsTestCase):
         self.assertEqual((self.work / "kept.txt").read_text(), "content")
 
     def test_creates_paths_longer_than_260_characters(self):
-        name = "/".join(["d" * 60] * 5) + "/long.txt"
-        run = self.run_exe(name)
-        self.assertEqual(run.lines, self.created(name) + ["", "1/1 file(s) created successfully"])
-        self.assertTrue((self.work / name).is_file())
+        # Also a folder whose full path is just too long for a folder without
+        # the long form (248 characters and more), though short for a file.
+        short_of_folder_limit = "e" * (250 - len(windows_path(self.work)) - 1) + "/f.txt"
+        for name in ("/".join(["d" * 60] * 5) + "/long.txt", short_of_folder_limit):
+            with self.subTest(length=len(name)):
+                run = self.run_exe(name)
+                self.assertEqual(run.lines,
+                                 self.created(name) + ["", "1/1 file(s) created successfully"])
+                self.assertTrue((self.work / name).is_file())
+
+    def test_shows_the_full_path_of_names_rooted_on_a_drive_or_its_root(self):
+        rooted = str(self.work / "rooted.txt")  # The root of the current drive, Z:.
+        run = self.run_exe(rooted, "C:drive-relative.txt")
+        self.assertEqual(run.status, 0, run.out)
+        self.assertEqual(run.lines[0], self.created("rooted.txt")[0])
+        self.assertRegex(run.lines[1], r'^✓ File created: "C:\\(.*\\)?drive-relative\.txt"$')
 
     def test_refuses_names_that_windows_would_change(self):
-        run = self.run_exe("nul.txt", "CON", "a./b", "ok")
+        run = self.run_exe("nul.txt", "CON", "a./b", "\\\\.\\NUL", "//./nul", "con:", "CONIN$",
+                           "COM\u00b9", "ab:cd", "ok")
         self.assertEqual(run.status, 1)
         self.assertEqual(run.lines, [
             "✗ Error creating file \"nul.txt\": NUL is a device name on Windows: 'nul.txt'",
             "✗ Error creating file \"CON\": CON is a device name on Windows: 'CON'",
             "✗ Error creating file \"a./b\": Windows drops the dot or blank that ends a.: 'a./b'",
-        ] + self.created("ok") + ["", "1/4 file(s) created successfully"])
+            "✗ Error creating file \"\\\\.\\NUL\": NUL is a device name on Windows: "
+            "'\\\\\\\\.\\\\NUL'",
+            "✗ Error creating file \"//./nul\": nul is a device name on Windows: '//./nul'",
+            "✗ Error creating file \"con:\": CON is a device name on Windows: 'con:'",
+            "✗ Error creating file \"CONIN$\": CONIN$ is a device name on Windows: 'CONIN$'",
+            "✗ Error creating file \"COM\u00b9\": COM\u00b9 is a device name on Windows: 'COM\u00b9'",
+            "✗ Error creating file \"ab:cd\": the colon in ab:cd names an alternate data stream"
+            " on Windows: 'ab:cd'",
+        ] + self.created("ok") + ["", "1/10 file(s) created successfully"])
         self.assert_tree("ok")
 
     def test_a_failed_write_fails_the_run_and_names_its_reason(self):

@@ -1,14 +1,11 @@
-// The version lookup: the program's version string comes from the version
-// file installed beside it.
+// Reading the version line of a version file, which may be of any size and
+// hold any bytes.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
-
-#include "nembit/disk_interface.h"
 
 namespace nembit {
 
@@ -25,7 +22,8 @@ class VersionScanner {
 
   /// Takes the next bytes of the text. True once the version line has ended:
   /// the rest of the text is not needed. Throws Failure at a byte that is not
-  /// well-formed UTF-8, and for a version line longer than 64 KiB.
+  /// well-formed UTF-8, for a version line longer than 64 KiB, and when the
+  /// text goes on past 1 MiB without a version line having ended.
   bool feed(std::string_view bytes);
 
   /// Ends the text, and gives the version, if there is one. Throws Failure
@@ -62,14 +60,5 @@ class VersionScanner {
 /// The version that the whole text of a version file gives, as
 /// VersionScanner finds it.
 std::optional<std::string> find_version(std::string_view text, std::string_view path);
-
-/// The program's version string: what the version file "__version__.py"
-/// gives, read through `disk` from `program_dir`, or from its subdirectory `name` when the
-/// first is no regular file; "2.0" when neither holds a version line. A
-/// failure to inspect or read the file gives "2.0" as well, after one
-/// diagnostic on `out`: the detailed one when the environment variable
-/// TRACEBACK is "1", "true" or "True", otherwise "ERROR: " and its message.
-std::string get_version(DiskInterface& disk, const std::string& program_dir,
-                        const std::string& name, std::ostream& out);
 
 }  // namespace nembit

@@ -1,9 +1,11 @@
 // The Win32 clipboard, which holds text as UTF-16 (CF_UNICODETEXT).
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
-#include "clipboard/clipboard.h"
+#include "common/utf16_win32.h"
+#include "nembit/clipboard.h"
 
 namespace nembit::clipboard {
 
@@ -17,14 +19,11 @@ std::string last_error(const char* what) {
 class Win32Clipboard : public Clipboard {
  public:
   void copy(std::string_view text) override {
-    const int size = static_cast<int>(text.size());
-    const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    if (size > 0 && units == 0) throw Error(last_error("MultiByteToWideChar"));
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (static_cast<SIZE_T>(units) + 1) * sizeof(wchar_t));
+    const std::wstring wide = to_utf16(text);
+    const SIZE_T size = (wide.size() + 1) * sizeof(wchar_t);  // With the closing NUL.
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
     if (memory == nullptr) throw Error(last_error("GlobalAlloc"));
-    auto* wide = static_cast<wchar_t*>(GlobalLock(memory));
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide, units);
-    wide[units] = L'\0';
+    std::memcpy(GlobalLock(memory), wide.c_str(), size);
     GlobalUnlock(memory);
     // Another program may hold the clipboard for a moment: try for a second.
     bool opened = false;

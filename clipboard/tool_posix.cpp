@@ -1,22 +1,22 @@
-#include "clipboard/tool.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <utility>
 
-#include "clipboard/clipboard.h"
-#include "common/base_name.h"
-#include "common/fd.h"
+#include "clipboard/tool.h"
+#include "common/fd_posix.h"
+#include "common/path.h"
+#include "common/stop_signals.h"
 #include "common/system_error.h"
+#include "nembit/clipboard.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 
@@ -26,7 +26,7 @@ namespace {
 
 constexpr size_t kMaxErrors = 4096;
 
-std::string tool_name(const std::string& path) { return std::string(base_name(path)); }
+std::string tool_name(const std::string& path) { return std::string(own_name(path)); }
 
 struct Pipe {
   Fd read;
@@ -71,40 +71,8 @@ class SigpipeGuard {
   bool was_pending_ = false;
 };
 
-volatile std::sig_atomic_t caught_signal = 0;
-
-extern "C" void note_signal(int signal) { caught_signal = signal; }
-
-// Notes SIGINT, SIGTERM and SIGHUP instead of ending the process while the
-// tool runs, so that the tool's group can be stopped first. A signal that the
-// process ignores stays ignored.
-class StopSignalGuard {
- public:
-  StopSignalGuard() {
-    caught_signal = 0;
-    struct sigaction note {};
-    note.sa_handler = note_signal;
-    sigemptyset(&note.sa_mask);
-    for (size_t i = 0; i < kSignals.size(); ++i) {
-      ::sigaction(kSignals[i], nullptr, &previous_[i]);
-      if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kSignals[i], &note, nullptr);
-    }
-  }
-  StopSignalGuard(const StopSignalGuard&) = delete;
-  StopSignalGuard& operator=(const StopSignalGuard&) = delete;
-  ~StopSignalGuard() {
-    for (size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
-  }
-
-  /// The signal that arrived, or 0.
-  static int caught() { return caught_signal; }
-
- private:
-  static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
-  std::array<struct sigaction, 3> previous_{};
-};
-
-// Kills the tool and every process of its group, and reaps the tool.
+// Kills the tool and every process of its group, and reaps the tool, which
+// has not been waited for yet, so that its process group still exists.
 void kill_group(pid_t pid) {
   ::kill(-pid, SIGKILL);
   int status = 0;
@@ -180,6 +148,22 @@ void write_input(Fd& fd, std::string_view& input) {
   fd.close();
 }
 
+// Whether the tool has ended, with its status in `status`: also when it
+// cannot be waited for (the process ignores SIGCHLD and the system reaped
+// it), which leaves `status` at 0.
+bool has_ended(pid_t pid, int& status) {
+  status = 0;
+  const pid_t reaped = ::waitpid(pid, &status, WNOHANG);
+  return reaped == pid || reaped < 0;
+}
+
+ToolOutcome outcome_of(int status) {
+  ToolOutcome outcome;
+  outcome.end = WIFSIGNALED(status) ? ToolOutcome::End::kSignalled : ToolOutcome::End::kExited;
+  outcome.code = WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
+  return outcome;
+}
+
 }  // namespace
 
 ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view input,
@@ -187,7 +171,7 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + limit;
   const SigpipeGuard sigpipe_guard;
-  const StopSignalGuard stop_guard;
+  const StopSignalScope stop_scope;
   const std::string tool = tool_name(argv.at(0));
   Pipe input_pipe = make_pipe(tool);
   Pipe errors_pipe = make_pipe(tool);
@@ -199,29 +183,30 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
   ::fcntl(input_write.get(), F_SETFL, O_NONBLOCK);
   ::fcntl(errors_read.get(), F_SETFL, O_NONBLOCK);
 
-  ToolOutcome outcome;
+  std::string errors;
   std::chrono::milliseconds nap(1);
   for (;;) {
+    // A stop signal is acted on whatever the tool did meanwhile.
     int status = 0;
-    if (::waitpid(pid, &status, WNOHANG) == pid) {
-      // The tool has ended. What it wrote is in the pipe by now; whatever it
-      // left behind may hold the pipe open, so read without waiting for EOF.
-      if (errors_read.open()) read_errors(errors_read, outcome.errors);
-      outcome.end = WIFSIGNALED(status) ? ToolOutcome::End::kSignalled : ToolOutcome::End::kExited;
-      outcome.code = WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status);
+    if (has_ended(pid, status)) {
+      throw_if_stopped();
+      // What the tool wrote is in the pipe by now; whatever it left behind
+      // may hold the pipe open, so read without waiting for the end.
+      if (errors_read.open()) read_errors(errors_read, errors);
+      ToolOutcome outcome = outcome_of(status);
+      outcome.errors = std::move(errors);
       return outcome;
     }
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (const int signal = StopSignalGuard::caught()) {
+    if (const int signal = stop_signal()) {
       kill_group(pid);
       throw Interrupted{signal};
     }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0) {
       kill_group(pid);
-      if (errors_read.open()) read_errors(errors_read, outcome.errors);
-      outcome.end = ToolOutcome::End::kTimedOut;
-      return outcome;
+      if (errors_read.open()) read_errors(errors_read, errors);
+      return {.end = ToolOutcome::End::kTimedOut, .code = 0, .errors = std::move(errors)};
     }
     if (input.empty()) input_write.close();
     pollfd fds[2];
@@ -234,8 +219,14 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
     ::poll(fds, count, static_cast<int>(std::min(nap, left).count()));
     nap = std::min(nap * 2, std::chrono::milliseconds(50));
     if (input_write.open()) write_input(input_write, input);
-    if (errors_read.open()) read_errors(errors_read, outcome.errors);
+    if (errors_read.open()) read_errors(errors_read, errors);
   }
+}
+
+bool is_executable_file(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace nembit::clipboard

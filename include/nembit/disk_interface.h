@@ -32,9 +32,9 @@ class DiskInterface {
                         std::string& call) = 0;
 
   /// Whether `name`, as a path, can name a file here as it stands: on
-  /// Windows a device name (CON, NUL, COM1...) or a component ending in a
-  /// dot or a blank would be turned into something else. Empty when it can,
-  /// otherwise why not.
+  /// Windows a device (CON, NUL, COM1, \\.\...), a component ending in a
+  /// dot or a blank, or one holding a colon would be something else. Empty
+  /// when it can, otherwise why not.
   virtual std::string refusal(std::string_view name) = 0;
 
   /// Makes the directory `path`, access bits 0777 less the file-creation mask.
@@ -60,6 +60,11 @@ class DiskInterface {
 
   /// Stores the working directory in `path`.
   virtual int working_dir(std::string& path) = 0;
+
+  /// Stores in `full` the absolute path that the system makes of `path`, a
+  /// path in normal form that has a root but depends on the current
+  /// directory all the same (on Windows "C:x" and "\x").
+  virtual int full_path(const std::string& path, std::string& full) = 0;
 };
 
 /// The operating system's file system.
@@ -75,6 +80,7 @@ class RealDiskInterface : public DiskInterface {
   int touch(const std::string& path) override;
   int create_file(const std::string& path) override;
   int working_dir(std::string& path) override;
+  int full_path(const std::string& path, std::string& full) override;
 };
 
 }  // namespace nembit

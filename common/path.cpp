@@ -1,4 +1,6 @@
-#include "nembit/path.h"
+#include "common/path.h"
+
+#include "common/hex.h"
 
 namespace nembit {
 
@@ -96,6 +98,14 @@ bool is_root_or_dot(std::string_view normal, PathStyle style) {
 
 bool has_root(std::string_view path, PathStyle style) { return root_length(path, style) > 0; }
 
+bool is_absolute(std::string_view path, PathStyle style) {
+  const size_t root = root_length(path, style);
+  if (style == PathStyle::kPosix || root == 0) return root > 0;
+  const bool drive_only = root == 2 && path[1] == ':';
+  const bool separator_only = root == 1;
+  return !drive_only && !separator_only;
+}
+
 std::string absolute_form(std::string_view normal, std::string_view working_dir, PathStyle style) {
   if (has_root(normal, style)) return std::string(normal);
   std::string absolute(working_dir);
@@ -118,15 +128,71 @@ std::string_view own_name(std::string_view path, PathStyle style) {
   return {};
 }
 
-std::string uri_path(std::string_view rooted, PathStyle style) {
-  std::string path;
-  if (style == PathStyle::kWindows && rooted.size() >= 2 && rooted[1] == ':') path += '/';
-  for (const char c : rooted) path += is_separator(c, style) ? '/' : c;
-  return path;
+std::string file_uri(std::string_view rooted, PathStyle style) {
+  std::string uri = "file://";
+  const bool drive = style == PathStyle::kWindows && rooted.size() >= 2 && rooted[1] == ':';
+  if (drive) uri += '/';
+  for (size_t at = 0; at < rooted.size(); ++at) {
+    const char c = rooted[at];
+    const auto byte = static_cast<unsigned char>(c);
+    if (is_separator(c, style)) {
+      uri += '/';
+    } else if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
+               (byte >= '0' && byte <= '9') || (c == ':' && drive && at == 1) ||
+               std::string_view("-._~").find(c) != std::string_view::npos) {
+      uri += c;
+    } else {
+      uri += '%';
+      append_hex(uri, byte, 2, HexCase::kUpper);
+    }
+  }
+  return uri;
 }
+
+namespace {
+
+// Whether `stem`, in upper case, is the name of a Windows device: CON, PRN,
+// AUX, NUL, CONIN$, CONOUT$, or COM or LPT with a digit from 1 to 9 or a
+// superscript one, two or three.
+bool is_device_name(std::string_view stem) {
+  for (const std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (stem == device) return true;
+  }
+  if (!stem.starts_with("COM") && !stem.starts_with("LPT")) return false;
+  const std::string_view digit = stem.substr(3);
+  return (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') || digit == "\u00b9" ||
+         digit == "\u00b2" || digit == "\u00b3";
+}
+
+// Why Windows would not create the one component `component` as it stands.
+std::string component_refusal(std::string_view component) {
+  if (component.back() == '.' || component.back() == ' ') {
+    return "Windows drops the dot or blank that ends " + std::string(component);
+  }
+  std::string stem(component.substr(0, component.find_first_of(".:")));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  if (is_device_name(stem)) return stem + " is a device name on Windows";
+  if (component.find(':') != std::string_view::npos) {
+    return "the colon in " + std::string(component) + " names an alternate data stream on Windows";
+  }
+  return {};
+}
+
+}  // namespace
 
 std::string windows_refusal(std::string_view name) {
   constexpr PathStyle kStyle = PathStyle::kWindows;
+  const auto separator_at = [&](size_t at) {
+    return at < name.size() && is_separator(name[at], kStyle);
+  };
+  if (separator_at(0) && separator_at(1) && name.size() > 2 && name[2] == '.' && separator_at(3)) {
+    // The \\.\ namespace holds devices alone.
+    size_t end = 4;
+    while (end < name.size() && !separator_at(end)) ++end;
+    const std::string device(name.substr(4, end - 4));
+    return (device.empty() ? std::string(R"(\\.\)") : device) + " is a device name on Windows";
+  }
   size_t at = root_length(name, kStyle);
   while (at < name.size()) {
     size_t end = at;
@@ -134,18 +200,7 @@ std::string windows_refusal(std::string_view name) {
     const std::string_view component = name.substr(at, end - at);
     at = end + 1;
     if (component.empty() || component == "." || component == "..") continue;
-    if (component.back() == '.' || component.back() == ' ') {
-      return "Windows drops the dot or blank that ends " + std::string(component);
-    }
-    std::string stem(component.substr(0, component.find('.')));
-    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    for (char& c : stem) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    const bool numbered = stem.size() == 4 &&
-                          (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' &&
-                          stem[3] <= '9';
-    if (numbered || stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") {
-      return stem + " is a device name on Windows";
-    }
+    if (std::string why = component_refusal(component); !why.empty()) return why;
   }
   return {};
 }

@@ -10,9 +10,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "gntp/notifier.h"
 #include "nembit/disk_interface.h"
 #include "nembit/failure.h"
+#include "nembit/notifier.h"
 #include "nembit/process.h"
 
 namespace nembit {
@@ -21,8 +21,11 @@ namespace nembit {
 class FileCreator {
  public:
   /// Registers with the notification service when the process has the GNTP
-  /// client component. Everything the creator prints goes to `out`.
+  /// client component. Everything the creator prints goes to `out`. The
+  /// creator keeps references to all three, which must outlive it; a
+  /// temporary Process is refused.
   FileCreator(const Process& process, DiskInterface& disk, std::ostream& out);
+  FileCreator(const Process&& process, DiskInterface& disk, std::ostream& out) = delete;
 
   /// The names that one file argument stands for (see brace_expansion.h).
   static std::vector<std::string> parse_brace_expansion(std::string_view text);
@@ -32,7 +35,8 @@ class FileCreator {
   bool create_file(const std::string& filepath);
 
   /// Expands every argument that holds both "{" and "}", then creates each
-  /// name in turn. Returns how many were created.
+  /// name in turn. Returns how many were created. A stop signal noted
+  /// meanwhile (see Interrupted) ends it after the line of the file at hand.
   int create_files(const std::vector<std::string>& files);
 
   /// The program's icon picture, offered with every notice when it exists.
@@ -45,6 +49,8 @@ class FileCreator {
   void _notify(const std::string& filepath);
 
   void create_and_announce(const std::string& path);
+  void copy_to_clipboard(const std::string& path);
+  void print_created(const std::string& path);
   void make_dirs(std::string_view dir);
   void make_file(const std::string& path);
   std::string absolute_path_of(const std::string& path);

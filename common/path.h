@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/platform.h"
+
 namespace nembit {
 
 /// How a system writes paths. POSIX: "/" separates components, and "/" or
@@ -15,7 +17,8 @@ namespace nembit {
 enum class PathStyle { kPosix, kWindows };
 
 /// The style of this system's paths.
-extern const PathStyle kNativePathStyle;
+inline constexpr PathStyle kNativePathStyle =
+    kWindowsBuild ? PathStyle::kWindows : PathStyle::kPosix;
 
 /// The normal form of `path`: its root, then its components joined by the
 /// style's separator, with empty and "." components dropped and no trailing
@@ -33,6 +36,11 @@ bool is_root_or_dot(std::string_view normal, PathStyle style = kNativePathStyle)
 /// Whether a path has a root (is absolute, or on Windows rooted on a drive).
 bool has_root(std::string_view path, PathStyle style = kNativePathStyle);
 
+/// Whether a path names the same place whatever the current directory: on
+/// Windows, "C:x" (relative to the current directory of drive C) and "\x"
+/// (on the current drive) have a root but are not absolute.
+bool is_absolute(std::string_view path, PathStyle style = kNativePathStyle);
+
 /// The absolute form of a path in normal form: the path itself when it has a
 /// root, otherwise `working_dir` joined with it by one separator.
 std::string absolute_form(std::string_view normal, std::string_view working_dir,
@@ -42,15 +50,18 @@ std::string absolute_form(std::string_view normal, std::string_view working_dir,
 /// there is none.
 std::string_view own_name(std::string_view path, PathStyle style = kNativePathStyle);
 
-/// The path of the file URI of a path that has a root, before
-/// percent-encoding: every separator written "/", and a "/" before a drive
-/// ("C:\x" gives "/C:/x", "\\srv\share\x" gives "//srv/share/x").
-std::string uri_path(std::string_view rooted, PathStyle style = kNativePathStyle);
+/// The file URI of a path that has a root: "file://", then the path with
+/// every separator written "/" and a "/" before a drive ("C:\x" gives
+/// "file:///C:/x", "\\srv\share\x" gives "file:////srv/share/x"), every byte
+/// but ASCII letters, digits, "-._~/" and a drive's colon written as %XX.
+std::string file_uri(std::string_view rooted, PathStyle style = kNativePathStyle);
 
-/// Why Windows would not create `name` as it stands, or empty: a component
-/// that is a device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or
-/// without an extension, in any case), or that ends in a dot or a blank,
-/// which Windows drops.
+/// Why Windows would not create `name` as it stands, or empty: a path in
+/// the device namespace (\\.\ or //./), a component that is a device name
+/// (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-COM9, LPT1-LPT9, also with a
+/// superscript digit, with or without an extension or a colon after it, in
+/// any case), a component that ends in a dot or a blank, which Windows
+/// drops, or one that holds a colon, which names an alternate data stream.
 std::string windows_refusal(std::string_view name);
 
 /// `dir` and `name` joined by the style's separator.

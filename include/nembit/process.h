@@ -2,18 +2,20 @@
 // and every later part only reads. Code under test gets its own.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "clipboard/clipboard.h"
-#include "gntp/notifier.h"
+#include "nembit/clipboard.h"
+#include "nembit/notifier.h"
 
 namespace nembit {
 
-/// Makes a notifier of the GNTP client component for an application.
-using NotifierFactory = std::function<std::unique_ptr<gntp::Notifier>(gntp::Application)>;
+/// The optional components that start-up found; each is empty when missing.
+struct Components {
+  std::unique_ptr<clipboard::Clipboard> clipboard;
+  gntp::NotifierFactory make_notifier;
+};
 
 /// What start-up fixes for the whole process.
 struct Process {
@@ -25,12 +27,13 @@ struct Process {
   std::vector<std::string> argv;
   /// The absolute directory that holds the program's own files.
   std::string program_dir;
-  /// Whether the clipboard component was found; `clipboard` is set if so.
-  bool HAS_CLIPBOARD = false;
-  std::unique_ptr<clipboard::Clipboard> clipboard;
-  /// Whether the GNTP client component was found; `make_notifier` is set if so.
-  bool HAS_GROWL = false;
-  NotifierFactory make_notifier;
+  /// The optional components; the two flags below follow from them.
+  Components components;
+
+  /// Whether the clipboard component was found.
+  bool HAS_CLIPBOARD() const { return components.clipboard != nullptr; }
+  /// Whether the GNTP client component was found.
+  bool HAS_GROWL() const { return static_cast<bool>(components.make_notifier); }
 };
 
 /// Whether an element of the raw argument list is exactly "--debug".

@@ -1,4 +1,4 @@
-#include "nembit/path.h"
+#include "common/path.h"
 
 #include <gtest/gtest.h>
 
@@ -78,20 +78,47 @@ TEST(Path, WindowsForms) {
   EXPECT_EQ(absolute_form("a", "Z:\\", kWin), "Z:\\a");
   EXPECT_EQ(absolute_form("D:\\x", "Z:\\w", kWin), "D:\\x");
   EXPECT_EQ(own_name("a\\b/c\\", kWin), "c");
-  EXPECT_EQ(uri_path("C:\\x\\n.jpg", kWin), "/C:/x/n.jpg");
-  EXPECT_EQ(uri_path("\\\\srv\\share\\x", kWin), "//srv/share/x");
-  EXPECT_EQ(uri_path("/opt/a b", PathStyle::kPosix), "/opt/a b");
+  EXPECT_EQ(file_uri("C:\\x y\\n.jpg", kWin), "file:///C:/x%20y/n.jpg");
+  EXPECT_EQ(file_uri("\\\\srv\\share\\x", kWin), "file:////srv/share/x");
+  EXPECT_EQ(file_uri("/opt/a b:c/\u00e9~", PathStyle::kPosix), "file:///opt/a%20b%3Ac/%C3%A9~");
+  EXPECT_EQ(file_uri("/a:b\\c", PathStyle::kPosix), "file:///a%3Ab%5Cc");
 }
 
 TEST(Path, WindowsRefusesNamesItWouldChange) {
-  for (const char* name :
-       {"nul", "NUL.txt", "d/con", "c:\\x\\Com1.log", "lpt9", "a./b", "a /b", "x."}) {
-    EXPECT_NE(windows_refusal(name), "") << name;
-  }
-  for (const char* name :
-       {"nul-1", "com10", "console.txt", "./a/../b", "C:\\", "\u00e9/\u65e5.txt"}) {
+  const std::pair<std::string_view, std::string_view> refused[] = {
+      {"nul", "NUL is a device name on Windows"},
+      {"NUL.txt", "NUL is a device name on Windows"},
+      {"d/con", "CON is a device name on Windows"},
+      {"c:\\x\\Com1.log", "COM1 is a device name on Windows"},
+      {"lpt9", "LPT9 is a device name on Windows"},
+      {"con:", "CON is a device name on Windows"},
+      {"conin$", "CONIN$ is a device name on Windows"},
+      {"CONOUT$.txt", "CONOUT$ is a device name on Windows"},
+      {"com\u00b9", "COM\u00b9 is a device name on Windows"},
+      {"lpt\u00b3.log", "LPT\u00b3 is a device name on Windows"},
+      {R"(\\.\NUL)", "NUL is a device name on Windows"},
+      {"//./nul", "nul is a device name on Windows"},
+      {R"(\\.\)", R"(\\.\ is a device name on Windows)"},
+      {"a./b", "Windows drops the dot or blank that ends a."},
+      {"a /b", "Windows drops the dot or blank that ends a "},
+      {"x.", "Windows drops the dot or blank that ends x."},
+      {"ab:cd", "the colon in ab:cd names an alternate data stream on Windows"},
+      {"C:\\d\\f:s", "the colon in f:s names an alternate data stream on Windows"},
+  };
+  for (const auto& [name, why] : refused) EXPECT_EQ(windows_refusal(name), why) << name;
+  for (const char* name : {"nul-1", "com10", "com\u2074", "console.txt", "./a/../b", "C:\\", "C:x",
+                           "\u00e9/\u65e5.txt", R"(\\srv\share\x)"}) {
     EXPECT_EQ(windows_refusal(name), "") << name;
   }
+}
+
+TEST(Path, TellsRootedFromAbsolute) {
+  constexpr PathStyle kWin = PathStyle::kWindows;
+  for (const char* path : {"C:\\x", "c:/", R"(\\srv\share\x)"})
+    EXPECT_TRUE(is_absolute(path, kWin));
+  for (const char* path : {"C:x", "C:", "\\x", "/x", "x"}) EXPECT_FALSE(is_absolute(path, kWin));
+  EXPECT_TRUE(is_absolute("/x", PathStyle::kPosix));
+  EXPECT_FALSE(is_absolute("x", PathStyle::kPosix));
 }
 
 }  // namespace

@@ -41,21 +41,4 @@ class Failure : public std::exception {
   std::vector<std::string> chain_;  // Outermost first.
 };
 
-/// Runs `body` as the operation named by `name()`: a failure that leaves it
-/// records that name, and any other exception is turned into such a failure.
-/// The name is only composed when something fails.
-template <typename Name, typename Body>
-decltype(auto) in_operation(Name&& name, Body&& body) {
-  try {
-    return std::forward<Body>(body)();
-  } catch (Failure& failure) {
-    failure.passed_through(name());
-    throw;
-  } catch (const std::exception& error) {
-    Failure failure = Failure::from_exception(error);
-    failure.passed_through(name());
-    throw failure;  // NOLINT(cert-err09-cpp,cert-err61-cpp,misc-throw-by-value-catch-by-reference)
-  }
-}
-
 }  // namespace nembit

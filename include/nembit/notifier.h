@@ -1,7 +1,10 @@
-// A client of a Growl-compatible notification service: what it registers and
-// sends, and the interface through which programs use it.
+// The notification component: what a program registers with the desktop
+// notification service and sends it, and the interface through which it
+// does so.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,7 +43,8 @@ class TimeoutError : public Error {
 };
 
 /// Registers one application and sends its notifications. Every call waits
-/// for the service's answer and throws Error on failure.
+/// for the service's answer; it throws Error on failure, and
+/// nembit::Interrupted when the process is asked to stop meanwhile.
 class Notifier {
  public:
   virtual ~Notifier() = default;
@@ -51,5 +55,13 @@ class Notifier {
   /// Shows one notification.
   virtual void notify(const Note& note) = 0;
 };
+
+/// Makes a notifier for an application; it throws Error when the settings
+/// it reads are wrong.
+using NotifierFactory = std::function<std::unique_ptr<Notifier>(Application)>;
+
+/// The notifiers of this system, as the environment configures them; empty
+/// when nembit was built without the component.
+NotifierFactory notifier_factory();
 
 }  // namespace nembit::gntp

@@ -1,0 +1,18 @@
+// The platform's part of the stop signals (stop_signal_handlers_posix.cpp,
+// stop_signal_handlers_win32.cpp): installing the handlers, which report
+// what arrives to the portable part.
+#pragma once
+
+namespace nembit {
+
+/// Installs the handlers of the stop signals, remembering those they
+/// replace; a signal that the process ignores stays ignored.
+void install_stop_signal_handlers();
+
+/// Puts back the handlers that install_stop_signal_handlers replaced.
+void restore_stop_signal_handlers();
+
+/// What a handler calls with the signal that arrived; safe in a handler.
+void note_stop_signal(int signal) noexcept;
+
+}  // namespace nembit
