@@ -1,7 +1,6 @@
 #include "nembit/command_line.h"
 
-#include <CLI/CLI.hpp>
-#include <memory>
+#include <algorithm>
 #include <utility>
 
 #include "common/escape.h"
@@ -12,6 +11,16 @@ namespace nembit {
 namespace {
 
 constexpr const char* kDescription = "Create blank files with notification support";
+
+// The arguments, in the order in which the parser declares them.
+constexpr const char* kOptionsHelp =
+    "Positionals:\n"
+    "  FILE ...                    File(s) to create. Supports brace expansion.\n"
+    "\n"
+    "Options:\n"
+    "  -h,--help                   Print this help message and exit\n"
+    "  --version                   Display program version information and exit\n"
+    "  --debug                     Show detailed error messages\n";
 
 // Printed as it stands: it begins with a line feed and ends with a line feed
 // and eight blanks.
@@ -54,43 +63,45 @@ bool looks_like_option(std::string_view arg) {
          arg.find(' ') == std::string_view::npos;
 }
 
-// The help, the version banner and the usage errors, as the parser writes
-// them.
+// The help, the version banner and the usage errors, naming the program as
+// it was started.
 class Parser {
  public:
   Parser(const std::vector<std::string>& argv, const std::string& version)
-      : app_(kDescription, program_name(argv)),
-        banner_("nembit v" + printable_text(version) + " by " + kAuthorCredit + "\n") {
-    app_.footer(kEpilog);
-    app_.add_option("FILE", files_, "File(s) to create. Supports brace expansion.");
-    app_.set_version_flag("--version", banner_);
-    app_.add_flag("--debug", debug_, "Show detailed error messages");
-  }
+      : name_(program_name(argv)), version_(version) {}
 
-  Parsed help(std::ostream& out) {
-    out << app_.help();
+  Parsed help(std::ostream& out) const {
+    std::string text(kDescription);
+    text.append("\n").append(usage()).append("\n").append(kOptionsHelp);
+    text.append("\n").append(kEpilog).append("\n");
+    out << text;
     return {};
   }
 
   Parsed version(std::ostream& out) const {
-    out << banner_;
+    std::string banner = "nembit v";
+    banner.append(printable_text(version_)).append(" by ").append(kAuthorCredit).append("\n");
+    out << banner;
     return {};
   }
 
-  Parsed usage_error(std::ostream& out, std::ostream& err, const std::string& message) const {
+  Parsed usage_error(std::ostream& out, std::ostream& err, std::string_view message) const {
     out.flush();
-    const auto formatter = std::dynamic_pointer_cast<CLI::Formatter>(app_.get_formatter());
-    const std::string usage = formatter ? formatter->make_usage(&app_, app_.get_name()) : "";
-    err << usage + app_.get_name() + ": error: " + message + "\n";
+    std::string text = usage();
+    text.append(name_).append(": error: ").append(message).append("\n");
+    err << text;
     return {.arguments = std::nullopt, .status = 2};
   }
 
  private:
-  CLI::App app_;
-  std::string banner_;
-  // What the parser would fill in; it only describes them here.
-  std::vector<std::string> files_;
-  bool debug_ = false;
+  std::string usage() const {
+    std::string line = "Usage: ";
+    line.append(name_).append(" [OPTIONS] [FILE...]\n");
+    return line;
+  }
+
+  std::string name_;
+  const std::string& version_;
 };
 
 }  // namespace
@@ -120,13 +131,16 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
       arguments.debug = true;
     } else if (const std::string_view name = std::string_view(*arg).substr(0, arg->find('='));
                name == "--help" || name == "--version" || name == "--debug") {
-      return parser.usage_error(
-          out, err, "option " + std::string(name) + " takes no value: " + printable(*arg));
+      std::string message = "option ";
+      message.append(name).append(" takes no value: ").append(printable(*arg));
+      return parser.usage_error(out, err, message);
     } else {
-      unknown += (unknown.empty() ? "" : " ") + printable(*arg);
+      unknown.append(" ").append(printable(*arg));
     }
   }
-  if (!unknown.empty()) return parser.usage_error(out, err, "unrecognized arguments: " + unknown);
+  if (!unknown.empty()) {
+    return parser.usage_error(out, err, "unrecognized arguments:" + unknown);
+  }
   if (arguments.files.empty()) return parser.help(out);
   return {.arguments = std::move(arguments)};
 }

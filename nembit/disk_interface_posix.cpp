@@ -30,7 +30,7 @@ int RealDiskInterface::read_file(const std::string& path,
   const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
   if (!fd.open()) return errno;
   call = "read";
-  std::array<char, size_t{64} * 1024> buffer{};
+  std::array<char, size_t{64} * 1024> buffer;  // Not cleared: read() fills what is used.
   for (;;) {
     const ssize_t got = ::read(fd.get(), buffer.data(), buffer.size());
     if (got == 0) return 0;

@@ -117,7 +117,7 @@ int RealDiskInterface::read_file(const std::string& path,
   call = "open";
   return with_file(path, GENERIC_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, [&](HANDLE file) {
     call = "read";
-    std::array<char, size_t{64} * 1024> buffer{};
+    std::array<char, size_t{64} * 1024> buffer;  // Not cleared: ReadFile fills what is used.
     for (;;) {
       DWORD got = 0;
       if (!::ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {

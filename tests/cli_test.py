@@ -20,16 +20,18 @@ from harness import (CLIPBOARD_MISSING, PROGRAM, WITH_CLIPBOARD, WITH_GNTP,
 
 VERSION = os.environ["NEMBIT_VERSION"]
 BANNER = f"nembit v{VERSION} by the nembit developers (nembit@example.org)"
-EPILOG = """
-Examples:
-  nembit file.txt                       # Create single file
-  nembit file1.txt file2.py file3       # Create multiple files
-  nembit dir/subdir/file.txt            # Create with directories
-  nembit dir/{a,b,c}.txt                # Brace expansion (creates dir/a.txt, dir/b.txt, dir/c.txt)
-  nembit dotenv/{__init__.py,core.py}   # Create package structure
-  
-Note: Use forward slashes (/) for directories, even on Windows.
-        """
+EPILOG = (
+    "\n"
+    "Examples:\n"
+    "  nembit file.txt                       # Create single file\n"
+    "  nembit file1.txt file2.py file3       # Create multiple files\n"
+    "  nembit dir/subdir/file.txt            # Create with directories\n"
+    "  nembit dir/{a,b,c}.txt                # Brace expansion (creates dir/a.txt, dir/b.txt,"
+    " dir/c.txt)\n"
+    "  nembit dotenv/{__init__.py,core.py}   # Create package structure\n"
+    "  \n"
+    "Note: Use forward slashes (/) for directories, even on Windows.\n"
+    "        ")
 
 
 def summary(created, expected):
