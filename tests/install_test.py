@@ -64,6 +64,12 @@ class Install(NembitTestCase):
         for program in (self.prefix / "bin/nembit", link):
             self.assertEqual(self.run_nembit("--version", program=program).lines[-1], BANNER)
 
+    def test_installs_the_public_headers_alone(self):
+        headers = sorted(path.name for path in (self.prefix / "include").rglob("*"))
+        self.assertEqual(headers, [
+            "clipboard.h", "disk_interface.h", "failure.h", "file_creator.h", "interrupted.h",
+            "nembit", "nembit.h", "notifier.h", "process.h", "version.h"])
+
     def test_the_manual_renders_without_a_warning(self):
         page = self.prefix / "share/man/man1/nembit.1"
         rendered = run(["groff", "-man", "-ww", "-z", str(page)])
@@ -94,6 +100,9 @@ class Install(NembitTestCase):
              f"-DCMAKE_PREFIX_PATH={self.prefix}", f"-DCMAKE_CXX_COMPILER={compiler}"])
         run(["cmake", "--build", str(work / "build")])
         env = dict(os.environ, PKG_CONFIG_PATH=str(self.prefix / "lib/pkgconfig"))
+        cflags = run(["pkg-config", "--cflags", "nembit"], env=env).stdout.decode().split()
+        self.assertEqual([os.path.normpath(flag) for flag in cflags],
+                         [f"-I{self.prefix / 'include'}"])
         flags = run(["pkg-config", "--cflags", "--libs", "nembit"], env=env).stdout.decode().split()
         run([compiler, "-std=c++20", str(work / "consumer.cpp"), "-o", str(work / "by-pkg-config"),
              *flags])

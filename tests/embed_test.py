@@ -1,0 +1,77 @@
+"""End-to-end test of nembit inside another CMake project, added with
+add_subdirectory and with FetchContent: the parent gets the library
+nembit::nembit and nothing else of nembit's (no install rules, no
+packaging, no tests, no command in its default build), and keeps its own
+uninstall target."""
+
+import os
+import pathlib
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from harness import SOURCE_DIR, VERSION
+
+CONSUMER = r"""
+#include <nembit/nembit.h>
+
+#include <iostream>
+
+int main() {
+  for (const std::string& name : nembit::FileCreator::parse_brace_expansion("a/{b,c}")) {
+    std::cout << name << '\n';
+  }
+  std::cout << NEMBIT_VERSION_STRING << '\n';
+}
+"""
+
+PARENT = """
+cmake_minimum_required(VERSION 3.25)
+project(parent CXX)
+add_custom_target(uninstall COMMAND ${{CMAKE_COMMAND}} -E echo "the parent's own")
+{nembit}
+add_executable(consumer consumer.cpp)
+target_link_libraries(consumer PRIVATE nembit::nembit)
+install(TARGETS consumer)
+"""
+
+WAYS = {
+    "add_subdirectory": f'add_subdirectory("{SOURCE_DIR}" nembit)',
+    "FetchContent": "include(FetchContent)\n"
+                    f'FetchContent_Declare(nembit SOURCE_DIR "{SOURCE_DIR}")\n'
+                    "FetchContent_MakeAvailable(nembit)",
+}
+
+
+def run(command, **options):
+    return subprocess.run(command, check=True, capture_output=True, timeout=600, **options)
+
+
+class Embedded(unittest.TestCase):
+    def test_a_parent_project_gets_the_library_alone(self):
+        for way, declaration in WAYS.items():
+            with self.subTest(way=way):
+                root = pathlib.Path(tempfile.mkdtemp(prefix="nembit-embed-"))
+                self.addCleanup(shutil.rmtree, root, ignore_errors=True)
+                (root / "consumer.cpp").write_text(CONSUMER)
+                (root / "CMakeLists.txt").write_text(PARENT.format(nembit=declaration))
+                build, prefix = root / "build", root / "prefix"
+                run(["cmake", "-S", str(root), "-B", str(build), "-G", "Ninja",
+                     f"-DCMAKE_CXX_COMPILER={os.environ['NEMBIT_CXX']}"])
+                run(["cmake", "--build", str(build)])
+                self.assertEqual(run([str(build / "consumer")]).stdout.decode(),
+                                 f"a/b\na/c\n{VERSION}\n")
+                commands = [path for path in build.rglob("nembit") if path.is_file()]
+                self.assertEqual(commands, [])  # The command is not built.
+                self.assertFalse((build / "CPackConfig.cmake").exists())
+                tests = run(["ctest", "-N", "--test-dir", str(build)]).stdout.decode()
+                self.assertIn("Total Tests: 0", tests)
+                run(["cmake", "--install", str(build), "--prefix", str(prefix)])
+                installed = sorted(str(path.relative_to(prefix)) for path in prefix.rglob("*")
+                                   if path.is_file())
+                self.assertEqual(installed, ["bin/consumer"])
+
+
+if __name__ == "__main__":
+    unittest.main()
