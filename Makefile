@@ -8,7 +8,7 @@
 #   make fuzz              a run of every fuzzer (FUZZ_SECONDS each)
 #   make install PREFIX=…  build without the tests and install under PREFIX
 #   make uninstall         remove what the last `make install` put in place
-#   make package           the Debian package, in build/
+#   make package           the Debian packages nembit and libnembit-dev, in build-package/
 #   make windows           build-windows/bin/nembit.exe, cross-built with MinGW-w64
 #   make windows-package   build-windows/nembit-<version>-win64.zip
 
@@ -31,9 +31,9 @@ fuzz: ; $(call build_preset,fuzz) && tools/fuzz $(FUZZ_SECONDS)
 bench: build ; tools/bench
 install: ; $(call build_preset,release) && cmake --install build-release --prefix $(PREFIX)
 uninstall: ; cmake --build build-release --target uninstall
-package: build ; cmake --build build --target package
+package: ; tools/build-package
 windows: ; $(call build_preset,windows)
 windows-package: windows ; cmake --build build-windows --target package
 format: ; clang-format -i $$(git ls-files '*.cpp' '*.h')
 tidy: build ; clang-tidy -p build --quiet $$(git ls-files '*.cpp' | grep -v -e win32 -e fuzz/)
-clean: ; rm -rf build build-release build-sanitize build-minimal build-fuzz build-windows
+clean: ; rm -rf build build-release build-package build-sanitize build-minimal build-fuzz build-windows
