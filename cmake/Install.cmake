@@ -9,7 +9,14 @@ set(NEMBIT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/nembit)
 install(TARGETS nembit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(FILES ${NEMBIT_DATA_DIR}/__version__.py ${NEMBIT_DATA_DIR}/nembit.jpg
         DESTINATION ${NEMBIT_DATA_DESTINATION} COMPONENT runtime)
-if(NOT WIN32)
+if(WIN32)
+  # Beside bin\ in the ZIP: what to read first, and the licence, as Windows
+  # users open them.
+  configure_file(doc/README-windows.txt.in ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE ${PROJECT_BINARY_DIR}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .
+          COMPONENT runtime)
+else()
   install(FILES LICENSE DESTINATION ${NEMBIT_DOC_DIR} COMPONENT runtime)
 endif()
 

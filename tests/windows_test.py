@@ -10,8 +10,9 @@ import socket
 import subprocess
 import threading
 import unittest
+import zipfile
 
-from harness import CLOSED_PORT, PROGRAM, VERSION, NembitTestCase
+from harness import BUILD_DIR, CLOSED_PORT, PROGRAM, SOURCE_DIR, VERSION, NembitTestCase
 
 READ_CLIPBOARD = PROGRAM.parent.parent / "tests/read_clipboard.exe"
 WINE_ENVIRONMENT = {name: os.environ[name]
@@ -130,6 +131,32 @@ class Files(WindowsTestCase):
         self.assertEqual(run.status, 0)
         pasted = self.run_exe(program=READ_CLIPBOARD)
         self.assertEqual(pasted.out, windows_path(self.work / "clip/é.txt"))
+
+
+class Package(WindowsTestCase):
+    def test_the_zip_holds_what_windows_users_expect(self):
+        out = self.dir / "package"
+        built = subprocess.run(["cpack", "--config", str(BUILD_DIR / "CPackConfig.cmake"),
+                                "-B", str(out)], capture_output=True, timeout=300)
+        self.assertEqual(built.returncode, 0, built.stdout.decode() + built.stderr.decode())
+        top = f"nembit-{VERSION}-win64/"
+        with zipfile.ZipFile(out / f"nembit-{VERSION}-win64.zip") as archive:
+            names = sorted(name for name in archive.namelist() if not name.endswith("/"))
+            self.assertEqual(names, [top + name for name in (
+                "LICENSE.txt", "README.txt", "bin/__version__.py", "bin/nembit.exe",
+                "bin/nembit.jpg")])
+            readme = archive.read(top + "README.txt").decode()
+            exe = archive.read(top + "bin/nembit.exe")
+        self.assertIn("\r\nInstall\r\n", readme)
+        self.assertIn("PowerShell", readme)
+        # The version resource (UTF-16), the icon and the manifest.
+        version = "FileVersion\0".encode("utf-16-le") + b"\0\0" + VERSION.encode("utf-16-le")
+        self.assertTrue(version in exe, "no version resource")
+        for text in (b">UTF-8</activeCodePage>", b">true</longPathAware>"):
+            self.assertTrue(text in exe, text)
+        icon = (SOURCE_DIR / "data/nembit.ico").read_bytes()
+        first_image = int.from_bytes(icon[6 + 12:6 + 16], "little")
+        self.assertTrue(icon[first_image:first_image + 256] in exe, "no icon")
 
 
 class Notices(WindowsTestCase):
