@@ -28,7 +28,7 @@ test: ; tools/with-desktop $(MAKE) --no-print-directory test-all
 test-all: test-default test-sanitize test-minimal test-windows fuzz
 test-default test-sanitize test-minimal test-windows: test-%: ; $(call build_preset,$*) && ctest --preset $*
 fuzz: ; $(call build_preset,fuzz) && tools/fuzz $(FUZZ_SECONDS)
-bench: build ; tools/bench
+bench: build ; tools/with-desktop tools/bench
 install: ; $(call build_preset,release) && cmake --install build-release --prefix $(PREFIX)
 uninstall: ; cmake --build build-release --target uninstall
 package: ; tools/build-package

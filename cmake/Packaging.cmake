@@ -36,8 +36,10 @@ set(CPACK_STRIP_FILES OFF)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME nembit)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
-# libcrypto is loaded only when a GNTP password needs it.
+# Its dependencies are found by cmake/debian/layout.cmake: the command's are
+# needed, those of nembit-desktop only recommended, as libcrypto is, which
+# is loaded only when a GNTP password needs it.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS OFF)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "xclip | xsel | wl-clipboard, libssl3")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SUGGESTS "growl-for-linux")
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "create blank files with notification support

@@ -1,7 +1,6 @@
 #include "gntp/connection.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 
 #include "common/stop_signals.h"
@@ -90,20 +89,33 @@ Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses
   std::vector<Connection> attempts;
   size_t next = 0;
   Clock::time_point next_start = Clock::now();
-  int last_error = ECONNREFUSED;
+  int last_error = refused_error();
+  bool all_refused = true;  // So far every attempt was refused.
+  const auto failed = [&](int error) {
+    last_error = error;
+    all_refused = all_refused && error == refused_error();
+  };
   for (;;) {
     throw_if_stopped();
     if (next < order.size() && (attempts.empty() || Clock::now() >= next_start)) {
       const size_t index = order[next++];
       next_start = Clock::now() + attempt_delay;
-      Socket socket = sockets.open(addresses[index].family, last_error);
-      if (!socket.open()) continue;
-      const Connecting state = sockets.start_connect(socket, addresses[index], last_error);
+      int error = 0;
+      Socket socket = sockets.open(addresses[index].family, error);
+      if (!socket.open()) {
+        failed(error);
+        continue;
+      }
+      const Connecting state = sockets.start_connect(socket, addresses[index], error);
       if (state == Connecting::kDone) return {std::move(socket), index};
       if (state == Connecting::kUnderWay) attempts.push_back({std::move(socket), index});
+      if (state == Connecting::kFailed) failed(error);
       continue;
     }
-    if (attempts.empty()) throw Error(errno_text(last_error));
+    if (attempts.empty()) {
+      if (all_refused) throw RefusedError(errno_text(last_error));
+      throw Error(errno_text(last_error));
+    }
     if (Clock::now() >= deadline) time_out(peer);
 
     std::vector<Wait> waits;
@@ -119,7 +131,7 @@ Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses
       if (!waits[i].ready) continue;
       const int error = sockets.connect_error(attempts[i].socket);
       if (error == 0) return std::move(attempts[i]);
-      last_error = error;
+      failed(error);
       attempts.erase(attempts.begin() + static_cast<std::ptrdiff_t>(i));
       next_start = Clock::now();  // A failed attempt makes way for the next at once.
     }

@@ -8,6 +8,7 @@
 
 #include "gntp/resolver.h"
 #include "gntp/socket.h"
+#include "nembit/notifier.h"
 
 namespace nembit::gntp {
 
@@ -38,6 +39,12 @@ struct Settings {
   static Settings from_environment();
 };
 
+/// A connection refused on every address: nobody listens there.
+class RefusedError : public Error {
+ public:
+  using Error::Error;
+};
+
 /// A connection, and which of the addresses tried it reached.
 struct Connection {
   Socket socket;
@@ -48,7 +55,8 @@ struct Connection {
 /// staggered ("Happy Eyeballs", RFC 8305): they alternate between address
 /// families, and the next one starts when the last has failed or has not
 /// connected within `attempt_delay`, while earlier ones go on. Throws
-/// TimeoutError at `deadline`, Error when every attempt has failed, and
+/// TimeoutError at `deadline`, RefusedError when every address refused the
+/// connection, Error when every attempt has failed otherwise, and
 /// Interrupted when the process is asked to stop meanwhile.
 Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses,
                          std::chrono::steady_clock::time_point deadline,

@@ -109,6 +109,9 @@ class SystemSockets : public Sockets {
 /// The process's system sockets.
 SystemSockets& system_sockets();
 
+/// The error of a connection that the peer refused (nobody listens).
+int refused_error();
+
 /// The addresses of `host` and `port` when `host` is a numeric IPv4 or IPv6
 /// address; empty when it is not.
 std::vector<Address> numeric_addresses(const std::string& host, const std::string& port);

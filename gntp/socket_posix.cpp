@@ -124,6 +124,8 @@ SystemSockets& system_sockets() {
   return sockets;
 }
 
+int refused_error() { return ECONNREFUSED; }
+
 std::vector<Address> numeric_addresses(const std::string& host, const std::string& port) {
   std::vector<Address> found;
   lookup(host, port, AI_NUMERICHOST | AI_NUMERICSERV, found);

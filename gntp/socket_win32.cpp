@@ -136,6 +136,8 @@ SystemSockets& system_sockets() {
   return sockets;
 }
 
+int refused_error() { return error_number(WSAECONNREFUSED); }
+
 std::vector<Address> numeric_addresses(const std::string& host, const std::string& port) {
   std::vector<Address> found;
   lookup(host, port, AI_NUMERICHOST | AI_NUMERICSERV, found);

@@ -4,11 +4,8 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
-#include <system_error>
-#if defined(__APPLE__)
-#include <mach-o/dyld.h>
-#endif
 
+#include "common/executable.h"
 #include "nembit/host.h"
 
 namespace nembit {
@@ -42,28 +39,6 @@ int write_standard(int stream, std::string_view bytes) {
   }
   return 0;
 }
-
-namespace {
-
-// The path of the running executable, links resolved; empty when unknown.
-fs::path executable_path(const char* argv0) {
-  std::error_code error;
-  fs::path path;
-#if defined(__linux__)
-  path = fs::read_symlink("/proc/self/exe", error);
-#elif defined(__APPLE__)
-  uint32_t size = 0;
-  _NSGetExecutablePath(nullptr, &size);
-  std::string buffer(size, '\0');
-  if (_NSGetExecutablePath(buffer.data(), &size) == 0) path = buffer.c_str();
-#endif
-  if (path.empty() && argv0 != nullptr) path = argv0;
-  if (path.empty()) return {};
-  fs::path resolved = fs::canonical(path, error);
-  return error ? fs::absolute(path, error).lexically_normal() : resolved;
-}
-
-}  // namespace
 
 std::string find_program_dir(const char* argv0) {
   const fs::path executable = executable_path(argv0);

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "common/executable.h"
 #include "common/path.h"
 #include "common/system_error.h"
 #include "common/system_error_win32.h"
@@ -75,17 +76,9 @@ int write_standard(int stream, std::string_view bytes) {
 }
 
 std::string find_program_dir(const char* /*argv0*/) {
-  std::wstring buffer(MAX_PATH, L'\0');
-  DWORD length = 0;
-  while ((length = ::GetModuleFileNameW(nullptr, buffer.data(),
-                                        static_cast<DWORD>(buffer.size()))) == buffer.size()) {
-    buffer.resize(buffer.size() * 2);
-  }
-  if (length == 0) return ".";
-  buffer.resize(length);
   // The program's own files stand beside the executable.
-  const std::string executable = to_utf8(buffer);
-  return std::string(parent_of(normal_form(executable)));
+  const std::string executable = executable_path();
+  return executable.empty() ? "." : std::string(parent_of(executable));
 }
 
 }  // namespace nembit

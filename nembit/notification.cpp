@@ -37,6 +37,9 @@ void FileCreator::_init_growl() {
         .defaultNotifications = {kNoteType},
         .applicationIcon = icon_value(disk_, icon_path),
     });
+    for (const std::string& warning : growl->warnings()) {
+      out_ << "Warning: " + printable_text(warning, kShownTextLimit) + "\n";
+    }
     growl->register_app();
   } catch (const std::exception& error) {
     out_ << "Warning: Could not initialize Growl: " +

@@ -1,20 +1,27 @@
 """End-to-end tests against the real desktop services that tools/with-desktop
-starts: an X display with the clipboard tool xclip, and the GNTP server gol,
-whose history tells what reached it."""
+starts: an X display with the clipboard tool xclip, the GNTP server gol,
+whose history tells what reached it, and a private session bus with the
+notification server dunst, whose history does the same."""
 
+import json
 import os
+import pathlib
 import shutil
 import sqlite3
 import subprocess
+import tempfile
 import time
 import unittest
 import urllib.parse
 import uuid
 
-from harness import IN_CI, PROGRAM, WITH_CLIPBOARD, WITH_GNTP, NembitTestCase
+from harness import (BUILD_DIR, CLOSED_PORT, IN_CI, PROGRAM, WITH_CLIPBOARD, WITH_GNTP, Run,
+                     NembitTestCase)
 
 DISPLAY = os.environ.get("DISPLAY")
 GOL_DB = os.environ.get("NEMBIT_GOL_DB")
+BUS = os.environ.get("DBUS_SESSION_BUS_ADDRESS")
+WITH_DESKTOP = os.environ.get("NEMBIT_WITH_DESKTOP") == "ON"
 ICON_URI = "file://" + urllib.parse.quote(str(PROGRAM.parent.parent / "share/nembit/nembit.jpg"))
 
 
@@ -98,6 +105,126 @@ class RealGntpServer(NembitTestCase):
         self.assertNotIn("Notification error", run.out)
         self.assertEqual(self.notices(token), [
             ("nembit", f'File created: "x  X-Forged:1 {token}"', ICON_URI)])
+
+
+def desktop_notices(token, bus=None):
+    """(appname, summary, body, icon_path) of every notice in dunst's history
+    whose body holds `token`, oldest first; the notices on screen are closed
+    into the history first."""
+    env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=bus or BUS)
+    subprocess.run(["dunstctl", "close-all"], env=env, check=True, timeout=10)
+    history = json.loads(subprocess.run(["dunstctl", "history"], env=env, capture_output=True,
+                                        check=True, timeout=10).stdout)
+    fields = ("appname", "summary", "body", "icon_path")
+    notices = [tuple(entry[field]["data"] for field in fields) for entry in history["data"][0]]
+    return [notice for notice in reversed(notices) if token in notice[2]]
+
+
+@unittest.skipUnless(WITH_GNTP and WITH_DESKTOP, "built without the desktop notices")
+@require(BUS and shutil.which("dunstctl") and GOL_DB, "no session bus with dunst, or no gol")
+class DesktopNotices(NembitTestCase):
+    """The default GNTP server is gol on localhost:23053; a run in a network
+    namespace of its own finds nobody listening there."""
+
+    def setUp(self):
+        super().setUp()
+        self.token = uuid.uuid4().hex[:8]
+
+    def environment(self, **changes):
+        values = {"GNTP_HOST": None, "GNTP_PORT": None, "DBUS_SESSION_BUS_ADDRESS": BUS}
+        values.update(changes)
+        return super().environment(**values)
+
+    def run_without_gntp_server(self, *args, **env):
+        if os.geteuid() != 0 or not shutil.which("unshare") or not shutil.which("ip"):
+            if IN_CI:
+                self.fail("CI runs as root, with unshare and ip")
+            self.skipTest("a network namespace of its own needs root")
+        completed = subprocess.run(
+            ["unshare", "--net", "--", "sh", "-c", 'ip link set lo up && exec "$@"', "sh",
+             str(PROGRAM), *args], cwd=self.work, env=self.environment(**env),
+            stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+        return Run(completed)
+
+    def start(self, command, **options):
+        """Starts a helper that is stopped at the end of the test; its
+        standard output is a pipe."""
+        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                   **options)
+        self.addCleanup(process.stdout.close)
+        self.addCleanup(process.wait)
+        self.addCleanup(process.kill)
+        return process
+
+    def named(self, *names):
+        return [f"{name}-{self.token}.txt" for name in names]
+
+    def test_without_a_gntp_server_the_desktop_shows_every_file(self):
+        a, b, odd = self.named("a", "b", "<i>x&y")
+        run = self.run_without_gntp_server(a, f"sub/{b}", odd)
+        self.assertEqual(run.status, 0, run.out + run.err)
+        self.assertNotIn("Growl", run.out)
+        icon = str(PROGRAM.parent.parent / "share/nembit/nembit.jpg")
+        self.assertEqual(desktop_notices(self.token), [
+            ("nembit", "nembit", f'File created: "{a}"', icon),
+            ("nembit", "nembit", f'File created: "{b}"', icon),
+            # dunst reads markup: the escaped name shows as typed.
+            ("nembit", "nembit", f'File created: "&lt;i&gt;x&amp;y-{self.token}.txt"', icon)])
+
+    def test_a_gntp_server_that_answers_gets_the_notices(self):
+        name, = self.named("gntp")
+        run = self.run_nembit(name)
+        self.assertNotIn("Warning: Could not initialize Growl", run.out)
+        self.assertEqual(desktop_notices(self.token), [])
+        for _ in range(50):
+            if query("SELECT text FROM notification WHERE text LIKE ?", f"%{self.token}%"):
+                break
+            time.sleep(0.1)
+        else:
+            self.fail("gol got no notice")
+
+    def test_a_gntp_server_asked_for_by_name_is_the_only_one_tried(self):
+        name, = self.named("closed")
+        for run in (self.run_nembit(name, env=self.environment(GNTP_HOST="127.0.0.1",
+                                                               GNTP_PORT=str(CLOSED_PORT))),
+                    self.run_without_gntp_server(name, NEMBIT_NOTIFIER="gntp"),
+                    self.run_without_gntp_server(name, DBUS_SESSION_BUS_ADDRESS=None)):
+            with self.subTest(out=run.out):
+                self.assertIn("Warning: Could not initialize Growl: [Errno 111] Connection refused",
+                              run.lines)
+        self.assertEqual(desktop_notices(self.token), [])
+
+    def test_the_desktop_asked_for_by_name_is_the_only_one_tried(self):
+        name, = self.named("desktop")
+        run = self.run_nembit(name, env=self.environment(NEMBIT_NOTIFIER="desktop"))
+        self.assertNotIn("Growl", run.out)
+        self.assertEqual(len(desktop_notices(self.token)), 1)
+        self.assertFalse(query("SELECT text FROM notification WHERE text LIKE ?",
+                               f"%{self.token}%"))
+        run = self.run_nembit(name, env=self.environment(NEMBIT_NOTIFIER="Desktop"))
+        self.assertIn("Warning: NEMBIT_NOTIFIER must be gntp, desktop or auto, not 'Desktop'; "
+                      "auto is used", run.lines)
+
+    def test_a_service_that_never_answers_costs_one_wait(self):
+        # A bus of its own, whose notification service takes notices and
+        # never answers them.
+        folder = pathlib.Path(tempfile.mkdtemp(prefix="nembit-bus-"))
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        daemon = self.start(["dbus-daemon", "--session", "--nofork",
+                             f"--address=unix:path={folder}/bus", "--print-address=1"])
+        bus = daemon.stdout.readline().decode().strip()
+        service = self.start([str(BUILD_DIR / "tests/silent_notifications")],
+                             env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=bus))
+        self.assertEqual(service.stdout.readline(), b"ready\n")
+        names = self.named("1", "2", "3", "4")
+        start = time.monotonic()
+        run = self.run_nembit("--debug", *names, env=self.environment(
+            NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=bus))
+        elapsed = time.monotonic() - start
+        self.assertEqual(run.status, 0)
+        self.assertEqual(run.lines.count(
+            "Notification error: timed out talking to the desktop notification service"), 4)
+        self.assertLess(elapsed, 9)
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@ find_package, one through pkg-config), and the uninstall."""
 
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import tempfile
@@ -58,6 +59,8 @@ class Install(NembitTestCase):
 
     def test_the_installed_program_finds_its_files_through_a_link(self):
         self.assertTrue((self.prefix / "share/nembit/nembit.jpg").is_file())
+        module = self.prefix / "lib/nembit/nembit-desktop.so"
+        self.assertEqual(module.is_file(), os.environ.get("NEMBIT_WITH_DESKTOP") == "ON")
         link = self.dir / "home-bin/nembit"
         link.parent.mkdir()
         link.symlink_to(self.prefix / "bin/nembit")
@@ -86,8 +89,12 @@ class Install(NembitTestCase):
                    str(share / "zsh/vendor-completions"), "nembit --"])
         for shell, completed in (("bash", bash), ("fish", fish), ("zsh", zsh)):
             with self.subTest(shell=shell):
-                words = {line.split("\t")[0] for line in completed.stdout.decode().splitlines()}
+                words = set(re.findall(r"--[a-z]+", completed.stdout.decode()))
                 self.assertLessEqual({"--help", "--version", "--debug"}, words, completed.stdout)
+        value = run(["zsh", "-f", str(SOURCE_DIR / "tests/support/complete.zsh"),
+                     str(share / "zsh/vendor-completions"), "NEMBIT_NOTIFIER="])
+        self.assertLessEqual({"auto", "gntp", "desktop"},
+                             set(re.findall(r"[a-z]+", value.stdout.decode())), value.stdout)
 
     @unittest.skipIf(SANITIZE, "a sanitized libnembit needs the sanitizers' flags to link")
     def test_two_programs_link_libnembit(self):

@@ -2,7 +2,22 @@
 # it the shape Debian asks for. Each package gets its copyright, in the
 # machine-readable format, and its changelog; the manual is compressed,
 # binaries are stripped as dh_strip strips them, and lintian learns of its
-# false alarms.
+# false alarms. The command's libraries become the package's dependencies,
+# and those of its modules, which only some runs load, its recommendations.
+
+# What dpkg-shlibdeps finds that `files` need, as a list.
+function(nembit_shlibdeps out)
+  set(scratch "${CPACK_TEMPORARY_DIRECTORY}/shlibdeps")
+  file(MAKE_DIRECTORY "${scratch}/debian")
+  file(TOUCH "${scratch}/debian/control")
+  execute_process(COMMAND dpkg-shlibdeps -O ${ARGN} WORKING_DIRECTORY "${scratch}"
+                  OUTPUT_VARIABLE output ERROR_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE_RECURSE "${scratch}")
+  string(REGEX REPLACE "^.*Depends=" "" output "${output}")
+  string(STRIP "${output}" output)
+  string(REPLACE ", " ";" output "${output}")
+  set(${out} "${output}" PARENT_SCOPE)
+endfunction()
 file(GLOB packages LIST_DIRECTORIES true "${CPACK_TEMPORARY_DIRECTORY}/*")
 foreach(stage IN LISTS packages)
   if(NOT IS_DIRECTORY "${stage}/usr")
@@ -33,6 +48,21 @@ foreach(stage IN LISTS packages)
     execute_process(COMMAND strip --remove-section=.comment --remove-section=.note
                             "${executable}" COMMAND_ERROR_IS_FATAL ANY)
   endforeach()
+  file(GLOB_RECURSE modules "${stage}/usr/lib/*/nembit/*.so" "${stage}/usr/lib/nembit/*.so")
+  foreach(module IN LISTS modules)
+    execute_process(COMMAND strip --remove-section=.comment --remove-section=.note
+                            --strip-unneeded "${module}" COMMAND_ERROR_IS_FATAL ANY)
+  endforeach()
+  if(package STREQUAL "nembit")
+    nembit_shlibdeps(depends ${executables})
+    list(JOIN depends ", " CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS)
+    if(modules)
+      nembit_shlibdeps(recommends ${modules})
+      list(FILTER recommends EXCLUDE REGEX "^libc6( |$)")
+      list(PREPEND recommends "${CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS}")
+      list(JOIN recommends ", " CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS)
+    endif()
+  endif()
   file(GLOB_RECURSE archives "${stage}/usr/lib/*.a")
   foreach(archive IN LISTS archives)
     execute_process(COMMAND strip --strip-debug --remove-section=.comment --remove-section=.note

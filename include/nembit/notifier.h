@@ -54,14 +54,20 @@ class Notifier {
 
   /// Shows one notification.
   virtual void notify(const Note& note) = 0;
+
+  /// What the program should tell the user about how the notifier was
+  /// set up, such as a setting it did not understand; one line each.
+  virtual std::vector<std::string> warnings() const { return {}; }
 };
 
 /// Makes a notifier for an application; it throws Error when the settings
 /// it reads are wrong.
 using NotifierFactory = std::function<std::unique_ptr<Notifier>(Application)>;
 
-/// The notifiers of this system, as the environment configures them; empty
-/// when nembit was built without the component.
+/// The notifiers of this system, as the environment configures them: a
+/// GNTP client, or the desktop's own notification service where no GNTP
+/// server listens (see NEMBIT_NOTIFIER in the README); empty when nembit was
+/// built without the component.
 NotifierFactory notifier_factory();
 
 }  // namespace nembit::gntp

@@ -1,4 +1,4 @@
-# Prints the options that zsh lists when Tab is pressed after the words $2,
+# Prints the screen that zsh shows when Tab is pressed after the words $2,
 # with the completion functions of the folder $1 first on fpath. Runs an
 # interactive zsh on a pseudo-terminal, since completion works only in the
 # line editor; stops reading once it has been quiet for half a second.
@@ -17,4 +17,4 @@ for i in {1..100}; do
   fi
 done
 zpty -d shell
-print -r -- ${screen//$'\r'/} | grep -ao -- '--[a-z]*' | sort -u
+print -r -- ${screen//$'\r'/}

@@ -1,0 +1,48 @@
+#include <dlfcn.h>
+
+#include <mutex>
+
+#include "common/executable.h"
+#include "common/path.h"
+#include "gntp/desktop_module.h"
+
+namespace nembit::gntp {
+
+namespace {
+
+struct Loaded {
+  const NembitDesktopApi* api = nullptr;
+  std::string error;
+};
+
+// The module beside the program, where the build and the install put it:
+// NEMBIT_MODULE_FROM_BIN is its folder relative to the executable's.
+Loaded load() {
+  const std::string executable = executable_path();
+  if (executable.empty()) return {.error = "cannot tell where the program is"};
+  const std::string path =
+      join_path(join_path(parent_of(executable), NEMBIT_MODULE_FROM_BIN), "nembit-desktop.so");
+  void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    const char* reason = ::dlerror();
+    return {.error = "cannot load " + path + (reason != nullptr ? ": " + std::string(reason) : "")};
+  }
+  const auto entry = reinterpret_cast<NembitDesktopEntry>(::dlsym(module, NEMBIT_DESKTOP_ENTRY));
+  const NembitDesktopApi* api = entry != nullptr ? entry() : nullptr;
+  if (api == nullptr || api->abi != NEMBIT_DESKTOP_ABI) {
+    return {.error = path + " is no nembit-desktop module of this version"};
+  }
+  return {.api = api, .error = {}};
+}
+
+}  // namespace
+
+const NembitDesktopApi* load_desktop_module(std::string& error) {
+  static std::once_flag once;
+  static Loaded loaded;
+  std::call_once(once, [] { loaded = load(); });
+  error = loaded.error;
+  return loaded.api;
+}
+
+}  // namespace nembit::gntp
