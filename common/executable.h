@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace nembit {
 
@@ -10,5 +11,11 @@ namespace nembit {
 /// system cannot tell. Empty when neither tells. One implementation per
 /// platform (executable_posix.cpp, executable_win32.cpp).
 std::string executable_path(const char* argv0 = nullptr);
+
+/// The path of the helper `name` that nembit starts or loads when a run
+/// needs it (nembit-desktop.so, nembit-clipboard-owner), in the folder
+/// where the build and the install put it beside the executable's; empty
+/// when the executable's place is unknown.
+std::string helper_path(std::string_view name);
 
 }  // namespace nembit

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "common/platform.h"
+#include "common/build_config.h"
 
 namespace nembit {
 

@@ -3,7 +3,6 @@
 #include <mutex>
 
 #include "common/executable.h"
-#include "common/path.h"
 #include "gntp/desktop_module.h"
 
 namespace nembit::gntp {
@@ -15,13 +14,10 @@ struct Loaded {
   std::string error;
 };
 
-// The module beside the program, where the build and the install put it:
-// NEMBIT_MODULE_FROM_BIN is its folder relative to the executable's.
+// The module beside the program, where the build and the install put it.
 Loaded load() {
-  const std::string executable = executable_path();
-  if (executable.empty()) return {.error = "cannot tell where the program is"};
-  const std::string path =
-      join_path(join_path(parent_of(executable), NEMBIT_MODULE_FROM_BIN), "nembit-desktop.so");
+  const std::string path = helper_path("nembit-desktop.so");
+  if (path.empty()) return {.error = "cannot tell where the program is"};
   void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
     const char* reason = ::dlerror();

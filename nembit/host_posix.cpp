@@ -5,6 +5,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "common/build_config.h"
 #include "common/executable.h"
 #include "nembit/host.h"
 
@@ -44,7 +45,7 @@ std::string find_program_dir(const char* argv0) {
   const fs::path executable = executable_path(argv0);
   if (executable.empty()) return ".";
   // The data directory's place relative to the executable's, as installed.
-  fs::path dir = (executable.parent_path() / NEMBIT_DATA_FROM_BIN).lexically_normal();
+  fs::path dir = (executable.parent_path() / kDataFromBin).lexically_normal();
   if (!dir.has_filename()) dir = dir.parent_path();  // "bin/." reads "bin/".
   return dir.string();
 }

@@ -7,6 +7,7 @@ import json
 import os
 import pathlib
 import shutil
+import signal
 import sqlite3
 import subprocess
 import tempfile
@@ -17,6 +18,8 @@ import uuid
 
 from harness import (BUILD_DIR, CLOSED_PORT, IN_CI, PROGRAM, WITH_CLIPBOARD, WITH_GNTP, Run,
                      NembitTestCase)
+
+WITH_OWNER = os.environ.get("NEMBIT_WITH_OWNER") == "ON"
 
 DISPLAY = os.environ.get("DISPLAY")
 GOL_DB = os.environ.get("NEMBIT_GOL_DB")
@@ -34,22 +37,116 @@ def require(condition, reason):
     return unittest.skip(reason)
 
 
+def paste(target="UTF8_STRING", tool="xclip"):
+    """What the clipboard of the test display holds, as `target`."""
+    command = (["xclip", "-o", "-selection", "clipboard", "-t", target] if tool == "xclip"
+               else ["xsel", "--clipboard", "--output"])
+    return subprocess.run(command, env={"DISPLAY": DISPLAY}, stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=10).stdout
+
+
+def live_owners(display=None):
+    """The clipboard owners that serve the display, by default the test's."""
+    owners = []
+    for proc in pathlib.Path("/proc").iterdir():
+        try:
+            if not (proc / "comm").read_text().startswith("nembit-clip"):
+                continue
+            if (proc / "stat").read_text().split()[2] == "Z":
+                continue
+            environ = (proc / "environ").read_bytes().split(b"\0")
+            if f"DISPLAY={display or DISPLAY}".encode() in environ:
+                owners.append(int(proc.name))
+        except OSError:
+            continue
+    return owners
+
+
+def wait_until(condition, seconds=2.0):
+    for _ in range(int(seconds * 20)):
+        if condition():
+            return True
+        time.sleep(0.05)
+    return condition()
+
+
 @unittest.skipUnless(WITH_CLIPBOARD, "built without the clipboard component")
-@require(DISPLAY and shutil.which("xclip"), "no X display with xclip")
+@require(DISPLAY and shutil.which("xclip") and shutil.which("xsel"), "no X display with xclip")
 class RealClipboard(NembitTestCase):
-    def test_the_clipboard_holds_the_last_path(self):
-        run = self.run_nembit("first.txt", "sub/{a,b}.txt", env=self.environment(DISPLAY=DISPLAY))
-        self.assertEqual(run.status, 0, run.out)
-        self.assertNotIn("Warning: Could not copy", run.out)
-        # xclip leaves a process behind that takes the selection a moment
-        # after xclip itself has ended: give it that moment.
-        for _ in range(50):
-            pasted = subprocess.run(["xclip", "-o", "-selection", "clipboard"],
-                                    env={"DISPLAY": DISPLAY}, capture_output=True, timeout=10)
-            if pasted.stdout.decode() == str(self.work / "sub/b.txt"):
-                break
-            time.sleep(0.1)
-        self.assertEqual(pasted.stdout.decode(), str(self.work / "sub/b.txt"))
+    def environment(self, **changes):
+        return super().environment(**{"DISPLAY": DISPLAY, **changes})
+
+    def without_owner(self):
+        """A copy of the program without the helpers beside it: it copies with xclip."""
+        program = self.dir / "plain/bin/nembit"
+        program.parent.mkdir(parents=True)
+        shutil.copy(PROGRAM, program)
+        return program
+
+    def test_the_clipboard_holds_the_last_path_after_the_run(self):
+        programs = [("xclip", self.without_owner())]
+        if WITH_OWNER:
+            programs.append(("owner", PROGRAM))
+        for way, program in programs:
+            with self.subTest(way=way):
+                run = self.run_nembit("first.txt", "caf\u00e9/{a,\u65e5}.txt", program=program)
+                self.assertEqual(run.status, 0, run.out)
+                self.assertNotIn("Warning: Could not copy", run.out)
+                last = str(self.work / "caf\u00e9/\u65e5.txt")
+                # xclip leaves a process behind that takes the selection a
+                # moment after xclip itself has ended: give it that moment.
+                self.assertTrue(wait_until(lambda: paste().decode() == last), paste())
+                self.assertEqual(paste(tool="xsel").decode(), last)
+        if WITH_OWNER:
+            # ISO Latin-1 has no room for the last character.
+            self.assertEqual(paste("STRING"), str(self.work / "caf\u00e9/?.txt").encode("latin-1"))
+
+    @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
+    def test_one_owner_serves_until_another_client_takes_the_clipboard(self):
+        for name in ("one", "two"):
+            self.assertEqual(self.run_nembit(name).status, 0)
+            self.assertEqual(paste().decode(), str(self.work / name))
+        self.assertTrue(wait_until(lambda: len(live_owners()) == 1), live_owners())
+        subprocess.run(["xclip", "-selection", "clipboard"], input=b"other",
+                       env={"DISPLAY": DISPLAY}, timeout=10, check=True)
+        self.assertTrue(wait_until(lambda: not live_owners(), 1.0), live_owners())
+        self.assertEqual(paste(), b"other")
+
+    @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
+    def test_copies_texts_larger_than_a_request_and_survives_its_owner(self):
+        big = self.dir / "big"
+        big.write_bytes(("/" + "\u00e9" * 600_000 + "\n").encode()[:-1])
+        helper = subprocess.Popen([str(BUILD_DIR / "tests/copy_lines")], env=self.environment(),
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.addCleanup(helper.wait, 10)
+        self.addCleanup(helper.stdout.close)
+        self.addCleanup(helper.stdin.close)
+
+        def copy(line):
+            helper.stdin.write(line.encode() + b"\n")
+            helper.stdin.flush()
+            return helper.stdout.readline().decode().rstrip("\n")
+
+        self.assertEqual(copy(f"@{big}"), "ok")
+        self.assertEqual(paste(), big.read_bytes())  # In INCR pieces.
+        self.assertEqual(copy("small"), "ok")
+        owners = live_owners()
+        self.assertEqual(len(owners), 1)
+        os.kill(owners[0], signal.SIGKILL)
+        start = time.monotonic()
+        self.assertEqual(copy("after"), "error nembit-clipboard-owner: ended before it confirmed"
+                                        " the copy")
+        self.assertEqual(copy("again"), "error nembit-clipboard-owner: ended before it confirmed"
+                                        " the copy")
+        self.assertLess(time.monotonic() - start, 2)
+
+    @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
+    def test_no_owner_outlives_a_display_that_refused_it(self):
+        run = self.run_nembit("a", env=self.environment(DISPLAY=":99", PATH="/nonexistent"))
+        self.assertEqual(run.status, 0)
+        self.assertIn("Warning: Could not copy to clipboard: nembit-clipboard-owner: cannot open"
+                      " the display: :99", run.lines)
+        self.assertEqual(live_owners(":99"), [])
 
 
 def query(sql, *parameters):

@@ -3,7 +3,7 @@
 # machine-readable format, and its changelog; the manual is compressed,
 # binaries are stripped as dh_strip strips them, and lintian learns of its
 # false alarms. The command's libraries become the package's dependencies,
-# and those of its modules, which only some runs load, its recommendations.
+# and those of its helpers, which only some runs need, its recommendations.
 
 # What dpkg-shlibdeps finds that `files` need, as a list.
 function(nembit_shlibdeps out)
@@ -48,16 +48,22 @@ foreach(stage IN LISTS packages)
     execute_process(COMMAND strip --remove-section=.comment --remove-section=.note
                             "${executable}" COMMAND_ERROR_IS_FATAL ANY)
   endforeach()
-  file(GLOB_RECURSE modules "${stage}/usr/lib/*/nembit/*.so" "${stage}/usr/lib/nembit/*.so")
-  foreach(module IN LISTS modules)
-    execute_process(COMMAND strip --remove-section=.comment --remove-section=.note
-                            --strip-unneeded "${module}" COMMAND_ERROR_IS_FATAL ANY)
+  # The helpers that some runs start or load: nembit-desktop.so and
+  # nembit-clipboard-owner.
+  file(GLOB_RECURSE helpers "${stage}/usr/lib/*/nembit/*" "${stage}/usr/lib/nembit/*")
+  foreach(helper IN LISTS helpers)
+    set(unneeded "")
+    if(helper MATCHES "\\.so$")
+      set(unneeded --strip-unneeded)
+    endif()
+    execute_process(COMMAND strip --remove-section=.comment --remove-section=.note ${unneeded}
+                            "${helper}" COMMAND_ERROR_IS_FATAL ANY)
   endforeach()
   if(package STREQUAL "nembit")
     nembit_shlibdeps(depends ${executables})
     list(JOIN depends ", " CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS)
-    if(modules)
-      nembit_shlibdeps(recommends ${modules})
+    if(helpers)
+      nembit_shlibdeps(recommends ${helpers})
       list(FILTER recommends EXCLUDE REGEX "^libc6( |$)")
       list(PREPEND recommends "${CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS}")
       list(JOIN recommends ", " CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS)
