@@ -343,18 +343,10 @@ bool next_text(Inbox& inbox, Bytes& text) {
   return true;
 }
 
-}  // namespace
-
-int main() {
-  // No terminal, no folder kept busy, and no end by the hang-up of a
-  // terminal or by writing to a nembit that has gone.
-  std::signal(SIGHUP, SIG_IGN);
-  std::signal(SIGPIPE, SIG_IGN);
-  if (::chdir("/") != 0) return 1;
-  Owner owner;
-  if (!connect(owner)) return 1;
+// Serves the selection and the texts that come until the owner's part is
+// done; the exit status.
+int serve(Owner& owner, Inbox& inbox) {
   reply("ready\n");
-  Inbox inbox;
   const int display = xcb_get_file_descriptor(owner.x);
   for (;;) {
     if (!drain(owner)) return 1;
@@ -378,4 +370,27 @@ int main() {
     if (::poll(waits, count, -1) < 0 && errno != EINTR) return 1;
     if (count == 2 && waits[1].revents != 0) receive(inbox);
   }
+}
+
+void release(Owner& owner, Inbox& inbox) {
+  std::free(owner.utf8.data);
+  std::free(owner.latin1.data);
+  for (Transfer& transfer : owner.transfers) std::free(transfer.data.data);
+  std::free(inbox.buffer.data);
+  if (owner.x != nullptr) xcb_disconnect(owner.x);
+}
+
+}  // namespace
+
+int main() {
+  // No terminal, no folder kept busy, and no end by the hang-up of a
+  // terminal or by writing to a nembit that has gone.
+  std::signal(SIGHUP, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+  if (::chdir("/") != 0) return 1;
+  Owner owner;
+  Inbox inbox;
+  const int status = connect(owner) ? serve(owner, inbox) : 1;
+  release(owner, inbox);
+  return status;
 }
