@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/scratch_dir.h"
+
 namespace nembit::clipboard {
 namespace {
 
@@ -27,13 +29,6 @@ class FakeTool : public Clipboard {
 // Fake owners: shell scripts that speak the owner's side of the protocol.
 class OwnerClipboardTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "owner-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // An owner whose script `body` runs after it says `first`.
   std::string owner(const std::string& first, const std::string& body) {
     const fs::path path = dir_ / "nembit-clipboard-owner";
@@ -61,7 +56,8 @@ class OwnerClipboardTest : public ::testing::Test {
     return "no error";
   }
 
-  fs::path dir_;
+  ScratchDir scratch_{"owner-test-"};
+  const fs::path& dir_ = scratch_.path();
   std::vector<std::string> fallback_copies_;
 };
 

@@ -10,6 +10,8 @@
 #include <map>
 #include <thread>
 
+#include "tests/support/scratch_dir.h"
+
 namespace nembit::clipboard {
 namespace {
 
@@ -20,13 +22,6 @@ using namespace std::chrono_literals;
 
 class ToolClipboardTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "clipboard-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // Writes an executable shell script `name` and returns its path.
   std::string tool(const std::string& name, const std::string& body) {
     const fs::path path = dir_ / name;
@@ -49,7 +44,8 @@ class ToolClipboardTest : public ::testing::Test {
     return "no error";
   }
 
-  fs::path dir_;
+  ScratchDir scratch_{"clipboard-test-"};
+  const fs::path& dir_ = scratch_.path();
 };
 
 TEST_F(ToolClipboardTest, GivesTheTextToTheTool) {

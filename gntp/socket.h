@@ -112,6 +112,16 @@ SystemSockets& system_sockets();
 /// The error of a connection that the peer refused (nobody listens).
 int refused_error();
 
+/// Looks the TCP addresses of `host` and `port` up with the system's
+/// resolver (getaddrinfo, with the system's host files and name services),
+/// or takes them as numeric addresses alone when `numeric_only`; 0, or an
+/// error that lookup_error_text describes.
+int lookup_addresses(const std::string& host, const std::string& port, bool numeric_only,
+                     std::vector<Address>& found);
+
+/// The text of an error of lookup_addresses.
+std::string lookup_error_text(int error);
+
 /// The addresses of `host` and `port` when `host` is a numeric IPv4 or IPv6
 /// address; empty when it is not.
 std::vector<Address> numeric_addresses(const std::string& host, const std::string& port);

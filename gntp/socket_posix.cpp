@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <memory>
 
+#include "gntp/address_list.h"
 #include "gntp/socket.h"
 #include "nembit/notifier.h"
 
@@ -32,31 +32,6 @@ int real_error(int error) {
 
 int family_number(Family family) {
   return family == Family::kIPv4 ? AF_INET : family == Family::kIPv6 ? AF_INET6 : AF_UNSPEC;
-}
-
-// Runs getaddrinfo; `found` holds the TCP addresses, in order, when it
-// returns 0.
-int lookup(const std::string& host, const std::string& port, int flags,
-           std::vector<Address>& found) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = flags;
-  addrinfo* list = nullptr;
-  const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-  if (error != 0) return error;
-  const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owner(list, &::freeaddrinfo);
-  for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_addrlen > sizeof(Address::bytes)) continue;
-    Address address;
-    std::memcpy(address.bytes.data(), entry->ai_addr, entry->ai_addrlen);
-    address.length = entry->ai_addrlen;
-    address.family = entry->ai_family == AF_INET    ? Family::kIPv4
-                     : entry->ai_family == AF_INET6 ? Family::kIPv6
-                                                    : Family::kOther;
-    found.push_back(address);
-  }
-  return 0;
 }
 
 }  // namespace
@@ -119,26 +94,22 @@ long SystemSockets::receive_some(const Socket& socket, char* buffer, size_t size
 
 void SystemSockets::close(intptr_t handle) { ::close(static_cast<int>(handle)); }
 
-SystemSockets& system_sockets() {
-  static SystemSockets sockets;
-  return sockets;
-}
-
 int refused_error() { return ECONNREFUSED; }
 
-std::vector<Address> numeric_addresses(const std::string& host, const std::string& port) {
-  std::vector<Address> found;
-  lookup(host, port, AI_NUMERICHOST | AI_NUMERICSERV, found);
-  return found;
+int lookup_addresses(const std::string& host, const std::string& port, bool numeric_only,
+                     std::vector<Address>& found) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = numeric_only ? AI_NUMERICHOST | AI_NUMERICSERV : AI_ADDRCONFIG;
+  addrinfo* list = nullptr;
+  const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+  if (error != 0) return error;
+  found = addresses_of(list, AF_INET, AF_INET6);
+  ::freeaddrinfo(list);
+  return 0;
 }
 
-std::vector<Address> system_resolve(const std::string& host, const std::string& port) {
-  std::vector<Address> found;
-  if (const int error = lookup(host, port, AI_ADDRCONFIG, found); error != 0) {
-    throw Error("cannot resolve the GNTP server " + host + ":" + port + ": " +
-                ::gai_strerror(error));
-  }
-  return found;
-}
+std::string lookup_error_text(int error) { return ::gai_strerror(error); }
 
 }  // namespace nembit::gntp
