@@ -94,15 +94,13 @@ std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {
     const char* name;
     std::vector<std::string> arguments;
   };
-#ifdef __APPLE__
-  const Candidate candidates[] = {{nullptr, "pbcopy", {}}};
-#else
+  // macOS has pbcopy and no display variable; other systems lack pbcopy.
   const Candidate candidates[] = {
       {"WAYLAND_DISPLAY", "wl-copy", {}},
       {"DISPLAY", "xclip", {"-selection", "clipboard"}},
       {"DISPLAY", "xsel", {"--clipboard", "--input"}},
+      {nullptr, "pbcopy", {}},
   };
-#endif
   for (const Candidate& candidate : candidates) {
     if (candidate.display != nullptr && !is_set(getenv, candidate.display)) continue;
     std::string path = find_on_path(getenv, candidate.name);

@@ -37,8 +37,8 @@ using GetEnv = std::function<const char*(const char*)>;
 
 /// The tool for the desktop session that the environment describes, with its
 /// arguments: wl-copy when WAYLAND_DISPLAY is set, otherwise xclip or else
-/// xsel when DISPLAY is set; pbcopy on macOS. Tools are looked up on PATH.
-/// Empty when none fits.
+/// xsel when DISPLAY is set, otherwise pbcopy (macOS). Tools are looked up
+/// on PATH. Empty when none fits.
 std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv);
 
 }  // namespace nembit::clipboard

@@ -1,15 +1,13 @@
 #include "nembit/failure.h"
 
-#include <cerrno>
-#include <cstring>
-#include <typeinfo>
-#include <utility>
-#if __has_include(<cxxabi.h>)
 #include <cxxabi.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
-#endif
+#include <typeinfo>
+#include <utility>
 
 #include "common/escape.h"
 #include "common/system_error.h"
@@ -36,13 +34,12 @@ std::string errno_name(int error) {
 }
 
 std::string type_name(const std::exception& error) {
+  // The Itanium C++ ABI's names, which GCC and Clang use everywhere.
   const char* mangled = typeid(error).name();
-#if __has_include(<cxxabi.h>)
   int status = 0;
   const std::unique_ptr<char, decltype(&std::free)> demangled(
       abi::__cxa_demangle(mangled, nullptr, nullptr, &status), &std::free);
   if (status == 0 && demangled) return demangled.get();
-#endif
   return mangled;
 }
 
