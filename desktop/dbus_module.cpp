@@ -1,6 +1,6 @@
 // nembit-desktop: the module that reaches the desktop's own notification
-// service, org.freedesktop.Notifications on the session bus (the Desktop
-// Notifications Specification), through sd-bus. nembit loads it only when a
+// service, org.freedesktop.Notifications on the session bus (freedesktop.org's
+// standard for desktop notices), through sd-bus. nembit loads it only when a
 // run needs it, so that no other run pays for libsystemd. It uses the C
 // library alone besides sd-bus, and throws nothing.
 #include <systemd/sd-bus.h>

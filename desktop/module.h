@@ -27,7 +27,7 @@ enum NembitDesktopStatus {
 /// A connection to the notification service.
 typedef struct NembitDesktop NembitDesktop;
 
-/// One notice, as the Desktop Notifications Specification's Notify takes it.
+/// One notice, as org.freedesktop.Notifications' Notify takes it.
 typedef struct NembitDesktopNote {
   const char* app_name;
   const char* app_icon;  ///< A file URI, or "".
