@@ -43,7 +43,14 @@ bool OwnerClipboard::copy_through_owner(std::string_view text,
   };
   std::string line;
   if (!process_) {
-    process_ = std::make_unique<OwnerProcess>(owner_);
+    try {
+      process_ = std::make_unique<OwnerProcess>(owner_);
+    } catch (const Error& error) {
+      // It cannot run here: the tools get this copy and the rest.
+      no_display_ = error.what();
+      use_fallback_ = true;
+      return false;
+    }
     check(process_->read_line(line, deadline));
     if (line != "ready") {
       // It cannot reach the display: the tools get this copy and the rest.

@@ -15,9 +15,9 @@ namespace nembit::clipboard {
 
 /// Puts text on the clipboard through the owner program `owner`, started at
 /// the first copy. Each copy sends the text and returns once the owner has
-/// confirmed that it holds the selection with it. When the owner cannot
-/// reach the display, that copy and every later one go to `fallback` (a
-/// clipboard tool; none when null). A copy may take `limit`, all of them
+/// confirmed that it holds the selection with it. When the owner cannot be
+/// started or cannot reach the display, that copy and every later one go to
+/// `fallback` (a clipboard tool; none when null). A copy may take `limit`, all of them
 /// together `budget`; after a time-out, once the budget is spent, or when
 /// the owner has died, every later copy fails at once with the same error.
 class OwnerClipboard : public Clipboard {
@@ -39,7 +39,7 @@ class OwnerClipboard : public Clipboard {
   std::string name_;
   std::unique_ptr<Clipboard> fallback_;
   bool use_fallback_ = false;
-  std::string no_display_;  ///< Why the owner could not reach the display.
+  std::string no_display_;  ///< Why the owner could not serve.
   std::unique_ptr<OwnerProcess> process_;
   std::chrono::milliseconds limit_;
   std::chrono::milliseconds budget_total_;

@@ -77,6 +77,9 @@ TEST_F(OwnerClipboardTest, LeavesADisplayItCannotReachToTheTool) {
   EXPECT_THAT(fallback_copies_, ElementsAre("a", "b"));
   OwnerClipboard alone(unreachable, nullptr);
   EXPECT_EQ(failure(alone, "a"), "nembit-clipboard-owner: cannot open the display: :99");
+  OwnerClipboard missing((dir_ / "gone").string(), std::make_unique<FakeTool>(fallback_copies_));
+  missing.copy("c");
+  EXPECT_THAT(fallback_copies_, ElementsAre("a", "b", "c"));
 }
 
 TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
