@@ -11,16 +11,13 @@ OwnerClipboard::OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fal
       name_(own_name(owner_)),
       fallback_(std::move(fallback)),
       limit_(limit),
-      budget_total_(budget),
-      budget_(budget) {}
+      budget_(budget, name_) {}
 
 void OwnerClipboard::copy(std::string_view text) {
   if (!use_fallback_) {
-    if (failed_.empty() && budget_.spent()) {
-      failed_ = name_ + ": used up the " + std::to_string(budget_total_.count()) +
-                " ms that copies may take in one run";
+    if (const std::string_view stopped = budget_.stopped(); !stopped.empty()) {
+      throw Error(std::string(stopped));
     }
-    if (!failed_.empty()) throw Error(failed_);
     const bool copied = budget_.run(limit_, [&](std::chrono::milliseconds limit) {
       return copy_through_owner(text, OwnerProcess::Clock::now() + limit, limit);
     });
@@ -70,9 +67,9 @@ bool OwnerClipboard::copy_through_owner(std::string_view text,
   return true;
 }
 
-void OwnerClipboard::fail(std::string error) {
-  failed_ = std::move(error);
-  throw Error(failed_);
+void OwnerClipboard::fail(const std::string& error) {
+  budget_.stop(error);
+  throw Error(error);
 }
 
 }  // namespace nembit::clipboard

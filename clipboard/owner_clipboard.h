@@ -33,7 +33,7 @@ class OwnerClipboard : public Clipboard {
   bool copy_through_owner(std::string_view text, OwnerProcess::Clock::time_point deadline,
                           std::chrono::milliseconds limit);
   /// Ends the owner's part in the run with `error`, which later copies give.
-  [[noreturn]] void fail(std::string error);
+  [[noreturn]] void fail(const std::string& error);
 
   std::string owner_;
   std::string name_;
@@ -42,9 +42,7 @@ class OwnerClipboard : public Clipboard {
   std::string no_display_;  ///< Why the owner could not serve.
   std::unique_ptr<OwnerProcess> process_;
   std::chrono::milliseconds limit_;
-  std::chrono::milliseconds budget_total_;
   TimeBudget budget_;
-  std::string failed_;
 };
 
 }  // namespace nembit::clipboard

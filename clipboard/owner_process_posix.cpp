@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,12 +9,12 @@
 #include <csignal>
 
 #include "clipboard/owner_process.h"
+#include "clipboard/tool.h"
+#include "common/fd_posix.h"
 #include "common/path.h"
 #include "common/stop_signals.h"
 #include "common/system_error.h"
 #include "nembit/clipboard.h"
-
-extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 namespace nembit::clipboard {
 
@@ -25,33 +24,12 @@ OwnerProcess::OwnerProcess(const std::string& path) {
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
     throw Error(name + ": could not make a socket: " + errno_text(errno));
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
-  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-#endif
-  // A session of its own holds no terminal; no signal is blocked for it.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  ::close(ends[1]);
-  if (error != 0) {
-    ::close(ends[0]);
-    throw Error(name + ": could not start: " + errno_text(error));
-  }
-  pid_ = pid;
-  socket_ = ends[0];
+  Fd mine(ends[0]);
+  const Fd theirs(ends[1]);
+  // A session of its own holds no terminal.
+  pid_ = start_program({path}, {.input = theirs.get(), .output = theirs.get(), .errors = -1},
+                       Apart::kSession);
+  socket_ = mine.release();
   ::fcntl(socket_, F_SETFL, O_NONBLOCK);
 }
 

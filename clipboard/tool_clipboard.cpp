@@ -68,23 +68,23 @@ bool is_set(const GetEnv& getenv, const char* name) {
 
 ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::milliseconds limit,
                              std::chrono::milliseconds budget)
-    : argv_(std::move(argv)), limit_(limit), budget_(budget), budget_total_(budget) {}
+    : argv_(std::move(argv)),
+      tool_(own_name(argv_.front())),
+      limit_(limit),
+      budget_(budget, tool_) {}
 
 void ToolClipboard::copy(std::string_view text) {
-  const std::string tool(own_name(argv_.front()));
-  if (timed_out_.empty() && budget_.spent()) {
-    timed_out_ = tool + ": used up the " + std::to_string(budget_total_.count()) +
-                 " ms that copies may take in one run";
+  if (const std::string_view stopped = budget_.stopped(); !stopped.empty()) {
+    throw Error(std::string(stopped));
   }
-  if (!timed_out_.empty()) throw Error(timed_out_);
   std::chrono::milliseconds limit{};
   const ToolOutcome outcome = budget_.run(limit_, [&](std::chrono::milliseconds allowed) {
     limit = allowed;
     return run_tool(argv_, text, allowed);
   });
   if (outcome.end == ToolOutcome::End::kExited && outcome.code == 0) return;
-  std::string error = describe(tool, outcome, limit);
-  if (outcome.end == ToolOutcome::End::kTimedOut) timed_out_ = error;
+  std::string error = describe(tool_, outcome, limit);
+  if (outcome.end == ToolOutcome::End::kTimedOut) budget_.stop(error);
   throw Error(error);
 }
 

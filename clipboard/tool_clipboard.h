@@ -26,10 +26,9 @@ class ToolClipboard : public Clipboard {
 
  private:
   std::vector<std::string> argv_;
+  std::string tool_;  ///< The tool's name, for errors.
   std::chrono::milliseconds limit_;
   TimeBudget budget_;
-  std::chrono::milliseconds budget_total_;
-  std::string timed_out_;  ///< The error of the copy that timed out, if one did.
 };
 
 /// Reads an environment variable; null when it is unset.

@@ -80,42 +80,6 @@ void kill_group(pid_t pid) {
   }
 }
 
-pid_t spawn(const std::vector<std::string>& argv, const Fd& input, const Fd& errors) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, input.get(), STDIN_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, errors.get(), STDERR_FILENO);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
-  // The tool gets no other descriptor, not even one this process was given
-  // without close-on-exec: what it leaves behind must not hold a caller's pipe.
-  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-#endif
-  // The tool starts in a process group of its own, with no blocked signal
-  // and SIGPIPE at its default.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes,
-                           POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  sigset_t signals;
-  sigemptyset(&signals);
-  posix_spawnattr_setsigmask(&attributes, &signals);
-  sigaddset(&signals, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &signals);
-
-  std::vector<char*> args;
-  args.reserve(argv.size() + 1);
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (error != 0) throw Error(tool_name(argv[0]) + ": could not start: " + errno_text(error));
-  return pid;
-}
-
 // Reads what is there now, keeping at most kMaxErrors bytes; closes `fd` at
 // its end.
 void read_errors(Fd& fd, std::string& errors) {
@@ -175,7 +139,9 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
   const std::string tool = tool_name(argv.at(0));
   Pipe input_pipe = make_pipe(tool);
   Pipe errors_pipe = make_pipe(tool);
-  const pid_t pid = spawn(argv, input_pipe.read, errors_pipe.write);
+  const pid_t pid = start_program(
+      argv, {.input = input_pipe.read.get(), .output = -1, .errors = errors_pipe.write.get()},
+      Apart::kProcessGroup);
   input_pipe.read.close();
   errors_pipe.write.close();
   Fd& input_write = input_pipe.write;
@@ -221,6 +187,49 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
     if (input_write.open()) write_input(input_write, input);
     if (errors_read.open()) read_errors(errors_read, errors);
   }
+}
+
+int start_program(const std::vector<std::string>& argv, StandardStreams streams, Apart apart) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const int targets[] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
+  const int sources[] = {streams.input, streams.output, streams.errors};
+  for (int i = 0; i < 3; ++i) {
+    if (sources[i] >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, sources[i], targets[i]);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, targets[i], "/dev/null",
+                                       i == 0 ? O_RDONLY : O_WRONLY, 0);
+    }
+  }
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
+  // No other descriptor, not even one this process was given without
+  // close-on-exec: what the program leaves behind must not hold a caller's
+  // pipe.
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+#endif
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  const short apart_flag = apart == Apart::kSession ? POSIX_SPAWN_SETSID : POSIX_SPAWN_SETPGROUP;
+  posix_spawnattr_setflags(
+      &attributes, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | apart_flag));
+  posix_spawnattr_setpgroup(&attributes, 0);
+  sigset_t signals;
+  sigemptyset(&signals);
+  posix_spawnattr_setsigmask(&attributes, &signals);
+  sigaddset(&signals, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+
+  std::vector<char*> args;
+  args.reserve(argv.size() + 1);
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  const int error = posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) throw Error(tool_name(argv[0]) + ": could not start: " + errno_text(error));
+  return pid;
 }
 
 bool is_executable_file(const std::string& path) {

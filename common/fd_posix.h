@@ -26,6 +26,8 @@ class Fd {
 
   int get() const { return fd_; }
   bool open() const { return fd_ >= 0; }
+  /// Gives the descriptor up to the caller, who closes it.
+  int release() { return std::exchange(fd_, -1); }
   void close() {
     if (fd_ >= 0) ::close(std::exchange(fd_, -1));
   }

@@ -5,20 +5,38 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
+#include <string_view>
 #include <utility>
 
 namespace nembit {
 
 /// The time left for a run's calls. Each call may take its own limit, but
 /// no more than is left; what it took is then spent, also when it failed.
+/// Once nothing is left, or once a call has stopped the rest (after a
+/// time-out, say), every later call fails at once.
 class TimeBudget {
  public:
   using Clock = std::chrono::steady_clock;
 
-  explicit TimeBudget(std::chrono::milliseconds total) : left_(total) {}
+  /// `who` names what is called, as in "the GNTP server".
+  TimeBudget(std::chrono::milliseconds total, std::string_view who)
+      : left_(total),
+        spent_error_(std::string(who) + " has used up the " + std::to_string(total.count()) +
+                     " ms that its calls may take in one run") {}
 
   /// Whether nothing is left for another call.
   bool spent() const { return left_ <= Clock::duration::zero(); }
+
+  /// Empty while calls may go on; otherwise the error that every later call
+  /// fails with at once: the one that stopped them, or the spent budget's.
+  std::string_view stopped() const {
+    if (!stopped_.empty()) return stopped_;
+    return spent() ? std::string_view(spent_error_) : std::string_view();
+  }
+
+  /// Makes every later call fail at once with `error`.
+  void stop(std::string error) { stopped_ = std::move(error); }
 
   /// Runs `call` with the longest it may take: `limit`, or what is left when
   /// that is less.
@@ -39,6 +57,8 @@ class TimeBudget {
   };
 
   Clock::duration left_;
+  std::string spent_error_;
+  std::string stopped_;
 };
 
 }  // namespace nembit

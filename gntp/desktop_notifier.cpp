@@ -44,17 +44,14 @@ DesktopNotifier::DesktopNotifier(Application application, const NembitDesktopApi
     : application_(std::move(application)),
       api_(api),
       timeout_(timeout),
-      budget_total_(budget),
-      budget_(budget) {}
+      budget_(budget, "the desktop notification service") {}
 
 DesktopNotifier::~DesktopNotifier() { api_.close(desktop_); }
 
 void DesktopNotifier::ensure_time_left() {
-  if (timed_out_.empty() && budget_.spent()) {
-    timed_out_ = "the desktop notification service has used up the " +
-                 std::to_string(budget_total_.count()) + " ms that its calls may take in one run";
+  if (const std::string_view stopped = budget_.stopped(); !stopped.empty()) {
+    throw TimeoutError(std::string(stopped));
   }
-  if (!timed_out_.empty()) throw TimeoutError(timed_out_);
 }
 
 void DesktopNotifier::check(int status, const char* error) {
@@ -64,8 +61,8 @@ void DesktopNotifier::check(int status, const char* error) {
     case NEMBIT_DESKTOP_STOPPED:
       throw Interrupted{stop_signal()};
     case NEMBIT_DESKTOP_TIMED_OUT:
-      timed_out_ = kTimedOut;
-      throw TimeoutError(timed_out_);
+      budget_.stop(kTimedOut);
+      throw TimeoutError(kTimedOut);
     default:
       throw Error(error);
   }

@@ -38,11 +38,9 @@ class DesktopNotifier : public Notifier {
   Application application_;
   const NembitDesktopApi& api_;
   std::chrono::milliseconds timeout_;
-  std::chrono::milliseconds budget_total_;
   TimeBudget budget_;
   NembitDesktop* desktop_ = nullptr;
   bool body_markup_ = false;
-  std::string timed_out_;  ///< The error of the call that timed out, if one did.
 };
 
 /// `text` with "&", "<" and ">" written as entities, as a body that the

@@ -10,7 +10,7 @@ namespace nembit::gntp {
 GrowlNotifier::GrowlNotifier(Application application, Settings settings)
     : application_(std::move(application)),
       settings_(std::move(settings)),
-      budget_(settings_.budget) {}
+      budget_(settings_.budget, "the GNTP server") {}
 
 void GrowlNotifier::register_app() {
   ensure_time_left();
@@ -23,11 +23,9 @@ void GrowlNotifier::notify(const Note& note) {
 }
 
 void GrowlNotifier::ensure_time_left() {
-  if (timed_out_.empty() && budget_.spent()) {
-    timed_out_ = "the GNTP server has used up the " + std::to_string(settings_.budget.count()) +
-                 " ms that its requests may take in one run";
+  if (const std::string_view stopped = budget_.stopped(); !stopped.empty()) {
+    throw TimeoutError(std::string(stopped));
   }
-  if (!timed_out_.empty()) throw TimeoutError(timed_out_);
 }
 
 void GrowlNotifier::send(std::string_view request) {
@@ -37,7 +35,7 @@ void GrowlNotifier::send(std::string_view request) {
     });
     check_reply(reply);
   } catch (const TimeoutError& error) {
-    timed_out_ = error.what();
+    budget_.stop(error.what());
     throw;
   }
 }

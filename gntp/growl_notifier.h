@@ -35,7 +35,6 @@ class GrowlNotifier : public Notifier {
   /// The server's addresses, looked up by the first request that needed
   /// them, the one that answered last first.
   std::vector<Address> addresses_;
-  std::string timed_out_;  ///< The error of the request that timed out, if one did.
 };
 
 }  // namespace nembit::gntp
