@@ -52,6 +52,8 @@ bool OwnerClipboard::copy_through_owner(std::string_view text,
     if (line != "ready") {
       // It cannot reach the display: the tools get this copy and the rest.
       no_display_ = name_ + ": " + printable_text(line.substr(line.find(' ') + 1), kShownTextLimit);
+      // It is on its way out; reaping it here means it never outlives the run.
+      process_->kill();
       process_.reset();
       use_fallback_ = true;
       return false;
