@@ -182,10 +182,10 @@ class StandardOutput(NembitTestCase):
         # write, and is asked to stop there.
         names = [f"d/f{i:05}" for i in range(20000)]
         process = subprocess.Popen([str(PROGRAM), *names], cwd=self.work, env=self.environment(),
-                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
-        time.sleep(0.5)
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, bufsize=0)
+        first = process.stdout.readline()  # It has started writing.
         process.send_signal(signal.SIGTERM)
-        out, _ = process.communicate(timeout=30)
+        out = first + process.communicate(timeout=30)[0]
         self.assertEqual(process.returncode, -signal.SIGTERM)
         lines = out.decode().split("\n")
         self.assertEqual(lines[-1], "")  # The output ends with a whole line.
