@@ -36,12 +36,10 @@ class OwnerClipboardTest : public ::testing::Test {
     fs::permissions(path, fs::perms::owner_all);
     return path.string();
   }
-  // Takes each text and keeps it in "texts", one per line, after `delay`.
-  std::string keeping_owner(const std::string& delay = "0") {
-    return owner("ready",
-                 "while read n; do head -c \"$n\" >> \"$0.texts\"; echo >> \"$0.texts\"; "
-                 "sleep " +
-                     delay + "; echo ok; done");
+  // Takes each text and keeps it in "texts", one per line.
+  std::string keeping_owner() {
+    return owner("ready", R"(while read n; do head -c "$n" >> "$0.texts"; echo >> "$0.texts"
+      echo ok; done)");
   }
   std::string texts() {
     std::ifstream in(dir_ / "nembit-clipboard-owner.texts");
@@ -96,13 +94,20 @@ TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
 }
 
 TEST_F(OwnerClipboardTest, SpendsAtMostItsBudgetOnASlowOwner) {
-  OwnerClipboard clipboard(keeping_owner("0.15"), nullptr, 300ms, 400ms);
+  // Two slow copies spend most of the budget; the third hangs, and is given
+  // only what is left of it, far less than its own limit.
+  OwnerClipboard clipboard(owner("ready", R"sh(while read n; do head -c "$n" >> "$0.texts"
+    echo >> "$0.texts"; [ "$(wc -l < "$0.texts")" -ge 3 ] && exec sleep 30
+    sleep 0.05; echo ok; done)sh"),
+                           nullptr, 10s, 1s);
   clipboard.copy("1");
   clipboard.copy("2");
+  const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 3; ++i) {
     EXPECT_THAT(failure(clipboard, "x"),
                 testing::StartsWith("nembit-clipboard-owner: timed out after "));
   }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
   EXPECT_EQ(texts(), "1\n2\nx\n");
   EXPECT_THAT(fallback_copies_, IsEmpty());
 }
