@@ -16,7 +16,7 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 20
 # Warnings are errors in CI.
 CONFIGURE_FLAGS := $(if $(filter true,$(CI)),-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
-build_preset = cmake --preset $(1) $(CONFIGURE_FLAGS) >/dev/null && cmake --build --preset $(1)
+build_preset = cmake --preset $(1) --log-level=NOTICE $(CONFIGURE_FLAGS) && cmake --build --preset $(1)
 
 .PHONY: all build run test test-all test-default test-sanitize test-minimal test-windows fuzz \
 	bench install uninstall package windows windows-package format tidy clean

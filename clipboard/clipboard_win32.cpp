@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "clipboard/desktop_clipboard.h"
 #include "common/utf16_win32.h"
-#include "nembit/clipboard.h"
 
 namespace nembit::clipboard {
 
@@ -47,6 +47,6 @@ class Win32Clipboard : public Clipboard {
 
 }  // namespace
 
-std::unique_ptr<Clipboard> open_system_clipboard() { return std::make_unique<Win32Clipboard>(); }
+std::unique_ptr<Clipboard> open_desktop_clipboard() { return std::make_unique<Win32Clipboard>(); }
 
 }  // namespace nembit::clipboard

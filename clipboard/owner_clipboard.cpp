@@ -2,8 +2,18 @@
 
 #include "common/escape.h"
 #include "common/path.h"
+#include "nembit/interrupted.h"
 
 namespace nembit::clipboard {
+
+namespace {
+
+// The reason of an owner's "error <reason>" line, as a message shows it.
+std::string reason_of(const std::string& line) {
+  return printable_text(line.substr(line.find(' ') + 1), kShownTextLimit);
+}
+
+}  // namespace
 
 OwnerClipboard::OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback,
                                std::chrono::milliseconds limit, std::chrono::milliseconds budget)
@@ -11,66 +21,75 @@ OwnerClipboard::OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fal
       name_(own_name(owner_)),
       fallback_(std::move(fallback)),
       limit_(limit),
-      budget_(budget, name_) {}
+      budget_(name_, budget) {}
 
 void OwnerClipboard::copy(std::string_view text) {
+  const std::lock_guard lock(mutex_);
   if (!use_fallback_) {
-    if (const std::string_view stopped = budget_.stopped(); !stopped.empty()) {
-      throw Error(std::string(stopped));
-    }
-    const bool copied = budget_.run(limit_, [&](std::chrono::milliseconds limit) {
-      return copy_through_owner(text, OwnerProcess::Clock::now() + limit, limit);
+    const bool copied = budget_.run<Error>(limit_, [&](std::chrono::milliseconds limit) {
+      try {
+        return copy_through_owner(text, RunClock::now() + limit, limit);
+      } catch (const Interrupted&) {
+        // Where the exchange stopped is unknown: the next copy starts a new
+        // owner, and this one ends now unless it holds the selection.
+        process_.reset();
+        throw;
+      }
     });
     if (copied) return;
   }
-  if (!fallback_) throw Error(no_display_);
+  if (!fallback_) throw Error(cannot_run_);
   fallback_->copy(text);
 }
 
-bool OwnerClipboard::copy_through_owner(std::string_view text,
-                                        OwnerProcess::Clock::time_point deadline,
+bool OwnerClipboard::copy_through_owner(std::string_view text, RunClock::time_point deadline,
                                         std::chrono::milliseconds limit) {
-  using Io = OwnerProcess::Io;
-  const auto check = [&](Io io) {
-    if (io == Io::kTimedOut) {
-      process_->kill();
-      fail(name_ + ": timed out after " + std::to_string(limit.count()) + " ms");
-    }
-    if (io == Io::kGone) fail(name_ + ": ended before it confirmed the copy");
-  };
-  std::string line;
-  if (!process_) {
-    try {
-      process_ = std::make_unique<OwnerProcess>(owner_);
-    } catch (const Error& error) {
-      // It cannot run here: the tools get this copy and the rest.
-      no_display_ = error.what();
-      use_fallback_ = true;
-      return false;
-    }
-    check(process_->read_line(line, deadline));
-    if (line != "ready") {
-      // It cannot reach the display: the tools get this copy and the rest.
-      no_display_ = name_ + ": " + printable_text(line.substr(line.find(' ') + 1), kShownTextLimit);
-      // It is on its way out; reaping it here means it never outlives the run.
-      process_->kill();
-      process_.reset();
-      use_fallback_ = true;
-      return false;
-    }
-  }
+  if (!process_ && !start(deadline, limit)) return false;
   std::string message = std::to_string(text.size());
   message.append("\n").append(text);
-  check(process_->send(message, deadline));
-  check(process_->read_line(line, deadline));
-  if (line != "ok") {
-    throw Error(name_ + ": " + printable_text(line.substr(line.find(' ') + 1), kShownTextLimit));
-  }
+  check(process_->send(message, deadline), limit);
+  std::string line;
+  check(process_->read_line(line, deadline), limit);
+  if (line != "ok") throw Error(name_ + ": " + reason_of(line));
+  process_->serving();
   return true;
 }
 
+bool OwnerClipboard::start(RunClock::time_point deadline, std::chrono::milliseconds limit) {
+  try {
+    process_ = std::make_unique<OwnerProcess>(owner_);
+  } catch (const Error& error) {
+    return cannot_run(error.what());
+  }
+  std::string line;
+  const Io io = process_->read_line(line, deadline);
+  if (io == Io::kTimedOut) check(io, limit);
+  if (io == Io::kGone) return cannot_run(name_ + ": ended before it was ready");
+  if (line != "ready") return cannot_run(name_ + ": " + reason_of(line));
+  return true;
+}
+
+bool OwnerClipboard::cannot_run(std::string why) {
+  cannot_run_ = std::move(why);
+  process_.reset();  // It is on its way out, if it ever ran: this ends it.
+  use_fallback_ = true;
+  return false;
+}
+
+void OwnerClipboard::check(Io io, std::chrono::milliseconds limit) {
+  if (io == Io::kTimedOut) {
+    process_->kill();
+    fail(budget_.time_out(name_ + ": timed out after " + std::to_string(limit.count()) + " ms"));
+  }
+  if (io == Io::kGone) {
+    const std::string error = name_ + ": ended before it confirmed the copy";
+    budget_.stop(error);
+    fail(error);
+  }
+}
+
 void OwnerClipboard::fail(const std::string& error) {
-  budget_.stop(error);
+  process_.reset();
   throw Error(error);
 }
 

@@ -1,10 +1,11 @@
-// The X11 clipboard through an owner process of nembit's own, which holds
-// the selection for the whole run, so that a copy costs one round trip to
-// the X server rather than a tool started per file.
+// The clipboard through an owner process of nembit's own, which holds the
+// selection for the whole run, so that a copy costs one round trip to the
+// display server rather than a tool started per file.
 #pragma once
 
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "clipboard/owner_process.h"
@@ -15,31 +16,45 @@ namespace nembit::clipboard {
 
 /// Puts text on the clipboard through the owner program `owner`, started at
 /// the first copy. Each copy sends the text and returns once the owner has
-/// confirmed that it holds the selection with it. When the owner cannot be
-/// started or cannot reach the display, that copy and every later one go to
-/// `fallback` (a clipboard tool; none when null). A copy may take `limit`, all of them
+/// confirmed that it holds the selection with it. When the owner cannot run
+/// here (it cannot be started, cannot reach the display, or ends before it
+/// says it is ready), that copy and every later one go to `fallback` (a
+/// clipboard tool; none when null). A copy may take `limit`, all of them
 /// together `budget`; after a time-out, once the budget is spent, or when
 /// the owner has died, every later copy fails at once with the same error.
+/// An owner that never held the selection ends with this object, or with a
+/// copy that a stop signal interrupts. Copies from several threads take
+/// turns.
 class OwnerClipboard : public Clipboard {
  public:
   OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback,
-                 std::chrono::milliseconds limit = std::chrono::seconds(5),
-                 std::chrono::milliseconds budget = std::chrono::seconds(10));
+                 std::chrono::milliseconds limit = kCallLimit,
+                 std::chrono::milliseconds budget = kRunBudget);
   void copy(std::string_view text) override;
 
  private:
+  using Io = OwnerProcess::Io;
+
   /// Puts `text` on the clipboard through the owner before `deadline`;
-  /// false when the owner cannot reach the display.
-  bool copy_through_owner(std::string_view text, OwnerProcess::Clock::time_point deadline,
+  /// false when the owner cannot run here.
+  bool copy_through_owner(std::string_view text, RunClock::time_point deadline,
                           std::chrono::milliseconds limit);
+  /// Starts the owner and waits until it is ready; false when it cannot
+  /// run here.
+  bool start(RunClock::time_point deadline, std::chrono::milliseconds limit);
+  /// Hands this copy and the rest to the fallback, for `why`.
+  bool cannot_run(std::string why);
+  /// Throws for a wait that did not end in `Io::kDone`.
+  void check(Io io, std::chrono::milliseconds limit);
   /// Ends the owner's part in the run with `error`, which later copies give.
   [[noreturn]] void fail(const std::string& error);
 
+  std::mutex mutex_;
   std::string owner_;
   std::string name_;
   std::unique_ptr<Clipboard> fallback_;
   bool use_fallback_ = false;
-  std::string no_display_;  ///< Why the owner could not serve.
+  std::string cannot_run_;  ///< Why the owner cannot run here.
   std::unique_ptr<OwnerProcess> process_;
   std::chrono::milliseconds limit_;
   TimeBudget budget_;

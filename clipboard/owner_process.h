@@ -2,19 +2,21 @@
 // POSIX only (owner_process_posix.cpp).
 #pragma once
 
-#include <chrono>
 #include <string>
 #include <string_view>
+
+#include "common/run_clock.h"
 
 namespace nembit::clipboard {
 
 /// An owner process, started in a session of its own with one end of a
 /// socket pair as its standard input and output and the null device as its
-/// error output, and no other descriptor of this process. It lives on when
-/// this object goes: it ends by itself.
+/// error output, and no other descriptor of this process. One that serves
+/// lives on when this object goes, ends by itself and is reaped then; any
+/// other is killed with this object.
 class OwnerProcess {
  public:
-  using Clock = std::chrono::steady_clock;
+  using Clock = RunClock;
 
   /// How a wait for the owner ended.
   enum class Io { kDone, kGone, kTimedOut };
@@ -32,14 +34,18 @@ class OwnerProcess {
   /// `deadline`.
   Io read_line(std::string& line, Clock::time_point deadline);
 
-  /// Kills the owner.
-  void kill() const;
+  /// Notes that the owner holds the selection, and so outlives this object.
+  void serving() { serving_ = true; }
+
+  /// Kills the owner with every process of its session.
+  void kill();
 
  private:
   Io wait(short events, Clock::time_point deadline);
 
   int pid_ = -1;
   int socket_ = -1;
+  bool serving_ = false;
   std::string received_;
 };
 

@@ -1,17 +1,15 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <csignal>
+#include <utility>
 
 #include "clipboard/owner_process.h"
-#include "clipboard/tool.h"
 #include "common/fd_posix.h"
 #include "common/path.h"
+#include "common/process.h"
 #include "common/stop_signals.h"
 #include "common/system_error.h"
 #include "nembit/clipboard.h"
@@ -27,27 +25,33 @@ OwnerProcess::OwnerProcess(const std::string& path) {
   Fd mine(ends[0]);
   const Fd theirs(ends[1]);
   // A session of its own holds no terminal.
+  int error = 0;
   pid_ = start_program({path}, {.input = theirs.get(), .output = theirs.get(), .errors = -1},
-                       Apart::kSession);
+                       Apart::kSession, error);
+  if (pid_ < 0) throw Error(name + ": could not start: " + errno_text(error));
   socket_ = mine.release();
   ::fcntl(socket_, F_SETFL, O_NONBLOCK);
 }
 
 OwnerProcess::~OwnerProcess() {
   ::close(socket_);
-  // An owner that has ended is reaped; one that serves goes on alone.
-  int status = 0;
-  ::waitpid(pid_, &status, WNOHANG);
+  // One that serves goes on alone, and is reaped once it ends; one that
+  // never held the selection ends with the run.
+  if (pid_ < 0) return;
+  if (serving_) {
+    reap_when_ended(pid_);
+  } else {
+    kill_group(pid_);
+  }
 }
 
 OwnerProcess::Io OwnerProcess::wait(short events, Clock::time_point deadline) {
   for (;;) {
     throw_if_stopped();
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return Io::kTimedOut;
+    const std::chrono::milliseconds slice = wait_slice(deadline);
+    if (slice.count() <= 0) return Io::kTimedOut;
     pollfd entry{socket_, events, 0};
-    const int ready =
-        ::poll(&entry, 1, static_cast<int>(std::min(left, kStopCheckInterval).count()));
+    const int ready = ::poll(&entry, 1, static_cast<int>(slice.count()));
     if (ready > 0) return Io::kDone;
     if (ready < 0 && errno != EINTR) return Io::kGone;
   }
@@ -88,11 +92,8 @@ OwnerProcess::Io OwnerProcess::read_line(std::string& line, Clock::time_point de
   }
 }
 
-void OwnerProcess::kill() const {
-  ::kill(pid_, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
+void OwnerProcess::kill() {
+  if (pid_ >= 0) kill_group(std::exchange(pid_, -1));
 }
 
 }  // namespace nembit::clipboard

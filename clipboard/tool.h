@@ -31,26 +31,4 @@ struct ToolOutcome {
 ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view input,
                      std::chrono::milliseconds limit);
 
-/// Where the standard streams of a program to start go: descriptors of this
-/// process, or the null device where -1.
-struct StandardStreams {
-  int input = -1;
-  int output = -1;
-  int errors = -1;
-};
-
-/// How a started program is set apart from this process: in a process group
-/// of its own, which can be stopped as a whole, or in a session of its own,
-/// which also holds no terminal.
-enum class Apart { kProcessGroup, kSession };
-
-/// Starts the program `argv` (argv[0] is its path; no shell is involved)
-/// with `streams`, no other descriptor of this process, no blocked signal
-/// and SIGPIPE at its default. Returns its process id; throws Error when it
-/// cannot be started.
-int start_program(const std::vector<std::string>& argv, StandardStreams streams, Apart apart);
-
-/// Whether `path` is a regular file that this process may execute.
-bool is_executable_file(const std::string& path);
-
 }  // namespace nembit::clipboard

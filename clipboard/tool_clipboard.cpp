@@ -3,6 +3,7 @@
 #include "clipboard/tool.h"
 #include "common/escape.h"
 #include "common/path.h"
+#include "common/process.h"
 
 namespace nembit::clipboard {
 
@@ -59,11 +60,6 @@ std::string find_on_path(const GetEnv& getenv, std::string_view name) {
   return {};
 }
 
-bool is_set(const GetEnv& getenv, const char* name) {
-  const char* value = getenv(name);
-  return value != nullptr && *value != '\0';
-}
-
 }  // namespace
 
 ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::milliseconds limit,
@@ -71,21 +67,18 @@ ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::millise
     : argv_(std::move(argv)),
       tool_(own_name(argv_.front())),
       limit_(limit),
-      budget_(budget, tool_) {}
+      budget_(tool_, budget) {}
 
 void ToolClipboard::copy(std::string_view text) {
-  if (const std::string_view stopped = budget_.stopped(); !stopped.empty()) {
-    throw Error(std::string(stopped));
-  }
+  const std::lock_guard lock(mutex_);
   std::chrono::milliseconds limit{};
-  const ToolOutcome outcome = budget_.run(limit_, [&](std::chrono::milliseconds allowed) {
+  const ToolOutcome outcome = budget_.run<Error>(limit_, [&](std::chrono::milliseconds allowed) {
     limit = allowed;
     return run_tool(argv_, text, allowed);
   });
   if (outcome.end == ToolOutcome::End::kExited && outcome.code == 0) return;
-  std::string error = describe(tool_, outcome, limit);
-  if (outcome.end == ToolOutcome::End::kTimedOut) budget_.stop(error);
-  throw Error(error);
+  const std::string error = describe(tool_, outcome, limit);
+  throw Error(outcome.end == ToolOutcome::End::kTimedOut ? budget_.time_out(error) : error);
 }
 
 std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {
@@ -96,13 +89,13 @@ std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {
   };
   // macOS has pbcopy and no display variable; other systems lack pbcopy.
   const Candidate candidates[] = {
-      {"WAYLAND_DISPLAY", "wl-copy", {}},
+      {"WAYLAND_DISPLAY", "wl-copy", {"--type", "text/plain;charset=utf-8"}},
       {"DISPLAY", "xclip", {"-selection", "clipboard"}},
       {"DISPLAY", "xsel", {"--clipboard", "--input"}},
       {nullptr, "pbcopy", {}},
   };
   for (const Candidate& candidate : candidates) {
-    if (candidate.display != nullptr && !is_set(getenv, candidate.display)) continue;
+    if (candidate.display != nullptr && !is_set(candidate.display, getenv)) continue;
     std::string path = find_on_path(getenv, candidate.name);
     if (path.empty()) continue;
     std::vector<std::string> argv{std::move(path)};

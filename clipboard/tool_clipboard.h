@@ -2,16 +2,18 @@
 #pragma once
 
 #include <chrono>
-#include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/environment.h"
 #include "common/time_budget.h"
 #include "nembit/clipboard.h"
 
 namespace nembit::clipboard {
 
-/// Puts text on the clipboard by running a tool with the text as its input.
+/// Puts text on the clipboard by running a tool with the text as its input;
+/// copies from several threads take turns.
 class ToolClipboard : public Clipboard {
  public:
   /// `argv` is the tool's path and arguments; a copy that takes longer than
@@ -20,24 +22,23 @@ class ToolClipboard : public Clipboard {
   /// budget is spent, every later copy fails at once with the same error: a
   /// stalled or slow clipboard costs a bounded wait.
   explicit ToolClipboard(std::vector<std::string> argv,
-                         std::chrono::milliseconds limit = std::chrono::seconds(5),
-                         std::chrono::milliseconds budget = std::chrono::seconds(10));
+                         std::chrono::milliseconds limit = kCallLimit,
+                         std::chrono::milliseconds budget = kRunBudget);
   void copy(std::string_view text) override;
 
  private:
+  std::mutex mutex_;
   std::vector<std::string> argv_;
   std::string tool_;  ///< The tool's name, for errors.
   std::chrono::milliseconds limit_;
   TimeBudget budget_;
 };
 
-/// Reads an environment variable; null when it is unset.
-using GetEnv = std::function<const char*(const char*)>;
-
 /// The tool for the desktop session that the environment describes, with its
-/// arguments: wl-copy when WAYLAND_DISPLAY is set, otherwise xclip or else
-/// xsel when DISPLAY is set, otherwise pbcopy (macOS). Tools are looked up
-/// on PATH. Empty when none fits.
-std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv);
+/// arguments: wl-copy (with the type of text it copies, so that it need not
+/// guess it) when WAYLAND_DISPLAY is set, otherwise xclip or else xsel when
+/// DISPLAY is set, otherwise pbcopy (macOS). Tools are looked up on PATH.
+/// Empty when none fits.
+std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv = system_getenv);
 
 }  // namespace nembit::clipboard

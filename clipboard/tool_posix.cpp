@@ -1,7 +1,5 @@
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,11 +12,11 @@
 #include "clipboard/tool.h"
 #include "common/fd_posix.h"
 #include "common/path.h"
+#include "common/process.h"
+#include "common/run_clock.h"
 #include "common/stop_signals.h"
 #include "common/system_error.h"
 #include "nembit/clipboard.h"
-
-extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 namespace nembit::clipboard {
 
@@ -71,15 +69,6 @@ class SigpipeGuard {
   bool was_pending_ = false;
 };
 
-// Kills the tool and every process of its group, and reaps the tool, which
-// has not been waited for yet, so that its process group still exists.
-void kill_group(pid_t pid) {
-  ::kill(-pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-}
-
 // Reads what is there now, keeping at most kMaxErrors bytes; closes `fd` at
 // its end.
 void read_errors(Fd& fd, std::string& errors) {
@@ -112,15 +101,6 @@ void write_input(Fd& fd, std::string_view& input) {
   fd.close();
 }
 
-// Whether the tool has ended, with its status in `status`: also when it
-// cannot be waited for (the process ignores SIGCHLD and the system reaped
-// it), which leaves `status` at 0.
-bool has_ended(pid_t pid, int& status) {
-  status = 0;
-  const pid_t reaped = ::waitpid(pid, &status, WNOHANG);
-  return reaped == pid || reaped < 0;
-}
-
 ToolOutcome outcome_of(int status) {
   ToolOutcome outcome;
   outcome.end = WIFSIGNALED(status) ? ToolOutcome::End::kSignalled : ToolOutcome::End::kExited;
@@ -132,16 +112,17 @@ ToolOutcome outcome_of(int status) {
 
 ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view input,
                      std::chrono::milliseconds limit) {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point deadline = Clock::now() + limit;
+  const RunClock::time_point deadline = RunClock::now() + limit;
   const SigpipeGuard sigpipe_guard;
   const StopSignalScope stop_scope;
   const std::string tool = tool_name(argv.at(0));
   Pipe input_pipe = make_pipe(tool);
   Pipe errors_pipe = make_pipe(tool);
+  int error = 0;
   const pid_t pid = start_program(
       argv, {.input = input_pipe.read.get(), .output = -1, .errors = errors_pipe.write.get()},
-      Apart::kProcessGroup);
+      Apart::kProcessGroup, error);
+  if (pid < 0) throw Error(tool + ": could not start: " + errno_text(error));
   input_pipe.read.close();
   errors_pipe.write.close();
   Fd& input_write = input_pipe.write;
@@ -167,9 +148,8 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
       kill_group(pid);
       throw Interrupted{signal};
     }
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) {
+    const std::chrono::milliseconds slice = wait_slice(deadline);
+    if (slice.count() <= 0) {
       kill_group(pid);
       if (errors_read.open()) read_errors(errors_read, errors);
       return {.end = ToolOutcome::End::kTimedOut, .code = 0, .errors = std::move(errors)};
@@ -182,60 +162,11 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
     // The end of the tool cannot be polled for; look again after a nap that
     // grows from 1 ms, so that a quick tool costs little time and a slow one
     // little work.
-    ::poll(fds, count, static_cast<int>(std::min(nap, left).count()));
+    ::poll(fds, count, static_cast<int>(std::min(nap, slice).count()));
     nap = std::min(nap * 2, std::chrono::milliseconds(50));
     if (input_write.open()) write_input(input_write, input);
     if (errors_read.open()) read_errors(errors_read, errors);
   }
-}
-
-int start_program(const std::vector<std::string>& argv, StandardStreams streams, Apart apart) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  const int targets[] = {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO};
-  const int sources[] = {streams.input, streams.output, streams.errors};
-  for (int i = 0; i < 3; ++i) {
-    if (sources[i] >= 0) {
-      posix_spawn_file_actions_adddup2(&actions, sources[i], targets[i]);
-    } else {
-      posix_spawn_file_actions_addopen(&actions, targets[i], "/dev/null",
-                                       i == 0 ? O_RDONLY : O_WRONLY, 0);
-    }
-  }
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || __GLIBC_MINOR__ >= 34)
-  // No other descriptor, not even one this process was given without
-  // close-on-exec: what the program leaves behind must not hold a caller's
-  // pipe.
-  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-#endif
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  const short apart_flag = apart == Apart::kSession ? POSIX_SPAWN_SETSID : POSIX_SPAWN_SETPGROUP;
-  posix_spawnattr_setflags(
-      &attributes, static_cast<short>(POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | apart_flag));
-  posix_spawnattr_setpgroup(&attributes, 0);
-  sigset_t signals;
-  sigemptyset(&signals);
-  posix_spawnattr_setsigmask(&attributes, &signals);
-  sigaddset(&signals, SIGPIPE);
-  posix_spawnattr_setsigdefault(&attributes, &signals);
-
-  std::vector<char*> args;
-  args.reserve(argv.size() + 1);
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (error != 0) throw Error(tool_name(argv[0]) + ": could not start: " + errno_text(error));
-  return pid;
-}
-
-bool is_executable_file(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         ::access(path.c_str(), X_OK) == 0;
 }
 
 }  // namespace nembit::clipboard

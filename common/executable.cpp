@@ -1,14 +1,33 @@
 #include "common/executable.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "common/build_config.h"
 #include "common/path.h"
 
 namespace nembit {
 
+namespace {
+
+bool exists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(path, error);
+}
+
+}  // namespace
+
 std::string helper_path(std::string_view name) {
-  const std::string executable = executable_path();
-  if (executable.empty()) return {};
-  return join_path(join_path(parent_of(executable), kHelpersFromBin), name);
+  std::string beside;
+  if (const std::string executable = executable_path(); !executable.empty()) {
+    beside = join_path(join_path(parent_of(executable), kHelpersFromBin), name);
+    if (exists(beside)) return beside;
+  }
+  if (*kHelpersInstalled != '\0') {
+    std::string installed = join_path(kHelpersInstalled, name);
+    if (exists(installed)) return installed;
+  }
+  return beside;
 }
 
 }  // namespace nembit

@@ -13,9 +13,11 @@ namespace nembit {
 std::string executable_path(const char* argv0 = nullptr);
 
 /// The path of the helper `name` that nembit starts or loads when a run
-/// needs it (nembit-desktop.so, nembit-clipboard-owner), in the folder
-/// where the build and the install put it beside the executable's; empty
-/// when the executable's place is unknown.
+/// needs it (nembit-desktop.so, the clipboard owners): in the folder where
+/// the build and the install put it beside the executable's, or else, for a
+/// program that links libnembit, where libnembit installs it. Where neither
+/// holds it, the first place; empty when the executable's place is unknown
+/// too.
 std::string helper_path(std::string_view name);
 
 }  // namespace nembit

@@ -5,8 +5,10 @@
 
 namespace nembit {
 
-/// Installs the handlers of the stop signals, remembering those they
-/// replace; a signal that the process ignores stays ignored.
+/// Installs the handlers of the stop signals, and of the continuing after a
+/// stop of job control, remembering those they replace; only signals at
+/// their default handling are taken: one that the process ignores stays
+/// ignored, and one that the program handles itself stays its own.
 void install_stop_signal_handlers();
 
 /// Puts back the handlers that install_stop_signal_handlers replaced.

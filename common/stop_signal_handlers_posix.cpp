@@ -1,6 +1,7 @@
 #include <array>
 #include <csignal>
 
+#include "common/run_clock.h"
 #include "common/stop_signal_handlers.h"
 #include "common/stop_signals.h"
 
@@ -8,28 +9,40 @@ namespace nembit {
 
 namespace {
 
-constexpr std::array<int, 7> kStopSignals = {SIGINT,  SIGTERM, SIGHUP, SIGQUIT,
-                                             SIGUSR1, SIGUSR2, SIGALRM};
-std::array<struct sigaction, kStopSignals.size()> previous_actions{};
+// The stop signals, then SIGCONT, which tells the run clock of a stop.
+constexpr std::array<int, 8> kSignals = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,
+                                         SIGUSR1, SIGUSR2, SIGALRM, SIGCONT};
+std::array<struct sigaction, kSignals.size()> previous_actions{};
 
-void handle(int signal) { note_stop_signal(signal); }
+void handle(int signal) {
+  if (signal == SIGCONT) {
+    note_continued();
+  } else {
+    note_stop_signal(signal);
+  }
+}
 
 }  // namespace
 
 void install_stop_signal_handlers() {
+  // A stop signal interrupts a wait instead of resuming it, so that a write
+  // to an output that nobody reads cannot hold the stop back.
   struct sigaction note {};
   note.sa_handler = handle;
-  note.sa_flags = SA_RESTART;
   sigemptyset(&note.sa_mask);
-  for (size_t i = 0; i < kStopSignals.size(); ++i) {
-    ::sigaction(kStopSignals[i], nullptr, &previous_actions[i]);
-    if (previous_actions[i].sa_handler != SIG_IGN) ::sigaction(kStopSignals[i], &note, nullptr);
+  for (size_t i = 0; i < kSignals.size(); ++i) {
+    ::sigaction(kSignals[i], nullptr, &previous_actions[i]);
+    // A signal that the process ignores, or that a program which links
+    // libnembit handles itself, is left as it is.
+    if (previous_actions[i].sa_handler != SIG_DFL) continue;
+    note.sa_flags = kSignals[i] == SIGCONT ? SA_RESTART : 0;
+    ::sigaction(kSignals[i], &note, nullptr);
   }
 }
 
 void restore_stop_signal_handlers() {
-  for (size_t i = 0; i < kStopSignals.size(); ++i) {
-    ::sigaction(kStopSignals[i], &previous_actions[i], nullptr);
+  for (size_t i = 0; i < kSignals.size(); ++i) {
+    ::sigaction(kSignals[i], &previous_actions[i], nullptr);
   }
 }
 

@@ -12,7 +12,10 @@ namespace nembit {
 /// While at least one scope lives, anywhere in the process, the signals that
 /// end a process by default and ask it to stop (SIGINT, SIGTERM, SIGHUP,
 /// SIGQUIT, SIGUSR1, SIGUSR2 and SIGALRM; Ctrl-C and Ctrl-Break on Windows)
-/// are noted instead of ending it, except those that the process ignores.
+/// are noted instead of ending it, except those that the process ignores or
+/// handles itself; a wait they interrupt is not resumed. The time the
+/// process spends stopped by job control meanwhile is taken off the run
+/// clock (run_clock.h).
 /// The first scope to open forgets what was noted before and installs the
 /// handlers; the last to close restores the handlers it found. Scopes may
 /// nest, and may overlap on several threads.

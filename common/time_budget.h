@@ -5,58 +5,83 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "common/run_clock.h"
+#include "common/time_limits.h"
+
 namespace nembit {
 
-/// The time left for a run's calls. Each call may take its own limit, but
-/// no more than is left; what it took is then spent, also when it failed.
-/// Once nothing is left, or once a call has stopped the rest (after a
-/// time-out, say), every later call fails at once.
+/// The time left for a run's calls, on the run clock. Each call may take its
+/// own limit, but no more than is left; what it took is then spent, also
+/// when it failed. Once nothing is left, or once a call has stopped the rest
+/// (after a time-out, say), every later call is refused at once. Safe to
+/// share between threads.
 class TimeBudget {
  public:
-  using Clock = std::chrono::steady_clock;
-
   /// `who` names what is called, as in "the GNTP server".
-  TimeBudget(std::chrono::milliseconds total, std::string_view who)
+  explicit TimeBudget(std::string_view who, std::chrono::milliseconds total = kRunBudget)
       : left_(total),
         spent_error_(std::string(who) + " has used up the " + std::to_string(total.count()) +
                      " ms that its calls may take in one run") {}
 
-  /// Whether nothing is left for another call.
-  bool spent() const { return left_ <= Clock::duration::zero(); }
-
-  /// Empty while calls may go on; otherwise the error that every later call
-  /// fails with at once: the one that stopped them, or the spent budget's.
-  std::string_view stopped() const {
-    if (!stopped_.empty()) return stopped_;
-    return spent() ? std::string_view(spent_error_) : std::string_view();
+  /// Runs `call` with the longest it may take, `limit` or what is left when
+  /// that is less, and returns what it returns. Throws Error with the reason
+  /// instead, without calling, once calls may no longer run.
+  template <typename Error, typename Call>
+  decltype(auto) run(std::chrono::milliseconds limit, Call&& call) {
+    std::chrono::milliseconds allowed{};
+    {
+      const std::lock_guard lock(mutex_);
+      if (const std::string_view why = stopped(); !why.empty()) throw Error(std::string(why));
+      allowed = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::min<RunClock::duration>(limit, left_));
+      cut_short_ = allowed < limit;
+    }
+    const Spend spend{*this, RunClock::now()};
+    return std::forward<Call>(call)(allowed);
   }
 
-  /// Makes every later call fail at once with `error`.
-  void stop(std::string error) { stopped_ = std::move(error); }
+  /// The error of a call that ran out of its time, which every later call is
+  /// then refused with: `own`, or the spent budget's when the budget had cut
+  /// the call short.
+  std::string time_out(std::string own) {
+    const std::lock_guard lock(mutex_);
+    stopped_ = cut_short_ ? spent_error_ : std::move(own);
+    return stopped_;
+  }
 
-  /// Runs `call` with the longest it may take: `limit`, or what is left when
-  /// that is less.
-  template <typename Call>
-  decltype(auto) run(std::chrono::milliseconds limit, Call&& call) {
-    const Clock::time_point start = Clock::now();
-    const Spend spend{*this, start};
-    return std::forward<Call>(call)(std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::min<Clock::duration>(limit, left_)));
+  /// Refuses every later call with `error`.
+  void stop(std::string error) {
+    const std::lock_guard lock(mutex_);
+    stopped_ = std::move(error);
   }
 
  private:
   // Spends the time since `start` when the call ends, however it ends.
   struct Spend {
     TimeBudget& budget;
-    Clock::time_point start;
-    ~Spend() { budget.left_ -= Clock::now() - start; }
+    RunClock::time_point start;
+    ~Spend() {
+      const RunClock::duration took = RunClock::now() - start;
+      const std::lock_guard lock(budget.mutex_);
+      budget.left_ -= took;
+    }
   };
 
-  Clock::duration left_;
+  // Empty while calls may go on; otherwise why not.
+  std::string_view stopped() const {
+    if (!stopped_.empty()) return stopped_;
+    return left_ <= RunClock::duration::zero() ? std::string_view(spent_error_)
+                                               : std::string_view();
+  }
+
+  std::mutex mutex_;
+  RunClock::duration left_;
+  bool cut_short_ = false;
   std::string spent_error_;
   std::string stopped_;
 };

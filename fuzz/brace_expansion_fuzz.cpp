@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "nembit/brace_expansion.h"
-#include "nembit/white_space.h"
+#include "brace_expansion.h"
+#include "white_space.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "nembit/failure.h"
-#include "nembit/version_scanner.h"
+#include "version_scanner.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "nembit/brace_expansion.h"
+#include "brace_expansion.h"
 
-#include "nembit/white_space.h"
+#include "white_space.h"
 
 namespace nembit {
 

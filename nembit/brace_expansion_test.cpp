@@ -1,4 +1,4 @@
-#include "nembit/brace_expansion.h"
+#include "brace_expansion.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

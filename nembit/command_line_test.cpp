@@ -1,4 +1,4 @@
-#include "nembit/command_line.h"
+#include "command_line.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -4,11 +4,11 @@
 #include <deque>
 #include <optional>
 
+#include "brace_expansion.h"
 #include "common/escape.h"
 #include "common/path.h"
 #include "common/stop_signals.h"
-#include "nembit/brace_expansion.h"
-#include "nembit/operation.h"
+#include "operation.h"
 
 namespace nembit {
 

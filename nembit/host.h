@@ -3,6 +3,8 @@
 // platform (host_posix.cpp, host_win32.cpp).
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,9 +27,19 @@ void restore_child_signal();
 /// Whether standard stream `stream` (1 output, 2 error) is a terminal.
 bool is_terminal(int stream);
 
-/// Writes all of `bytes` to standard stream `stream`; UTF-8 text shows as
-/// such in a Windows console. Returns 0 or the system's error number.
-int write_standard(int stream, std::string_view bytes);
+/// The most bytes that one write to a pipe puts there whole or not at all
+/// (PIPE_BUF): a write no longer than this is never cut short.
+size_t whole_write_size();
+
+/// Writes `bytes` to standard stream `stream` (1 output, 2 error), with
+/// `written` telling how many went out; UTF-8 text shows as such in a
+/// Windows console. Returns 0 once all is written; EINTR when a stop signal
+/// (see stop_signals.h) cut a wait for the stream short; with a `patience`
+/// of zero or more, EAGAIN when the stream took nothing for that long;
+/// otherwise the system's error number. A negative `patience` waits as long
+/// as the stream needs.
+int write_standard(int stream, std::string_view bytes, std::chrono::milliseconds patience,
+                   size_t& written);
 
 /// The absolute directory, without "." or ".." components, that holds the
 /// program's own files, found from the running executable with symbolic

@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,7 +9,8 @@
 
 #include "common/build_config.h"
 #include "common/executable.h"
-#include "nembit/host.h"
+#include "common/stop_signals.h"
+#include "host.h"
 
 namespace nembit {
 
@@ -29,13 +32,27 @@ void restore_child_signal() { ::signal(SIGCHLD, SIG_DFL); }
 
 bool is_terminal(int stream) { return ::isatty(stream) == 1; }
 
-int write_standard(int stream, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(stream, bytes.data(), bytes.size());
-    if (written >= 0) {
-      bytes.remove_prefix(static_cast<size_t>(written));
+size_t whole_write_size() { return PIPE_BUF; }
+
+int write_standard(int stream, std::string_view bytes, std::chrono::milliseconds patience,
+                   size_t& written) {
+  written = 0;
+  while (written < bytes.size()) {
+    if (patience.count() >= 0) {
+      pollfd entry{stream, POLLOUT, 0};
+      const int ready = ::poll(&entry, 1, static_cast<int>(patience.count()));
+      if (ready == 0) return EAGAIN;
+      if (ready < 0 && errno != EINTR) return errno;
+      if (ready < 0 && stop_signal() != 0) return EINTR;
+      if (ready < 0) continue;
+    }
+    const ssize_t put = ::write(stream, bytes.data() + written, bytes.size() - written);
+    if (put >= 0) {
+      written += static_cast<size_t>(put);
     } else if (errno != EINTR) {
       return errno;
+    } else if (stop_signal() != 0) {
+      return EINTR;
     }
   }
   return 0;

@@ -9,7 +9,7 @@
 #include "common/system_error.h"
 #include "common/system_error_win32.h"
 #include "common/utf16_win32.h"
-#include "nembit/host.h"
+#include "host.h"
 
 namespace nembit {
 
@@ -50,27 +50,33 @@ void restore_child_signal() {}
 
 bool is_terminal(int stream) { return is_console(::GetStdHandle(handle_id(stream))); }
 
-int write_standard(int stream, std::string_view bytes) {
+size_t whole_write_size() { return 4096; }
+
+int write_standard(int stream, std::string_view bytes, std::chrono::milliseconds /*patience*/,
+                   size_t& written) {
+  written = 0;
   const HANDLE handle = ::GetStdHandle(handle_id(stream));
   if (is_console(handle)) {
     // A console shows UTF-16; every line reaches it whole, so no character
     // is split between two writes.
     std::wstring text = to_utf16(bytes);
-    DWORD written = 0;
-    for (size_t at = 0; at < text.size(); at += written) {
-      if (!::WriteConsoleW(handle, text.data() + at, static_cast<DWORD>(text.size() - at), &written,
+    DWORD put = 0;
+    for (size_t at = 0; at < text.size(); at += put) {
+      if (!::WriteConsoleW(handle, text.data() + at, static_cast<DWORD>(text.size() - at), &put,
                            nullptr)) {
         return windows_error_number(::GetLastError());
       }
     }
+    written = bytes.size();
     return 0;
   }
-  while (!bytes.empty()) {
-    DWORD written = 0;
-    if (!::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+  while (written < bytes.size()) {
+    DWORD put = 0;
+    if (!::WriteFile(handle, bytes.data() + written, static_cast<DWORD>(bytes.size() - written),
+                     &put, nullptr)) {
       return windows_error_number(::GetLastError());
     }
-    bytes.remove_prefix(written);
+    written += put;
   }
   return 0;
 }

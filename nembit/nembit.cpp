@@ -12,12 +12,13 @@
 #include <ostream>
 #include <string>
 
+#include "brace_expansion.h"
+#include "command_line.h"
+#include "common/escape.h"
 #include "common/stop_signals.h"
 #include "common/system_error.h"
-#include "nembit/brace_expansion.h"
-#include "nembit/command_line.h"
-#include "nembit/host.h"
-#include "nembit/output.h"
+#include "host.h"
+#include "output.h"
 
 namespace nembit {
 
@@ -55,13 +56,13 @@ bool flush_standard_output(FdStreamBuf& out, std::ostream& err) {
 Process start_up(std::vector<std::string> argv, std::ostream& out, std::string program_dir) {
   Process process;
   process.argv = std::move(argv);
-  // The help has one layout, the plain one, which prints every help text with
-  // its own line breaks and blanks.
-  process.components.clipboard = clipboard::open_system_clipboard();
+  std::string setting_warning;
+  process.components.clipboard = clipboard::open_system_clipboard(&setting_warning);
+  if (!setting_warning.empty()) out << "Warning: " + printable_text(setting_warning) + "\n";
   if (!process.HAS_CLIPBOARD()) {
     out << "Warning: clipboard module not available. Install with: pip install clipboard\n";
   }
-  process.components.make_notifier = gntp::notifier_factory();
+  process.components.make_notifier = notify::notifier_factory();
   if (!process.HAS_GROWL()) {
     out << "Warning: gntp module not available. Install with: pip install gntp\n";
   }
@@ -93,31 +94,29 @@ int run(int argc, char** argv) {
   restore_child_signal();
   std::ostream out(&out_buffer);
   std::ostream err(&err_buffer);
+  // A stop signal ends the run at the next safe point, once every complete
+  // line is written, or has had its chance to be: the signals are noted
+  // until the process ends.
+  const StopSignalScope stop_scope;
   int status = 1;
-  int stopped_by = 0;
-  {
-    // A stop signal ends the run at the next safe point, with every line of
-    // what was done written.
-    const StopSignalScope stop_scope;
-    try {
-      const Process process = start_up(process_arguments(argc, argv), out);
-      RealDiskInterface disk;
-      status = main(process, disk, out, err);
-      stopped_by = stop_signal();
-    } catch (const Interrupted& interrupted) {
-      stopped_by = interrupted.signal;
-    } catch (const std::exception& error) {
-      // A failure that nothing below handled ends the run.
-      out.flush();
-      const auto* failure = dynamic_cast<const Failure*>(&error);
-      err << (failure != nullptr ? *failure : Failure::from_exception(error)).diagnostic();
-      status = 1;
-    }
+  try {
+    const Process process = start_up(process_arguments(argc, argv), out);
+    RealDiskInterface disk;
+    status = main(process, disk, out, err);
+  } catch (const Interrupted&) {
+    // The signal is noted: the run ends by it below.
+  } catch (const std::exception& error) {
+    // A failure that nothing below handled ends the run.
+    out.flush();
+    const auto* failure = dynamic_cast<const Failure*>(&error);
+    err << (failure != nullptr ? *failure : Failure::from_exception(error)).diagnostic();
+    status = 1;
   }
   const bool written = flush_standard_output(out_buffer, err);
-  if (stopped_by != 0) {
-    end_by_signal(stopped_by);
-    return 128 + stopped_by;
+  err.flush();
+  if (const int signal = stop_signal(); signal != 0) {
+    end_by_signal(signal);
+    return 128 + signal;
   }
   return written ? status : 1;
 }

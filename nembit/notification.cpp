@@ -31,12 +31,13 @@ std::string icon_value(DiskInterface& disk, const std::string& icon_path) {
 
 void FileCreator::_init_growl() {
   try {
-    growl = process_.components.make_notifier(gntp::Application{
+    growl = process_.components.make_notifier(notify::Application{
         .applicationName = process_.NAME,
         .notifications = {kNoteType},
         .defaultNotifications = {kNoteType},
         .applicationIcon = icon_value(disk_, icon_path),
     });
+    if (!growl) return;  // The user wants no notices.
     for (const std::string& warning : growl->warnings()) {
       out_ << "Warning: " + printable_text(warning, kShownTextLimit) + "\n";
     }
@@ -52,7 +53,7 @@ void FileCreator::_notify(const std::string& filepath) {
   if (!growl) return;
   if (!process_.HAS_GROWL()) return;
   try {
-    growl->notify(gntp::Note{
+    growl->notify(notify::Note{
         .noteType = kNoteType,
         .title = process_.NAME,
         .description = "File created: \"" + std::string(own_name(filepath)) + "\"",

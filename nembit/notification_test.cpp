@@ -24,27 +24,27 @@ using ::testing::IsEmpty;
 
 // What the fake notifiers of one test were asked to do.
 struct Calls {
-  std::vector<gntp::Application> registered;
-  std::vector<gntp::Note> notes;
+  std::vector<notify::Application> registered;
+  std::vector<notify::Note> notes;
   bool fail_register = false;
   bool fail_notify = false;
 };
 
-class FakeNotifier : public gntp::Notifier {
+class FakeNotifier : public notify::Notifier {
  public:
-  FakeNotifier(gntp::Application application, Calls& calls)
+  FakeNotifier(notify::Application application, Calls& calls)
       : application_(std::move(application)), calls_(calls) {}
   void register_app() override {
-    if (calls_.fail_register) throw gntp::Error("[Errno 111] Connection refused");
+    if (calls_.fail_register) throw notify::Error("[Errno 111] Connection refused");
     calls_.registered.push_back(application_);
   }
-  void notify(const gntp::Note& note) override {
-    if (calls_.fail_notify) throw gntp::Error("GNTP error 402: Unknown notification");
+  void notify(const notify::Note& note) override {
+    if (calls_.fail_notify) throw notify::Error("GNTP error 402: Unknown notification");
     calls_.notes.push_back(note);
   }
 
  private:
-  gntp::Application application_;
+  notify::Application application_;
   Calls& calls_;
 };
 
@@ -56,7 +56,7 @@ class NotificationTest : public ::testing::Test {
     fs::create_directory(kShare);
     process_.argv = {"nembit"};
     process_.program_dir = utf8(dir_ / kShare);
-    process_.components.make_notifier = [this](gntp::Application application) {
+    process_.components.make_notifier = [this](notify::Application application) {
       return std::make_unique<FakeNotifier>(std::move(application), calls_);
     };
   }
@@ -64,7 +64,7 @@ class NotificationTest : public ::testing::Test {
   std::string icon_uri() const { return file_uri(utf8(dir_ / kShare / "nembit.jpg")); }
   std::vector<std::string> descriptions() const {
     std::vector<std::string> texts;
-    for (const gntp::Note& note : calls_.notes) texts.push_back(note.description);
+    for (const notify::Note& note : calls_.notes) texts.push_back(note.description);
     return texts;
   }
 
@@ -131,7 +131,7 @@ TEST_F(NotificationTest, AnnouncesEachFileByItsOwnName) {
   EXPECT_THAT(descriptions(),
               ElementsAre("File created: \"b.txt\"", "File created: \"b\"", "File created: \"c\"",
                           "File created: \"..\"", "File created: \"t\u00e4st\""));
-  const gntp::Note& note = calls_.notes.front();
+  const notify::Note& note = calls_.notes.front();
   EXPECT_EQ(note.noteType, "create");
   EXPECT_EQ(note.title, "nembit");
   EXPECT_FALSE(note.sticky);

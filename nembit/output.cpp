@@ -1,6 +1,10 @@
-#include "nembit/output.h"
+#include "output.h"
 
-#include "nembit/host.h"
+#include <algorithm>
+#include <cerrno>
+
+#include "common/stop_signals.h"
+#include "host.h"
 
 namespace nembit {
 
@@ -10,19 +14,52 @@ constexpr size_t kBlock = size_t{64} * 1024;
 
 }  // namespace
 
-FdStreamBuf::FdStreamBuf(int stream) : FdStreamBuf(stream, write_standard, is_terminal(stream)) {}
+FdStreamBuf::FdStreamBuf(int stream)
+    : FdStreamBuf(stream, write_standard, is_terminal(stream), whole_write_size()) {}
 
-FdStreamBuf::FdStreamBuf(int stream, StreamWriter write, bool line_buffered)
-    : stream_(stream), write_(write), line_buffered_(line_buffered) {
+FdStreamBuf::FdStreamBuf(int stream, StreamWriter write, bool line_buffered, size_t piece)
+    : stream_(stream), write_(write), line_buffered_(line_buffered), piece_(piece) {
   pending_.reserve(kBlock + 4096);
 }
 
 FdStreamBuf::~FdStreamBuf() { write_out(false); }
 
+size_t FdStreamBuf::piece_end(size_t begin, size_t end) const {
+  if (end - begin <= piece_) return end;
+  // The last line end within a piece's length, or the end of a longer line.
+  const size_t last = pending_.rfind('\n', begin + piece_ - 1);
+  if (last != std::string::npos && last >= begin) return last + 1;
+  const size_t next = pending_.find('\n', begin);
+  return next == std::string::npos ? end : std::min(next + 1, end);
+}
+
+std::chrono::milliseconds FdStreamBuf::patience() {
+  if (!stopping_ && stop_signal() == 0) return std::chrono::milliseconds(-1);
+  if (!stopping_) {
+    stopping_ = true;
+    stop_deadline_ = RunClock::now() + kStopGrace;
+  }
+  return std::chrono::ceil<std::chrono::milliseconds>(
+      std::max(stop_deadline_ - RunClock::now(), RunClock::duration::zero()));
+}
+
 bool FdStreamBuf::write_out(bool whole_lines_only) {
   const size_t end = whole_lines_only ? pending_.rfind('\n') + 1 : pending_.size();
-  if (error_ == 0 && end > 0) error_ = write_(stream_, std::string_view(pending_).substr(0, end));
-  pending_.erase(0, error_ == 0 ? end : pending_.size());
+  size_t done = 0;
+  while (error_ == 0 && done < end) {
+    size_t written = 0;
+    const int error =
+        write_(stream_, std::string_view(pending_).substr(done, piece_end(done, end) - done),
+               patience(), written);
+    done += written;
+    if (error == 0) continue;
+    if (error != EINTR && error != EAGAIN) {
+      error_ = error;
+    } else if (stopping_) {
+      break;  // The stream takes nothing more in time: the run ends without the rest.
+    }
+  }
+  pending_.erase(0, error_ == 0 ? done : pending_.size());
   return error_ == 0;
 }
 

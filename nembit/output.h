@@ -2,27 +2,40 @@
 // their file descriptors and remember why a write failed.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <streambuf>
 #include <string>
 #include <string_view>
 
+#include "common/run_clock.h"
+
 namespace nembit {
 
-/// Writes all of `bytes` to standard stream `stream`: 0 or the system's
-/// error number.
-using StreamWriter = int (*)(int stream, std::string_view bytes);
+/// Writes to a standard stream as write_standard() in host.h does.
+using StreamWriter = int (*)(int stream, std::string_view bytes, std::chrono::milliseconds patience,
+                             size_t& written);
+
+/// How long the output may take, once a stop signal has come, to take the
+/// lines that are left: they are written if it takes them in that time.
+inline constexpr std::chrono::milliseconds kStopGrace{200};
 
 /// A stream buffer for standard output or standard error (1 or 2). It
 /// collects lines and writes only whole ones, in blocks of about 64 KiB, or
 /// after every line when the stream is a terminal, so that a user sees each
-/// line as it is done; sync() writes all it holds. A run that ends at any
-/// write therefore leaves no line cut off. After a failed write it discards
-/// what it holds and takes nothing more; error() then tells the reason.
+/// line as it is done; sync() writes all it holds. Each write holds whole
+/// lines and takes a pipe whole (see whole_write_size() in host.h), so that
+/// a run that ends at any write, a stop included, leaves no line cut off.
+/// Once a stop signal has come (see stop_signals.h), it waits no longer than
+/// kStopGrace in all for the stream to take what it holds. After a failed
+/// write it discards what it holds and takes nothing more; error() then
+/// tells the reason.
 class FdStreamBuf : public std::streambuf {
  public:
   explicit FdStreamBuf(int stream);
-  /// For tests: writes through `write`, line by line when `line_buffered`.
-  FdStreamBuf(int stream, StreamWriter write, bool line_buffered);
+  /// For tests: writes through `write`, line by line when `line_buffered`,
+  /// in pieces of at most `piece` bytes that end at line ends.
+  FdStreamBuf(int stream, StreamWriter write, bool line_buffered, size_t piece);
   FdStreamBuf(const FdStreamBuf&) = delete;
   FdStreamBuf& operator=(const FdStreamBuf&) = delete;
   ~FdStreamBuf() override;
@@ -41,12 +54,20 @@ class FdStreamBuf : public std::streambuf {
  private:
   /// Writes what is held up to its last line break, or all of it.
   bool write_out(bool whole_lines_only);
+  /// The end of the next piece to write of pending_[begin, end).
+  size_t piece_end(size_t begin, size_t end) const;
+  /// How long the next write may wait for the stream; negative for as long
+  /// as it needs.
+  std::chrono::milliseconds patience();
 
   int stream_;
   StreamWriter write_;
   bool line_buffered_;
+  size_t piece_;
   int error_ = 0;
   std::string pending_;
+  bool stopping_ = false;
+  RunClock::time_point stop_deadline_{};
 };
 
 }  // namespace nembit

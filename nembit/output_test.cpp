@@ -1,4 +1,4 @@
-#include "nembit/output.h"
+#include "output.h"
 
 #include <gtest/gtest.h>
 
@@ -11,29 +11,42 @@ namespace {
 
 std::vector<std::string> writes;
 
-int record(int /*stream*/, std::string_view bytes) {
+int record(int /*stream*/, std::string_view bytes, std::chrono::milliseconds /*patience*/,
+           size_t& written) {
   writes.emplace_back(bytes);
+  written = bytes.size();
   return 0;
 }
 
-int fail(int /*stream*/, std::string_view /*bytes*/) { return 28; }
+int fail(int /*stream*/, std::string_view /*bytes*/, std::chrono::milliseconds /*patience*/,
+         size_t& written) {
+  written = 0;
+  return 28;
+}
 
-// A run that ends between two writes leaves no line cut off.
+// A run that ends between two writes leaves no line cut off, and no write
+// is longer than a pipe takes whole, unless one line is.
 TEST(FdStreamBuf, WritesOnlyWholeLines) {
   writes.clear();
   std::string all;
   {
-    FdStreamBuf buffer(1, record, false);
+    FdStreamBuf buffer(1, record, false, 4096);
     std::ostream out(&buffer);
     for (int i = 0; i < 5000; ++i) {
       const std::string line = std::string(static_cast<size_t>(i % 97), 'x') + "\n";
       out << line;
       all += line;
     }
+    const std::string long_line(5000, 'y');
+    out << long_line << "\n";
+    all += long_line + "\n";
     out << "no line break yet";
     all += "no line break yet";
     ASSERT_GT(writes.size(), 2U);
-    for (const std::string& bytes : writes) EXPECT_TRUE(bytes.ends_with('\n'));
+    for (const std::string& bytes : writes) {
+      EXPECT_TRUE(bytes.ends_with('\n'));
+      EXPECT_TRUE(bytes.size() <= 4096 || bytes == long_line + "\n");
+    }
   }
   std::string written;
   for (const std::string& bytes : writes) written += bytes;
@@ -42,7 +55,7 @@ TEST(FdStreamBuf, WritesOnlyWholeLines) {
 
 TEST(FdStreamBuf, WritesEachLineToATerminal) {
   writes.clear();
-  FdStreamBuf buffer(1, record, true);
+  FdStreamBuf buffer(1, record, true, 4096);
   std::ostream out(&buffer);
   out << "one\ntw";
   out << "o\n";
@@ -50,7 +63,7 @@ TEST(FdStreamBuf, WritesEachLineToATerminal) {
 }
 
 TEST(FdStreamBuf, TakesNothingAfterAFailedWrite) {
-  FdStreamBuf buffer(1, fail, true);
+  FdStreamBuf buffer(1, fail, true, 4096);
   std::ostream out(&buffer);
   out << "a\n";
   EXPECT_EQ(buffer.error(), 28);

@@ -5,8 +5,8 @@
 #include "common/escape.h"
 #include "common/path.h"
 #include "nembit/nembit.h"
-#include "nembit/operation.h"
-#include "nembit/version_scanner.h"
+#include "operation.h"
+#include "version_scanner.h"
 
 namespace nembit {
 

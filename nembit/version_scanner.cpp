@@ -1,4 +1,4 @@
-#include "nembit/version_scanner.h"
+#include "version_scanner.h"
 
 #include <utility>
 
@@ -6,7 +6,7 @@
 #include "common/hex.h"
 #include "common/utf8.h"
 #include "nembit/failure.h"
-#include "nembit/white_space.h"
+#include "white_space.h"
 
 namespace nembit {
 

@@ -8,9 +8,9 @@
 
 #include "nembit/failure.h"
 #include "nembit/nembit.h"
-#include "nembit/version_scanner.h"
 #include "tests/support/environment.h"
 #include "tests/support/scratch_dir.h"
+#include "version_scanner.h"
 
 namespace nembit {
 namespace {

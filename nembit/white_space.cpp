@@ -1,4 +1,4 @@
-#include "nembit/white_space.h"
+#include "white_space.h"
 
 namespace nembit {
 

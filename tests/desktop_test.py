@@ -256,17 +256,20 @@ class DesktopNotices(NembitTestCase):
     def named(self, *names):
         return [f"{name}-{self.token}.txt" for name in names]
 
-    def test_without_a_gntp_server_the_desktop_shows_every_file(self):
-        a, b, odd = self.named("a", "b", "<i>x&y")
+    def test_without_a_gntp_server_a_run_leaves_one_notice_naming_its_last_file(self):
+        a, b, odd = self.named("a", "b", "<i>x&y\x1b")
+        desktop_notices(self.token)  # Closes what earlier tests left on screen.
         run = self.run_without_gntp_server(a, f"sub/{b}", odd)
         self.assertEqual(run.status, 0, run.out + run.err)
         self.assertNotIn("Growl", run.out)
+        env = dict(os.environ, DBUS_SESSION_BUS_ADDRESS=BUS)
+        displayed = subprocess.run(["dunstctl", "count", "displayed"], env=env, check=True,
+                                   capture_output=True, timeout=10).stdout
+        self.assertEqual(displayed, b"1\n")
         icon = str(PROGRAM.parent.parent / "share/nembit/nembit.jpg")
+        # dunst reads markup: the escaped name shows as the terminal shows it.
         self.assertEqual(desktop_notices(self.token), [
-            ("nembit", "nembit", f'File created: "{a}"', icon),
-            ("nembit", "nembit", f'File created: "{b}"', icon),
-            # dunst reads markup: the escaped name shows as typed.
-            ("nembit", "nembit", f'File created: "&lt;i&gt;x&amp;y-{self.token}.txt"', icon)])
+            ("nembit", "nembit", f'File created: "&lt;i&gt;x&amp;y\\x1b-{self.token}.txt"', icon)])
 
     def test_a_gntp_server_that_answers_gets_the_notices(self):
         name, = self.named("gntp")
@@ -299,8 +302,8 @@ class DesktopNotices(NembitTestCase):
         self.assertFalse(query("SELECT text FROM notification WHERE text LIKE ?",
                                f"%{self.token}%"))
         run = self.run_nembit(name, env=self.environment(NEMBIT_NOTIFIER="Desktop"))
-        self.assertIn("Warning: NEMBIT_NOTIFIER must be gntp, desktop or auto, not 'Desktop'; "
-                      "auto is used", run.lines)
+        self.assertIn("Warning: NEMBIT_NOTIFIER must be gntp, desktop, auto or none, not "
+                      "'Desktop'; auto is used", run.lines)
 
     def test_a_service_that_never_answers_costs_one_wait(self):
         # A bus of its own, whose notification service takes notices and

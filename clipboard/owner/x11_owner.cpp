@@ -1,46 +1,33 @@
 // nembit-clipboard-owner: holds the X11 clipboard (the CLIPBOARD selection)
 // for nembit, so that a copy costs one round trip to the X server instead of
-// a tool started per file.
-//
-// nembit starts it at a run's first copy, with a socket to itself as
-// standard input and output. It answers "ready" once it has reached the X
-// server (or "error <reason>" and ends). Each text then comes as a line
-// with its length in decimal followed by its bytes; the owner takes the
-// selection with that text and answers "ok" once it owns it (or "error
-// <reason>"). It serves the text as TARGETS, UTF8_STRING, TEXT, STRING and
-// TIMESTAMP, in INCR pieces when it is longer than the server takes in one
-// request. When nembit has gone, it keeps serving the last text until
-// another client takes the selection, then ends; if it never owned the
-// selection, it ends at once.
-//
-// It uses the C library and libxcb alone, and throws nothing.
-#include <fcntl.h>
+// a tool started per file. It speaks to nembit as link.h says, and serves
+// the text as TARGETS, UTF8_STRING, TEXT, STRING and TIMESTAMP, in INCR
+// pieces when it is longer than the server takes in one request. It uses
+// the C library and libxcb alone.
 #include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
+
+#include "clipboard/owner/link.h"
+#include "common/utf8.h"
 
 namespace {
 
-// Bytes of text, owned.
-struct Bytes {
-  char* data = nullptr;
-  size_t size = 0;
-};
-
-void assign(Bytes& bytes, const char* data, size_t size) {
-  std::free(bytes.data);
-  bytes.data = static_cast<char*>(std::malloc(size > 0 ? size : 1));
-  if (bytes.data == nullptr) std::exit(1);
-  std::memcpy(bytes.data, data, size);
-  bytes.size = size;
-}
+using nembit::owner::assign;
+using nembit::owner::Bytes;
+using nembit::owner::Inbox;
+using nembit::owner::next_text;
+using nembit::owner::now_ms;
+using nembit::owner::receive;
+using nembit::owner::release;
+using nembit::owner::reply;
+using nembit::owner::reply_error;
 
 // The atoms that the selection speaks in.
 struct Atoms {
@@ -48,7 +35,8 @@ struct Atoms {
 };
 
 // One INCR transfer under way: the rest of `data` goes to `property` of
-// `requestor` in pieces, each when the requestor has deleted the last.
+// `requestor` in pieces, each when the requestor has deleted the last. A
+// requestor that goes, or takes no piece for kTransferLimitMs, loses it.
 struct Transfer {
   xcb_window_t requestor = XCB_NONE;
   xcb_atom_t property = XCB_NONE;
@@ -56,9 +44,11 @@ struct Transfer {
   Bytes data;
   size_t sent = 0;
   bool done = false;
+  int64_t deadline = 0;
 };
 
 constexpr size_t kMaxTransfers = 16;
+constexpr int64_t kTransferLimitMs = 5000;
 
 struct Owner {
   xcb_connection_t* x = nullptr;
@@ -72,47 +62,28 @@ struct Owner {
   Transfer transfers[kMaxTransfers];
 };
 
-void reply(const char* line) {
-  const size_t size = std::strlen(line);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t put = ::write(STDOUT_FILENO, line + done, size - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return;  // nembit has gone.
-    done += static_cast<size_t>(put);
-  }
-}
-
-void fail(const char* what, const char* detail) {
-  char line[512];
-  std::snprintf(line, sizeof line, "error %s%s%s\n", what, detail != nullptr ? ": " : "",
-                detail != nullptr ? detail : "");
-  reply(line);
-}
-
-// `text` as ISO Latin-1: each character up to U+00FF as one byte, any other,
-// and any byte that is no UTF-8, as "?".
+// `text` as ISO Latin-1: each character up to U+00FF as one byte, any other
+// as "?", and each byte that begins no well-formed UTF-8 sequence as "?" of
+// its own, the next byte being read afresh.
 void to_latin1(const Bytes& text, Bytes& latin1) {
   char* out = static_cast<char*>(std::malloc(text.size > 0 ? text.size : 1));
   if (out == nullptr) std::exit(1);
+  const std::string_view view(text.data, text.size);
   size_t size = 0;
-  for (size_t at = 0; at < text.size;) {
-    const auto byte = static_cast<unsigned char>(text.data[at]);
-    if (byte < 0x80U) {
+  for (size_t at = 0; at < view.size();) {
+    const auto byte = static_cast<unsigned char>(view[at]);
+    const size_t length = nembit::utf8_sequence_length(view, at);
+    if (length == 1) {
       out[size++] = static_cast<char>(byte);
-      ++at;
-      continue;
-    }
-    const size_t length = byte >= 0xF0U ? 4 : byte >= 0xE0U ? 3 : byte >= 0xC0U ? 2 : 1;
-    if (length == 2 && at + 1 < text.size && byte <= 0xC3U) {
+    } else if (length == 2 && byte <= 0xC3U) {
       out[size++] = static_cast<char>(((byte & 0x03U) << 6U) |
-                                      (static_cast<unsigned char>(text.data[at + 1]) & 0x3FU));
+                                      (static_cast<unsigned char>(view[at + 1]) & 0x3FU));
     } else {
       out[size++] = '?';
     }
-    at += length;
+    at += length > 0 ? length : 1;
   }
-  std::free(latin1.data);
+  release(latin1);
   latin1.data = out;
   latin1.size = size;
 }
@@ -129,7 +100,7 @@ bool connect(Owner& owner) {
   owner.x = xcb_connect(nullptr, &screen_number);
   if (xcb_connection_has_error(owner.x) != 0) {
     const char* display = std::getenv("DISPLAY");
-    fail("cannot open the display", display != nullptr ? display : "(DISPLAY is not set)");
+    reply_error("cannot open the display", display != nullptr ? display : "(DISPLAY is not set)");
     return false;
   }
   const xcb_setup_t* setup = xcb_get_setup(owner.x);
@@ -158,7 +129,7 @@ bool connect(Owner& owner) {
                     XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, XCB_CW_EVENT_MASK, &events);
   xcb_flush(owner.x);
   if (xcb_connection_has_error(owner.x) != 0 || owner.atoms.clipboard == XCB_NONE) {
-    fail("lost the display", nullptr);
+    reply_error("lost the display", nullptr);
     return false;
   }
   return true;
@@ -188,7 +159,8 @@ bool start_transfer(Owner& owner, const xcb_selection_request_event_t* request, 
     assign(transfer.data, data.data, data.size);
     transfer.sent = 0;
     transfer.done = false;
-    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    transfer.deadline = now_ms() + kTransferLimitMs;
+    const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(owner.x, request->requestor, XCB_CW_EVENT_MASK, &events);
     const auto size = static_cast<uint32_t>(data.size);
     xcb_change_property(owner.x, XCB_PROP_MODE_REPLACE, request->requestor, property,
@@ -234,17 +206,21 @@ void answer(Owner& owner, const xcb_selection_request_event_t* request) {
   xcb_flush(owner.x);
 }
 
+// Ends `transfer`, which frees its slot.
+void end_transfer(Owner& owner, Transfer& transfer) {
+  const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+  xcb_change_window_attributes(owner.x, transfer.requestor, XCB_CW_EVENT_MASK, &none);
+  transfer.requestor = XCB_NONE;
+  release(transfer.data);
+}
+
 // Sends the next piece of the transfer whose property was just deleted.
 void continue_transfer(Owner& owner, const xcb_property_notify_event_t* event) {
   if (event->state != XCB_PROPERTY_DELETE) return;
   for (Transfer& transfer : owner.transfers) {
     if (transfer.requestor != event->window || transfer.property != event->atom) continue;
     if (transfer.done) {
-      const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
-      xcb_change_window_attributes(owner.x, transfer.requestor, XCB_CW_EVENT_MASK, &none);
-      transfer.requestor = XCB_NONE;
-      std::free(transfer.data.data);
-      transfer.data = {};
+      end_transfer(owner, transfer);
     } else {
       size_t size = transfer.data.size - transfer.sent;
       if (size > owner.piece) size = owner.piece;
@@ -254,10 +230,29 @@ void continue_transfer(Owner& owner, const xcb_property_notify_event_t* event) {
                           transfer.data.data + transfer.sent);
       transfer.sent += size;
       transfer.done = size == 0;
+      transfer.deadline = now_ms() + kTransferLimitMs;
     }
     xcb_flush(owner.x);
     return;
   }
+}
+
+// Ends the transfers whose requestor has gone (`gone`, a destroyed
+// window) or has taken no piece in time; returns how long the next one may
+// wait still, or -1 when none is under way.
+int end_stalled_transfers(Owner& owner, xcb_window_t gone) {
+  const int64_t now = now_ms();
+  int64_t wait = -1;
+  for (Transfer& transfer : owner.transfers) {
+    if (transfer.requestor == XCB_NONE) continue;
+    if (transfer.requestor == gone || transfer.deadline <= now) {
+      end_transfer(owner, transfer);
+      xcb_flush(owner.x);
+    } else if (wait < 0 || transfer.deadline - now < wait) {
+      wait = transfer.deadline - now;
+    }
+  }
+  return static_cast<int>(wait);
 }
 
 // Takes the selection with the text now held, in one round trip: a
@@ -271,6 +266,13 @@ bool take_selection(Owner& owner) {
   xcb_get_selection_owner_reply_t* answer = xcb_get_selection_owner_reply(owner.x, cookie, nullptr);
   owner.owns = answer != nullptr && answer->owner == owner.window;
   std::free(answer);
+  if (owner.owns) {
+    reply("ok\n");
+  } else if (xcb_connection_has_error(owner.x) != 0) {
+    reply_error("lost the display", nullptr);
+  } else {
+    reply_error("another client holds the clipboard", nullptr);
+  }
   return owner.owns;
 }
 
@@ -281,6 +283,9 @@ void handle(Owner& owner, xcb_generic_event_t* event) {
       break;
     case XCB_SELECTION_CLEAR:
       owner.owns = false;
+      break;
+    case XCB_DESTROY_NOTIFY:
+      end_stalled_transfers(owner, reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
       break;
     case XCB_PROPERTY_NOTIFY: {
       auto* notice = reinterpret_cast<xcb_property_notify_event_t*>(event);
@@ -305,44 +310,6 @@ bool drain(Owner& owner) {
   return xcb_connection_has_error(owner.x) == 0;
 }
 
-// The messages from nembit: "<length>\n" then that many bytes.
-struct Inbox {
-  Bytes buffer;
-  size_t used = 0;
-  bool closed = false;
-};
-
-void receive(Inbox& inbox) {
-  if (inbox.buffer.size - inbox.used < 65536) {
-    const size_t size = inbox.buffer.size * 2 + 65536;
-    char* grown = static_cast<char*>(std::realloc(inbox.buffer.data, size));
-    if (grown == nullptr) std::exit(1);
-    inbox.buffer.data = grown;
-    inbox.buffer.size = size;
-  }
-  const ssize_t got =
-      ::read(STDIN_FILENO, inbox.buffer.data + inbox.used, inbox.buffer.size - inbox.used);
-  if (got > 0) {
-    inbox.used += static_cast<size_t>(got);
-  } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
-    inbox.closed = true;
-  }
-}
-
-// Takes the next whole text out of `inbox` into `text`; false while none.
-bool next_text(Inbox& inbox, Bytes& text) {
-  if (inbox.used == 0) return false;
-  const void* end = std::memchr(inbox.buffer.data, '\n', inbox.used);
-  if (end == nullptr) return false;
-  const size_t header = static_cast<size_t>(static_cast<const char*>(end) - inbox.buffer.data) + 1;
-  const size_t size = std::strtoul(inbox.buffer.data, nullptr, 10);
-  if (inbox.used < header + size) return false;
-  assign(text, inbox.buffer.data + header, size);
-  inbox.used -= header + size;
-  std::memmove(inbox.buffer.data, inbox.buffer.data + header + size, inbox.used);
-  return true;
-}
-
 // Serves the selection and the texts that come until the owner's part is
 // done; the exit status.
 int serve(Owner& owner, Inbox& inbox) {
@@ -352,42 +319,35 @@ int serve(Owner& owner, Inbox& inbox) {
     if (!drain(owner)) return 1;
     Bytes text;
     while (next_text(inbox, text)) {
-      std::free(owner.utf8.data);
+      release(owner.utf8);
       owner.utf8 = text;
       text = {};
       to_latin1(owner.utf8, owner.latin1);
-      if (take_selection(owner)) {
-        reply("ok\n");
-      } else {
-        fail("another client holds the clipboard", nullptr);
-      }
+      take_selection(owner);
       if (!drain(owner)) return 1;
     }
     // Once nembit has gone, the owner lasts as long as it owns the selection.
     if (inbox.closed && !owner.owns) return 0;
     pollfd waits[2] = {{display, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
     const nfds_t count = inbox.closed ? 1 : 2;
-    if (::poll(waits, count, -1) < 0 && errno != EINTR) return 1;
+    const int wait = end_stalled_transfers(owner, XCB_NONE);
+    if (::poll(waits, count, wait) < 0 && errno != EINTR) return 1;
     if (count == 2 && waits[1].revents != 0) receive(inbox);
   }
 }
 
 void release(Owner& owner, Inbox& inbox) {
-  std::free(owner.utf8.data);
-  std::free(owner.latin1.data);
-  for (Transfer& transfer : owner.transfers) std::free(transfer.data.data);
-  std::free(inbox.buffer.data);
+  release(owner.utf8);
+  release(owner.latin1);
+  for (Transfer& transfer : owner.transfers) release(transfer.data);
+  release(inbox.buffer);
   if (owner.x != nullptr) xcb_disconnect(owner.x);
 }
 
 }  // namespace
 
 int main() {
-  // No terminal, no folder kept busy, and no end by the hang-up of a
-  // terminal or by writing to a nembit that has gone.
-  std::signal(SIGHUP, SIG_IGN);
-  std::signal(SIGPIPE, SIG_IGN);
-  if (::chdir("/") != 0) return 1;
+  if (!nembit::owner::detach()) return 1;
   Owner owner;
   Inbox inbox;
   const int status = connect(owner) ? serve(owner, inbox) : 1;

@@ -42,7 +42,7 @@ class FileCreator {
   /// The program's icon picture, offered with every notice when it exists.
   std::string icon_path;
   /// The registered notifier; empty when there is none.
-  std::unique_ptr<gntp::Notifier> growl;
+  std::unique_ptr<notify::Notifier> growl;
 
  private:
   void _init_growl();

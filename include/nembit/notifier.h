@@ -1,4 +1,4 @@
-// The notification component: what a program registers with the desktop
+// The notification component: what a program registers with a desktop
 // notification service and sends it, and the interface through which it
 // does so.
 #pragma once
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace nembit::gntp {
+namespace nembit::notify {
 
 /// An application as it registers: its name, its notification types, the
 /// types switched on by default, and its icon as a URL (empty for none).
@@ -60,14 +60,15 @@ class Notifier {
   virtual std::vector<std::string> warnings() const { return {}; }
 };
 
-/// Makes a notifier for an application; it throws Error when the settings
-/// it reads are wrong.
+/// Makes a notifier for an application, or none (null) when the user wants
+/// no notices; it throws Error when the settings it reads are wrong.
 using NotifierFactory = std::function<std::unique_ptr<Notifier>(Application)>;
 
 /// The notifiers of this system, as the environment configures them: a
 /// GNTP client, or the desktop's own notification service where no GNTP
-/// server listens (see NEMBIT_NOTIFIER in the README); empty when nembit was
-/// built without the component.
+/// server listens, as NEMBIT_NOTIFIER asks (see the README), which is read
+/// now; none at all when it is "none". Empty when nembit was built without
+/// the component, unless NEMBIT_NOTIFIER is "none".
 NotifierFactory notifier_factory();
 
-}  // namespace nembit::gntp
+}  // namespace nembit::notify

@@ -14,7 +14,7 @@ namespace nembit {
 /// The optional components that start-up found; each is empty when missing.
 struct Components {
   std::unique_ptr<clipboard::Clipboard> clipboard;
-  gntp::NotifierFactory make_notifier;
+  notify::NotifierFactory make_notifier;
 };
 
 /// What start-up fixes for the whole process.

@@ -2,12 +2,12 @@
 // clipboard through libnembit's clipboard component, and answers "ok" or
 // "error <reason>" for each. A line "@<path>" copies the content of the
 // file at <path> instead.
-#include <nembit/clipboard.h>
-
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
+
+#include "nembit/clipboard.h"
 
 int main() {
   const std::unique_ptr<nembit::clipboard::Clipboard> clipboard =

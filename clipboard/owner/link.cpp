@@ -1,0 +1,87 @@
+#include "clipboard/owner/link.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+namespace nembit::owner {
+
+void assign(Bytes& bytes, const char* data, size_t size) {
+  std::free(bytes.data);
+  bytes.data = static_cast<char*>(std::malloc(size > 0 ? size : 1));
+  if (bytes.data == nullptr) std::exit(1);
+  if (size > 0) std::memcpy(bytes.data, data, size);
+  bytes.size = size;
+}
+
+void release(Bytes& bytes) {
+  std::free(bytes.data);
+  bytes = {};
+}
+
+void reply(const char* line) {
+  const size_t size = std::strlen(line);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t put = ::write(STDOUT_FILENO, line + done, size - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return;  // nembit has gone.
+    done += static_cast<size_t>(put);
+  }
+}
+
+void reply_error(const char* what, const char* detail) {
+  char line[512];
+  std::snprintf(line, sizeof line, "error %s%s%s\n", what, detail != nullptr ? ": " : "",
+                detail != nullptr ? detail : "");
+  reply(line);
+}
+
+void receive(Inbox& inbox) {
+  if (inbox.buffer.size - inbox.used < 65536) {
+    const size_t size = inbox.buffer.size * 2 + 65536;
+    char* grown = static_cast<char*>(std::realloc(inbox.buffer.data, size));
+    if (grown == nullptr) std::exit(1);
+    inbox.buffer.data = grown;
+    inbox.buffer.size = size;
+  }
+  const ssize_t got =
+      ::read(STDIN_FILENO, inbox.buffer.data + inbox.used, inbox.buffer.size - inbox.used);
+  if (got > 0) {
+    inbox.used += static_cast<size_t>(got);
+  } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+    inbox.closed = true;
+  }
+}
+
+bool next_text(Inbox& inbox, Bytes& text) {
+  if (inbox.used == 0) return false;
+  const void* end = std::memchr(inbox.buffer.data, '\n', inbox.used);
+  if (end == nullptr) return false;
+  const size_t header = static_cast<size_t>(static_cast<const char*>(end) - inbox.buffer.data) + 1;
+  const size_t size = std::strtoul(inbox.buffer.data, nullptr, 10);
+  if (inbox.used - header < size) return false;
+  assign(text, inbox.buffer.data + header, size);
+  inbox.used -= header + size;
+  std::memmove(inbox.buffer.data, inbox.buffer.data + header + size, inbox.used);
+  return true;
+}
+
+int64_t now_ms() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+bool detach() {
+  std::signal(SIGHUP, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+  return ::chdir("/") == 0;
+}
+
+}  // namespace nembit::owner

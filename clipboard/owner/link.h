@@ -1,0 +1,58 @@
+// The owner's side of its link to nembit, which both clipboard owners share:
+// nembit starts an owner with a socket to itself as standard input and
+// output. The owner answers "ready" once it has reached the display server
+// (or "error <reason>" and ends). Each text then comes as a line with its
+// length in decimal, followed by its bytes; the owner takes the clipboard
+// with that text and answers "ok" once it holds it (or "error <reason>").
+// When nembit has gone, the owner keeps serving the last text until another
+// client takes the clipboard, then ends; if it never held it, it ends at once.
+//
+// Owners use the C library alone besides their display library, and throw
+// nothing: a lack of memory ends them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace nembit::owner {
+
+/// Bytes of text, owned.
+struct Bytes {
+  char* data = nullptr;
+  size_t size = 0;
+};
+
+/// Makes `bytes` a copy of `size` bytes at `data`.
+void assign(Bytes& bytes, const char* data, size_t size);
+
+/// Frees what `bytes` holds.
+void release(Bytes& bytes);
+
+/// Writes `line` to nembit, unless nembit has gone.
+void reply(const char* line);
+
+/// Answers "error <what>: <detail>", or "error <what>" without a detail.
+void reply_error(const char* what, const char* detail);
+
+/// The messages from nembit, as they come.
+struct Inbox {
+  Bytes buffer;
+  size_t used = 0;
+  bool closed = false;  ///< nembit has gone.
+};
+
+/// Reads what nembit has sent; call when standard input is readable.
+void receive(Inbox& inbox);
+
+/// Takes the next whole text out of `inbox` into `text`; false while none.
+bool next_text(Inbox& inbox, Bytes& text);
+
+/// Milliseconds on a steady clock.
+int64_t now_ms();
+
+/// Detaches the owner from what it was started in: no folder kept busy, and
+/// no end by the hang-up of a terminal or by writing to a nembit that has
+/// gone. False when it cannot.
+bool detach();
+
+}  // namespace nembit::owner

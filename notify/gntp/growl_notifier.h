@@ -1,0 +1,43 @@
+// A GNTP/1.0 client over TCP.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/time_budget.h"
+#include "nembit/notifier.h"
+#include "notify/gntp/connection.h"
+
+namespace nembit::gntp {
+
+/// Registers an application with a GNTP server and sends its notifications,
+/// one connection per request. With a password, every request carries a
+/// SHA-256 key hash with a fresh random salt. Each request may take
+/// `settings.timeout`, and all of them together `settings.budget`; once a
+/// request has timed out or the budget is spent, every later one fails at
+/// once with the same error: a stalled or slow server costs a bounded wait.
+class GrowlNotifier : public notify::Notifier {
+ public:
+  explicit GrowlNotifier(notify::Application application,
+                         Settings settings = Settings::from_environment());
+
+  void register_app() override;
+  void notify(const notify::Note& note) override;
+
+ private:
+  std::string key() const;
+  /// Sends the request that `compose` makes, unless the budget refuses it,
+  /// and checks the reply.
+  void send(const std::function<std::string()>& compose);
+
+  notify::Application application_;
+  Settings settings_;
+  TimeBudget budget_;
+  /// The server's addresses, looked up by the first request that needed
+  /// them, the one that answered last first.
+  std::vector<Address> addresses_;
+};
+
+}  // namespace nembit::gntp

@@ -1,0 +1,325 @@
+#include "notify/gntp/growl_notifier.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "tests/support/environment.h"
+#include "tests/support/fake_server.h"
+
+namespace nembit::gntp {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::StartsWith;
+using namespace std::chrono_literals;
+
+constexpr std::string_view kOk = "GNTP/1.0 -OK NONE\r\nResponse-Action: REGISTER\r\n\r\n";
+
+const notify::Application kApplication{.applicationName = "nembit",
+                                       .notifications = {"create"},
+                                       .defaultNotifications = {"create"},
+                                       .applicationIcon = ""};
+const notify::Note kNote{.noteType = "create",
+                         .title = "nembit",
+                         .description = "File created: \"x\"",
+                         .icon = "file:///i.jpg",
+                         .sticky = false,
+                         .priority = 1};
+
+Settings settings_for(const FakeServer& server, const std::string& host = "127.0.0.1") {
+  Settings settings;
+  settings.host = host;
+  settings.port = server.port();
+  settings.timeout = 500ms;
+  return settings;
+}
+
+std::string failure_of(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const notify::Error& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
+TEST(GrowlNotifier, RegistersThenNotifies) {
+  FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}});
+  ASSERT_TRUE(server.ok());
+  // A host name, looked up once for both requests.
+  Settings settings = settings_for(server, "gntp.test");
+  auto lookups = std::make_shared<std::atomic<int>>(0);
+  settings.resolve = [lookups](const std::string&, const std::string& port) {
+    ++*lookups;
+    return system_resolve("127.0.0.1", port);
+  };
+  GrowlNotifier notifier(kApplication, settings);
+  notifier.register_app();
+  notifier.notify(kNote);
+  EXPECT_EQ(*lookups, 1);
+  EXPECT_THAT(server.requests(), ElementsAre("GNTP/1.0 REGISTER NONE\r\n"
+                                             "Application-Name: nembit\r\n"
+                                             "Notifications-Count: 1\r\n"
+                                             "\r\n"
+                                             "Notification-Name: create\r\n"
+                                             "Notification-Display-Name: create\r\n"
+                                             "Notification-Enabled: True\r\n"
+                                             "\r\n",
+                                             "GNTP/1.0 NOTIFY NONE\r\n"
+                                             "Application-Name: nembit\r\n"
+                                             "Notification-Name: create\r\n"
+                                             "Notification-Title: nembit\r\n"
+                                             "Notification-Text: File created: \"x\"\r\n"
+                                             "Notification-Sticky: False\r\n"
+                                             "Notification-Priority: 1\r\n"
+                                             "Notification-Icon: file:///i.jpg\r\n"
+                                             "\r\n"));
+}
+
+TEST(GrowlNotifier, SignsEveryRequestWithAFreshSalt) {
+  FakeServer server(
+      {{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}});
+  Settings settings = settings_for(server);
+  settings.password = "secret";
+  GrowlNotifier notifier(kApplication, settings);
+  notifier.register_app();
+  notifier.notify(kNote);
+  notifier.notify(kNote);
+  const std::vector<std::string>& requests = server.requests();
+  ASSERT_EQ(requests.size(), 3U);
+  const auto information_line = [](const std::string& request) {
+    return request.substr(0, request.find("\r\n"));
+  };
+  // "SHA256:", 64 hex digits, ".", 32 hex digits, after the type.
+  const auto signed_as = [&](size_t i, std::string_view type) {
+    const std::string line = information_line(requests[i]);
+    const std::string start = "GNTP/1.0 " + std::string(type) + " NONE SHA256:";
+    const std::string key = line.substr(std::min(line.size(), start.size()));
+    return line.starts_with(start) && key.size() == 97 && key[64] == '.' &&
+           (key.substr(0, 64) + key.substr(65)).find_first_not_of("0123456789ABCDEF") ==
+               std::string::npos;
+  };
+  EXPECT_TRUE(signed_as(0, "REGISTER")) << requests[0];
+  EXPECT_TRUE(signed_as(1, "NOTIFY")) << requests[1];
+  EXPECT_TRUE(signed_as(2, "NOTIFY")) << requests[2];
+  EXPECT_NE(information_line(requests[1]), information_line(requests[2]));
+}
+
+TEST(GrowlNotifier, ReportsWhatGoesWrong) {
+  using enum FakeServer::Reply;
+  FakeServer server({
+      {.bytes =
+           "GNTP/1.0 -ERROR NONE\r\nError-Code: 401\r\nError-Description: Unknown app\r\n\r\n"},
+      {.kind = kSilent, .bytes = ""},
+      {.kind = kTrickle, .bytes = std::string(kOk)},
+      {.bytes = "garbage\r\n\r\n"},
+      {.bytes = std::string(size_t{70} * 1024, 'x')},
+      {.kind = kCloseAtOnce, .bytes = ""},
+      {.bytes = "GNTP/1.0 -OK NONE\r\n"},  // Then closes, without the empty line.
+      {.kind = kKeepOpen, .bytes = std::string(kOk)},
+  });
+  // A fresh notifier each time: one that timed out would not try again.
+  const auto notify = [&] { GrowlNotifier(kApplication, settings_for(server)).notify(kNote); };
+  EXPECT_EQ(failure_of(notify), "GNTP error 401: Unknown app");
+  const std::string timed_out =
+      "timed out talking to the GNTP server at 127.0.0.1:" + server.port();
+  EXPECT_EQ(failure_of(notify), timed_out);  // Silent.
+  EXPECT_EQ(failure_of(notify), timed_out);  // Trickling.
+  EXPECT_EQ(failure_of(notify), "malformed GNTP reply: garbage");
+  EXPECT_EQ(failure_of(notify), "the GNTP reply is longer than 65536 bytes");
+  EXPECT_EQ(failure_of(notify), "the GNTP server closed the connection without a reply");
+  EXPECT_EQ(failure_of(notify), "no error");
+  EXPECT_EQ(failure_of(notify), "no error");  // Answered, left open: the reply is whole.
+}
+
+TEST(GrowlNotifier, WaitsForAStalledServerOnce) {
+  FakeServer server(
+      {{.bytes = std::string(kOk)}, {.kind = FakeServer::Reply::kSilent, .bytes = ""}});
+  GrowlNotifier notifier(kApplication, settings_for(server));
+  notifier.register_app();
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_EQ(failure_of([&] { notifier.notify(kNote); }),
+              "timed out talking to the GNTP server at 127.0.0.1:" + server.port());
+  }
+  EXPECT_EQ(server.requests().size(), 2U);
+}
+
+TEST(GrowlNotifier, SpendsAtMostItsBudgetOnASlowServer) {
+  // Two slow answers spend most of the budget; the third request is never
+  // answered, and is given only what is left of it, far less than its limit.
+  const FakeServer::Step slow{
+      .kind = FakeServer::Reply::kDelayed, .bytes = std::string(kOk), .delay = 50ms};
+  FakeServer server({slow, slow, {.kind = FakeServer::Reply::kSilent, .bytes = ""}});
+  Settings settings = settings_for(server);
+  settings.timeout = 10s;
+  settings.budget = 1s;
+  GrowlNotifier notifier(kApplication, settings);
+  notifier.register_app();
+  notifier.notify(kNote);
+  const auto start = std::chrono::steady_clock::now();
+  const std::string spent =
+      "the GNTP server has used up the 1000 ms that its calls may take in one run";
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(failure_of([&] { notifier.notify(kNote); }), spent);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_EQ(server.requests().size(), 3U);
+}
+
+TEST(GrowlNotifier, GivesUpOnASlowLookupAtTheDeadline) {
+  Settings settings;
+  settings.host = "slow.example";
+  settings.timeout = 200ms;
+  auto calls = std::make_shared<std::atomic<int>>(0);
+  settings.resolve = [calls](const std::string&, const std::string&) -> std::vector<Address> {
+    ++*calls;
+    std::this_thread::sleep_for(2s);
+    throw notify::Error("too late");
+  };
+  GrowlNotifier notifier(kApplication, settings);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(failure_of([&] { notifier.register_app(); }),
+              "timed out looking up the GNTP server slow.example");
+  }
+  EXPECT_EQ(*calls, 1);
+}
+
+// A socket layer whose addresses (told apart by their first byte) hang,
+// refuse or accept, and which records the order of the attempts.
+class FakeSockets : public Sockets {
+ public:
+  enum class Peer { kHang, kRefuse, kAccept };
+
+  Address add(Peer peer, Family family) {
+    Address address{.length = 1, .family = family};
+    address.bytes[0] = static_cast<std::byte>(peers_.size());
+    peers_.push_back(peer);
+    return address;
+  }
+  const std::vector<int>& attempts() const { return attempts_; }
+
+  Socket open(Family /*family*/, int& /*error*/) override { return {*this, next_handle_++}; }
+  Connecting start_connect(const Socket& socket, const Address& address, int& error) override {
+    const int peer = static_cast<int>(address.bytes[0]);
+    attempts_.push_back(peer);
+    connecting_[socket.get()] = peer;
+    if (peers_[peer] == Peer::kRefuse) {
+      error = 111;
+      return Connecting::kFailed;
+    }
+    return Connecting::kUnderWay;
+  }
+  int wait(std::vector<Wait>& waits, int milliseconds) override {
+    bool any = false;
+    for (Wait& wait : waits) {
+      const auto peer = connecting_.find(wait.socket->get());
+      wait.ready =
+          wait.write ? peer != connecting_.end() && peers_[peer->second] == Peer::kAccept : true;
+      any = any || wait.ready;
+    }
+    if (!any) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return 0;
+  }
+  int connect_error(const Socket& /*socket*/) override { return 0; }
+  long send_some(const Socket& /*socket*/, std::string_view data, int& /*error*/) override {
+    return static_cast<long>(data.size());
+  }
+  long receive_some(const Socket& /*socket*/, char* buffer, size_t size, int& /*error*/) override {
+    const std::string_view reply = "GNTP/1.0 -OK NONE\r\n\r\n";
+    const size_t length = std::min(size, reply.size());
+    reply.copy(buffer, length);
+    return static_cast<long>(length);
+  }
+  void close(intptr_t /*handle*/) override {}
+
+ private:
+  std::vector<Peer> peers_;
+  std::vector<int> attempts_;
+  std::map<intptr_t, int> connecting_;  // The peer of each socket.
+  intptr_t next_handle_ = 0;
+};
+
+TEST(ConnectFirst, StaggersAttemptsAcrossFamilies) {
+  using enum FakeSockets::Peer;
+  using Clock = RunClock;
+  FakeSockets sockets;
+  const std::vector<Address> addresses = {sockets.add(kHang, Family::kIPv6),
+                                          sockets.add(kHang, Family::kIPv6),
+                                          sockets.add(kAccept, Family::kIPv4)};
+  const Connection connection = connect_first(sockets, addresses, Clock::now() + 2s, 20ms, "test");
+  EXPECT_EQ(connection.address, 2U);
+  EXPECT_THAT(sockets.attempts(), ElementsAre(0, 2));  // The IPv4 address comes second.
+
+  // A refused attempt makes way for the next at once, without the delay.
+  FakeSockets refusing;
+  const std::vector<Address> two = {refusing.add(kRefuse, Family::kIPv4),
+                                    refusing.add(kAccept, Family::kIPv4)};
+  const Clock::time_point start = Clock::now();
+  EXPECT_EQ(connect_first(refusing, two, start + 2s, 1s, "test").address, 1U);
+  EXPECT_LT(Clock::now() - start, 500ms);
+}
+
+TEST(Exchange, TriesTheAddressThatAnsweredFirstNextTime) {
+  using enum FakeSockets::Peer;
+  FakeSockets sockets;
+  Settings settings;
+  settings.sockets = &sockets;
+  settings.attempt_delay = 20ms;
+  std::vector<Address> addresses = {sockets.add(kHang, Family::kIPv4),
+                                    sockets.add(kAccept, Family::kIPv4)};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(exchange(settings, addresses, "x", RunClock::now() + 2s),
+              "GNTP/1.0 -OK NONE\r\n\r\n");
+  }
+  EXPECT_THAT(sockets.attempts(), ElementsAre(0, 1, 1, 1));
+}
+
+TEST(GrowlNotifier, NamesARefusedConnection) {
+  int port = 0;
+  {
+    FakeServer gone({});
+    port = std::stoi(gone.port());
+  }
+  Settings settings;
+  settings.host = "127.0.0.1";
+  settings.port = std::to_string(port);
+  GrowlNotifier notifier(kApplication, settings);
+#if defined(_WIN32)
+  EXPECT_THAT(failure_of([&] { notifier.register_app(); }), StartsWith("[WinError 10061] "));
+#else
+  EXPECT_EQ(failure_of([&] { notifier.register_app(); }), "[Errno 111] Connection refused");
+#endif
+  settings.host = "no-such-host.invalid";
+  GrowlNotifier lost(kApplication, settings);
+  EXPECT_THAT(failure_of([&] { lost.register_app(); }),
+              StartsWith("cannot resolve the GNTP server no-such-host.invalid:"));
+}
+
+TEST(GrowlNotifier, ReachesAnIpv6Server) {
+  FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}}, true);
+  if (!server.ok()) GTEST_SKIP() << "no IPv6 loopback here";
+  GrowlNotifier(kApplication, settings_for(server, "::1")).register_app();
+  GrowlNotifier(kApplication, settings_for(server, "[::1]")).register_app();
+}
+
+TEST(Settings, ComeFromTheEnvironment) {
+  set_environment("GNTP_HOST", "gntp.example");
+  set_environment("GNTP_PORT", "");
+  unset_environment("GNTP_PASSWORD");
+  Settings settings = Settings::from_environment();
+  EXPECT_EQ(settings.host, "gntp.example");
+  EXPECT_EQ(settings.port, "23053");
+  EXPECT_EQ(settings.password, "");
+  for (const char* port : {"0", "65536", "http", "-1", "999999"}) {
+    set_environment("GNTP_PORT", port);
+    EXPECT_THAT(failure_of([] { Settings::from_environment(); }), StartsWith("GNTP_PORT must"));
+  }
+  unset_environment("GNTP_HOST");
+  unset_environment("GNTP_PORT");
+}
+
+}  // namespace
+}  // namespace nembit::gntp

@@ -1,0 +1,11 @@
+// The notification component of a build without it: there is none.
+#include "notify/choice.h"
+
+namespace nembit::notify {
+
+NotifierFactory service_notifier_factory(NotifierChoice /*choice*/,
+                                         std::vector<std::string> /*warnings*/) {
+  return {};
+}
+
+}  // namespace nembit::notify

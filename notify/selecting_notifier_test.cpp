@@ -1,0 +1,220 @@
+#include "notify/selecting_notifier.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "nembit/interrupted.h"
+#include "notify/desktop_notifier.h"
+#include "notify/gntp/connection.h"
+
+namespace nembit::notify {
+namespace {
+
+using ::testing::ElementsAre;
+
+const Application kApplication{.applicationName = "nembit",
+                               .notifications = {"create"},
+                               .defaultNotifications = {"create"},
+                               .applicationIcon = ""};
+
+// What the fake notifiers of a test were made for and asked.
+struct Log {
+  std::vector<std::string> calls;
+};
+
+class FakeNotifier : public Notifier {
+ public:
+  FakeNotifier(std::string name, Log& log, bool refuse, bool fail)
+      : name_(std::move(name)), log_(log), refuse_(refuse), fail_(fail) {}
+  void register_app() override {
+    log_.calls.push_back(name_ + " register");
+    if (refuse_) throw gntp::RefusedError("[Errno 111] Connection refused");
+    if (fail_) throw Error(name_ + " failed");
+  }
+  void notify(const Note& /*note*/) override { log_.calls.push_back(name_ + " notify"); }
+
+ private:
+  std::string name_;
+  Log& log_;
+  bool refuse_;
+  bool fail_;
+};
+
+struct Scenario {
+  NotifierChoice choice = NotifierChoice::kAuto;
+  bool gntp_asked_for = false;
+  bool gntp_refuses = false;
+  bool gntp_fails = false;
+  bool desktop_fails = false;
+};
+
+// Registers and sends one notice; the calls made, or the registration's error.
+std::vector<std::string> run(const Scenario& scenario, std::string& error) {
+  Log log;
+  const auto maker = [&log](const char* name, bool refuse, bool fail) {
+    return [&log, name, refuse, fail](const Application&) -> std::unique_ptr<Notifier> {
+      log.calls.push_back(std::string("make ") + name);
+      return std::make_unique<FakeNotifier>(name, log, refuse, fail);
+    };
+  };
+  SelectingNotifier notifier(kApplication, scenario.choice, scenario.gntp_asked_for,
+                             maker("gntp", scenario.gntp_refuses, scenario.gntp_fails),
+                             maker("desktop", false, scenario.desktop_fails));
+  try {
+    notifier.register_app();
+    notifier.notify(Note{});
+  } catch (const Error& failure) {
+    error = failure.what();
+  }
+  return log.calls;
+}
+
+TEST(SelectingNotifier, TurnsToTheDesktopOnlyWhenNobodyListensForGntp) {
+  using enum NotifierChoice;
+  struct Case {
+    Scenario scenario;
+    std::vector<std::string> calls;
+    std::string error;
+  };
+  const Case cases[] = {
+      {{}, {"make gntp", "gntp register", "gntp notify"}, ""},
+      {{.gntp_refuses = true},
+       {"make gntp", "gntp register", "make desktop", "desktop register", "desktop notify"},
+       ""},
+      {{.gntp_refuses = true, .desktop_fails = true},
+       {"make gntp", "gntp register", "make desktop", "desktop register"},
+       "[Errno 111] Connection refused"},
+      {{.gntp_fails = true}, {"make gntp", "gntp register"}, "gntp failed"},
+      {{.gntp_asked_for = true, .gntp_refuses = true},
+       {"make gntp", "gntp register"},
+       "[Errno 111] Connection refused"},
+      {{.choice = kGntp, .gntp_refuses = true},
+       {"make gntp", "gntp register"},
+       "[Errno 111] Connection refused"},
+      {{.choice = kDesktop}, {"make desktop", "desktop register", "desktop notify"}, ""},
+      {{.choice = kDesktop, .desktop_fails = true},
+       {"make desktop", "desktop register"},
+       "desktop failed"},
+  };
+  for (const Case& expected : cases) {
+    std::string error;
+    EXPECT_EQ(run(expected.scenario, error), expected.calls);
+    EXPECT_EQ(error, expected.error);
+  }
+}
+
+TEST(SelectingNotifier, ReadsTheChoiceFromItsSetting) {
+  std::string warning;
+  EXPECT_EQ(notifier_choice(nullptr, warning), NotifierChoice::kAuto);
+  EXPECT_EQ(notifier_choice("", warning), NotifierChoice::kAuto);
+  EXPECT_EQ(notifier_choice("auto", warning), NotifierChoice::kAuto);
+  EXPECT_EQ(notifier_choice("gntp", warning), NotifierChoice::kGntp);
+  EXPECT_EQ(notifier_choice("desktop", warning), NotifierChoice::kDesktop);
+  EXPECT_EQ(notifier_choice("none", warning), NotifierChoice::kNone);
+  EXPECT_EQ(warning, "");
+  EXPECT_EQ(notifier_choice("GNTP", warning), NotifierChoice::kAuto);
+  EXPECT_EQ(warning,
+            "NEMBIT_NOTIFIER must be gntp, desktop, auto or none, not 'GNTP'; auto is used");
+}
+
+// A module whose service answers as the test says, and keeps the notices.
+struct FakeModule {
+  static inline int open_status = NEMBIT_DESKTOP_OK;
+  static inline int notify_status = NEMBIT_DESKTOP_OK;
+  static inline bool body_markup = true;
+  static inline int calls = 0;
+  static inline std::vector<std::string> bodies;
+  static inline std::vector<int> urgencies;
+  static inline std::vector<int> expiries;
+  static inline std::vector<unsigned> replaced;
+  static inline NembitDesktop* const kHandle = reinterpret_cast<NembitDesktop*>(&calls);
+
+  static NembitDesktop* open(NembitDesktopWait /*wait*/, void* /*context*/, int* markup,
+                             int* status, char* error, size_t size) {
+    ++calls;
+    *markup = body_markup ? 1 : 0;
+    *status = open_status;
+    std::snprintf(error, size, "no service");
+    return open_status == NEMBIT_DESKTOP_OK ? kHandle : nullptr;
+  }
+  static int notify(NembitDesktop* /*desktop*/, const NembitDesktopNote* note, unsigned* id,
+                    NembitDesktopWait /*wait*/, void* /*context*/, char* error, size_t size) {
+    ++calls;
+    bodies.emplace_back(note->body);
+    urgencies.push_back(note->urgency);
+    expiries.push_back(note->expire_timeout);
+    replaced.push_back(note->replaces_id);
+    *id = 40 + calls;
+    std::snprintf(error, size, "refused the notice");
+    return notify_status;
+  }
+  static void close(NembitDesktop* /*desktop*/) {}
+  static constexpr NembitDesktopApi kApi = {NEMBIT_DESKTOP_ABI, open, notify, close};
+};
+
+class DesktopNotifierTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FakeModule::open_status = NEMBIT_DESKTOP_OK;
+    FakeModule::notify_status = NEMBIT_DESKTOP_OK;
+    FakeModule::body_markup = true;
+    FakeModule::calls = 0;
+    FakeModule::bodies.clear();
+    FakeModule::urgencies.clear();
+    FakeModule::expiries.clear();
+    FakeModule::replaced.clear();
+  }
+  static Note note(int priority = 1, bool sticky = false) {
+    return {.noteType = "create",
+            .title = "nembit",
+            .description = "File created: \"<i>x&y.txt\"",
+            .icon = "",
+            .sticky = sticky,
+            .priority = priority};
+  }
+};
+
+TEST_F(DesktopNotifierTest, ShowsTheNameAsTypedAndNeverStaysOnScreenUnasked) {
+  DesktopNotifier notifier(kApplication, FakeModule::kApi);
+  notifier.register_app();
+  notifier.notify(note());
+  notifier.notify(note(-2));
+  notifier.notify(note(2, true));
+  FakeModule::body_markup = false;
+  DesktopNotifier plain(kApplication, FakeModule::kApi);
+  plain.register_app();
+  plain.notify(note());
+  EXPECT_THAT(FakeModule::bodies, ElementsAre("File created: \"&lt;i&gt;x&amp;y.txt\"",
+                                              "File created: \"&lt;i&gt;x&amp;y.txt\"",
+                                              "File created: \"&lt;i&gt;x&amp;y.txt\"",
+                                              "File created: \"<i>x&y.txt\""));
+  EXPECT_THAT(FakeModule::urgencies, ElementsAre(1, 0, 1, 1));
+  EXPECT_THAT(FakeModule::expiries, ElementsAre(-1, -1, 0, -1));
+}
+
+TEST_F(DesktopNotifierTest, WaitsForAStalledServiceOnce) {
+  DesktopNotifier notifier(kApplication, FakeModule::kApi);
+  notifier.register_app();
+  FakeModule::notify_status = NEMBIT_DESKTOP_TIMED_OUT;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_THROW(notifier.notify(note()), TimeoutError);
+  }
+  EXPECT_EQ(FakeModule::calls, 2);  // The registration and the first notice.
+  FakeModule::notify_status = NEMBIT_DESKTOP_FAILED;
+  DesktopNotifier failing(kApplication, FakeModule::kApi);
+  failing.register_app();
+  try {
+    failing.notify(note());
+    FAIL() << "no error";
+  } catch (const Error& error) {
+    EXPECT_STREQ(error.what(), "refused the notice");
+  }
+  FakeModule::open_status = NEMBIT_DESKTOP_STOPPED;
+  DesktopNotifier stopped(kApplication, FakeModule::kApi);
+  EXPECT_THROW(stopped.register_app(), Interrupted);
+}
+
+}  // namespace
+}  // namespace nembit::notify
