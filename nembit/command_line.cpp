@@ -118,9 +118,15 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
   arguments.files.reserve(argv.size());
   std::string unknown;
   bool after_marker = false;
+  // A brace group that the shell split goes on in the next argument, which
+  // is part of the name whatever it begins with: dir/{a, -b}.txt.
+  bool in_braces = false;
   for (auto arg = argv.begin() + 1; arg != argv.end(); ++arg) {
-    if (after_marker || !looks_like_option(*arg)) {
+    if (after_marker || in_braces || !looks_like_option(*arg)) {
       arguments.files.push_back(*arg);
+      if (const size_t brace = arg->find_last_of("{}"); brace != std::string::npos) {
+        in_braces = (*arg)[brace] == '{';
+      }
     } else if (*arg == "--") {
       after_marker = true;
     } else if (*arg == "-h" || *arg == "--help") {

@@ -51,8 +51,9 @@ TEST(ParseCommandLine, GivesTheFilesWhereverTheOptionsStand) {
 }
 
 TEST(ParseCommandLine, PassesFileArgumentsByteForByte) {
-  const Items files = {"[a,b]", "[x]",    "[]", "a,b", "\"q\"", "'q'",  "k=v",
-                       "/h",    "/debug", "-",  "-1",  "-.5",   "-a b", "d/{[a,b],c}"};
+  const Items files = {"[a,b]",   "[x]",     "[]", "a,b", "\"q\"", "'q'",  "k=v",
+                       "/h",      "/debug",  "-",  "-1",  "-.5",   "-a b", "d/{[a,b],c}",
+                       "dir/{a,", "-b}.txt", "{x", "--y", "z}"};
   for (const bool marker : {false, true}) {
     Items argv = {"nembit"};
     if (marker) argv.emplace_back("--");
@@ -80,6 +81,7 @@ TEST(ParseCommandLine, RefusesWhatLooksLikeAnOptionButIsNone) {
       {{"mk", "---", "a1"}, "unrecognized arguments: ---"},
       {{"mk", "---x", "----", "---help"}, "unrecognized arguments: ---x ---- ---help"},
       {{"mk", "-\x1b[2J"}, "unrecognized arguments: -\\x1b[2J"},
+      {{"mk", "-1.", "a}", "-b"}, "unrecognized arguments: -1. -b"},
       {{"mk", "a", "--debug=1"}, "option --debug takes no value: --debug=1"},
       {{"mk", "--debug=", "a"}, "option --debug takes no value: --debug="},
       {{"mk", "--version=1"}, "option --version takes no value: --version=1"},

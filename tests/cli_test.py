@@ -83,6 +83,7 @@ class CommandLine(NembitTestCase):
     def test_rejoins_brace_groups_that_the_shell_split(self):
         cases = [
             (["dir/{a,", "b}.txt"], ["dir/a.txt", "dir/b.txt"], ["dir"]),
+            (["dir/{a,", "-b}.txt"], ["dir/a.txt", "dir/-b.txt"], ["dir"]),
             (["my file.txt"], ["my", "file.txt"], []),
             (["{my file}.txt"], ["my.txt", "file.txt"], []),
             (["x{a,{b,c} d}"], ["x/a", "x/{b", "x/c", "d}"], ["x"]),

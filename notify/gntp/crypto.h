@@ -1,5 +1,5 @@
 // The cryptography of GNTP's key hash: SHA-256 and secure random bytes. One
-// implementation per platform (crypto_openssl.cpp on OpenSSL's libcrypto,
+// implementation per platform (crypto_posix.cpp on OpenSSL's libcrypto,
 // crypto_win32.cpp on Windows CNG).
 #pragma once
 
