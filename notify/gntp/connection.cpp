@@ -84,10 +84,14 @@ Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses
   size_t next = 0;
   Clock::time_point next_start = Clock::now();
   int last_error = refused_error();
-  bool all_refused = true;  // So far every attempt was refused.
+  // So far every attempt found nobody listening; a refusal is the error
+  // that says so best.
+  bool all_refused = true;
+  int refusal = 0;
   const auto failed = [&](int error) {
     last_error = error;
-    all_refused = all_refused && error == refused_error();
+    all_refused = all_refused && nobody_listens(error);
+    if (error == refused_error()) refusal = error;
   };
   for (;;) {
     throw_if_stopped();
@@ -107,7 +111,7 @@ Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses
       continue;
     }
     if (attempts.empty()) {
-      if (all_refused) throw RefusedError(errno_text(last_error));
+      if (all_refused) throw RefusedError(errno_text(refusal != 0 ? refusal : last_error));
       throw notify::Error(errno_text(last_error));
     }
     if (Clock::now() >= deadline) time_out(peer);

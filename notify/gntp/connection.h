@@ -41,7 +41,8 @@ struct Settings {
   static Settings from_environment();
 };
 
-/// A connection refused on every address: nobody listens there.
+/// A connection that found nobody listening on any address: each refused
+/// it, or cannot be reached from this machine.
 class RefusedError : public notify::Error {
  public:
   using notify::Error::Error;
@@ -57,8 +58,9 @@ struct Connection {
 /// staggered ("Happy Eyeballs", RFC 8305): they alternate between address
 /// families, and the next one starts when the last has failed or has not
 /// connected within `attempt_delay`, while earlier ones go on. Throws
-/// TimeoutError at `deadline`, RefusedError when every address refused the
-/// connection, Error when every attempt has failed otherwise, and
+/// TimeoutError at `deadline`, RefusedError when every attempt found nobody
+/// listening (see nobody_listens), Error when every attempt has failed
+/// otherwise, and
 /// Interrupted when the process is asked to stop meanwhile.
 Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses,
                          RunClock::time_point deadline, std::chrono::milliseconds attempt_delay,

@@ -191,7 +191,7 @@ TEST(GrowlNotifier, GivesUpOnASlowLookupAtTheDeadline) {
 // refuse or accept, and which records the order of the attempts.
 class FakeSockets : public Sockets {
  public:
-  enum class Peer { kHang, kRefuse, kAccept };
+  enum class Peer { kHang, kRefuse, kRefuseLater, kUnreachable, kAccept };
 
   Address add(Peer peer, Family family) {
     Address address{.length = 1, .family = family};
@@ -206,8 +206,8 @@ class FakeSockets : public Sockets {
     const int peer = static_cast<int>(address.bytes[0]);
     attempts_.push_back(peer);
     connecting_[socket.get()] = peer;
-    if (peers_[peer] == Peer::kRefuse) {
-      error = 111;
+    if (peers_[peer] == Peer::kRefuse || peers_[peer] == Peer::kUnreachable) {
+      error = peers_[peer] == Peer::kRefuse ? refused_error() : unreachable_error();
       return Connecting::kFailed;
     }
     return Connecting::kUnderWay;
@@ -216,14 +216,17 @@ class FakeSockets : public Sockets {
     bool any = false;
     for (Wait& wait : waits) {
       const auto peer = connecting_.find(wait.socket->get());
-      wait.ready =
-          wait.write ? peer != connecting_.end() && peers_[peer->second] == Peer::kAccept : true;
+      wait.ready = !wait.write ||
+                   (peer != connecting_.end() && (peers_[peer->second] == Peer::kAccept ||
+                                                  peers_[peer->second] == Peer::kRefuseLater));
       any = any || wait.ready;
     }
     if (!any) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     return 0;
   }
-  int connect_error(const Socket& /*socket*/) override { return 0; }
+  int connect_error(const Socket& socket) override {
+    return peers_[connecting_.at(socket.get())] == Peer::kRefuseLater ? refused_error() : 0;
+  }
   long send_some(const Socket& /*socket*/, std::string_view data, int& /*error*/) override {
     return static_cast<long>(data.size());
   }
@@ -253,13 +256,37 @@ TEST(ConnectFirst, StaggersAttemptsAcrossFamilies) {
   EXPECT_EQ(connection.address, 2U);
   EXPECT_THAT(sockets.attempts(), ElementsAre(0, 2));  // The IPv4 address comes second.
 
-  // A refused attempt makes way for the next at once, without the delay.
-  FakeSockets refusing;
-  const std::vector<Address> two = {refusing.add(kRefuse, Family::kIPv4),
-                                    refusing.add(kAccept, Family::kIPv4)};
-  const Clock::time_point start = Clock::now();
-  EXPECT_EQ(connect_first(refusing, two, start + 2s, 1s, "test").address, 1U);
-  EXPECT_LT(Clock::now() - start, 500ms);
+  // A refused attempt makes way for the next at once, without the delay,
+  // also when the refusal comes while it waits.
+  for (const FakeSockets::Peer refuse : {kRefuse, kRefuseLater}) {
+    FakeSockets refusing;
+    const std::vector<Address> two = {refusing.add(refuse, Family::kIPv4),
+                                      refusing.add(kAccept, Family::kIPv4)};
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(connect_first(refusing, two, start + 2s, 1s, "test").address, 1U);
+    EXPECT_LT(Clock::now() - start, 500ms);
+  }
+}
+
+TEST(ConnectFirst, FindsNobodyListeningOnlyWhenNoAddressCouldAnswer) {
+  using enum FakeSockets::Peer;
+  const auto outcome = [](std::vector<FakeSockets::Peer> peers) -> std::string {
+    FakeSockets sockets;
+    std::vector<Address> addresses;
+    for (const FakeSockets::Peer peer : peers)
+      addresses.push_back(sockets.add(peer, Family::kIPv6));
+    try {
+      connect_first(sockets, addresses, RunClock::now() + 200ms, 20ms, "test");
+    } catch (const RefusedError&) {
+      return "nobody listens";
+    } catch (const notify::TimeoutError&) {
+      return "timed out";
+    }
+    return "connected";
+  };
+  EXPECT_EQ(outcome({kUnreachable, kRefuse}), "nobody listens");  // IPv6 off, nobody on IPv4.
+  EXPECT_EQ(outcome({kRefuse, kRefuseLater}), "nobody listens");
+  EXPECT_EQ(outcome({kHang, kRefuse}), "timed out");  // One that hangs may yet answer.
 }
 
 TEST(Exchange, TriesTheAddressThatAnsweredFirstNextTime) {

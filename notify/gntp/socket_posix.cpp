@@ -96,6 +96,13 @@ void SystemSockets::close(intptr_t handle) { ::close(static_cast<int>(handle)); 
 
 int refused_error() { return ECONNREFUSED; }
 
+int unreachable_error() { return EADDRNOTAVAIL; }
+
+bool nobody_listens(int error) {
+  return error == ECONNREFUSED || error == EADDRNOTAVAIL || error == ENETUNREACH ||
+         error == EHOSTUNREACH || error == EAFNOSUPPORT;
+}
+
 int lookup_addresses(const std::string& host, const std::string& port, bool numeric_only,
                      std::vector<Address>& found) {
   addrinfo hints{};

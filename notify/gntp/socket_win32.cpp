@@ -107,6 +107,16 @@ void SystemSockets::close(intptr_t handle) { ::closesocket(static_cast<SOCKET>(h
 
 int refused_error() { return error_number(WSAECONNREFUSED); }
 
+int unreachable_error() { return error_number(WSAEADDRNOTAVAIL); }
+
+bool nobody_listens(int error) {
+  for (const int code :
+       {WSAECONNREFUSED, WSAEADDRNOTAVAIL, WSAENETUNREACH, WSAEHOSTUNREACH, WSAEAFNOSUPPORT}) {
+    if (error == error_number(code)) return true;
+  }
+  return false;
+}
+
 int lookup_addresses(const std::string& host, const std::string& port, bool numeric_only,
                      std::vector<Address>& found) {
   if (const int error = start_winsock(); error != 0) return error;
