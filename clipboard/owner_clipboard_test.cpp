@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
+#include <thread>
 
 #include "tests/support/scratch_dir.h"
 
@@ -29,10 +33,13 @@ class FakeTool : public Clipboard {
 // Fake owners: shell scripts that speak the owner's side of the protocol.
 class OwnerClipboardTest : public ::testing::Test {
  protected:
-  // An owner whose script `body` runs after it says `first`.
+  // An owner whose script `body` runs after it says `first`, if anything.
   std::string owner(const std::string& first, const std::string& body) {
-    const fs::path path = dir_ / "nembit-clipboard-owner";
-    std::ofstream(path) << "#!/bin/sh\necho '" << first << "'\n" << body << "\n";
+    const fs::path folder = dir_ / std::to_string(++owners_);
+    fs::create_directory(folder);
+    const fs::path path = folder / "nembit-clipboard-owner";
+    std::ofstream(path) << "#!/bin/sh\n"
+                        << (first.empty() ? "" : "echo '" + first + "'\n") << body << "\n";
     fs::permissions(path, fs::perms::owner_all);
     return path.string();
   }
@@ -42,7 +49,7 @@ class OwnerClipboardTest : public ::testing::Test {
       echo ok; done)");
   }
   std::string texts() {
-    std::ifstream in(dir_ / "nembit-clipboard-owner.texts");
+    std::ifstream in(dir_ / std::to_string(owners_) / "nembit-clipboard-owner.texts");
     return {std::istreambuf_iterator<char>(in), {}};
   }
   static std::string failure(Clipboard& clipboard, std::string_view text) {
@@ -54,9 +61,25 @@ class OwnerClipboardTest : public ::testing::Test {
     return "no error";
   }
 
+  // The processes that this test process started and has not reaped.
+  static std::set<std::string> children() {
+    const std::string self = std::to_string(::getpid());
+    std::ifstream in("/proc/" + self + "/task/" + self + "/children");
+    return {std::istream_iterator<std::string>(in), {}};
+  }
+  // Those of them that this test started.
+  std::set<std::string> new_children() const {
+    std::set<std::string> started;
+    std::ranges::set_difference(children(), children_before_,
+                                std::inserter(started, started.begin()));
+    return started;
+  }
+
   ScratchDir scratch_{"owner-test-"};
   const fs::path& dir_ = scratch_.path();
+  int owners_ = 0;
   std::vector<std::string> fallback_copies_;
+  std::set<std::string> children_before_ = children();
 };
 
 TEST_F(OwnerClipboardTest, HandsEachTextToOneOwner) {
@@ -67,17 +90,21 @@ TEST_F(OwnerClipboardTest, HandsEachTextToOneOwner) {
   EXPECT_EQ(texts(), "/home/u/caf\u00e9\ntwo\nlines\n\n");
 }
 
-TEST_F(OwnerClipboardTest, LeavesADisplayItCannotReachToTheTool) {
-  const std::string unreachable = owner("error cannot open the display: :99", "");
+TEST_F(OwnerClipboardTest, LeavesADisplayItCannotServeToTheTool) {
+  const std::string unreachable = owner("error cannot open the display: :99", "sleep 30");
   OwnerClipboard clipboard(unreachable, std::make_unique<FakeTool>(fallback_copies_));
   clipboard.copy("a");
   clipboard.copy("b");
   EXPECT_THAT(fallback_copies_, ElementsAre("a", "b"));
   OwnerClipboard alone(unreachable, nullptr);
   EXPECT_EQ(failure(alone, "a"), "nembit-clipboard-owner: cannot open the display: :99");
-  OwnerClipboard missing((dir_ / "gone").string(), std::make_unique<FakeTool>(fallback_copies_));
-  missing.copy("c");
-  EXPECT_THAT(fallback_copies_, ElementsAre("a", "b", "c"));
+  // Missing, or ending before it is ready, as without its library.
+  for (const std::string& path : {(dir_ / "gone").string(), owner("", "exit 127")}) {
+    OwnerClipboard cannot_run(path, std::make_unique<FakeTool>(fallback_copies_));
+    cannot_run.copy("c");
+  }
+  EXPECT_THAT(fallback_copies_, ElementsAre("a", "b", "c", "c"));
+  EXPECT_THAT(new_children(), IsEmpty());  // Each owner that gave up was killed and reaped.
 }
 
 TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
@@ -85,12 +112,35 @@ TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(failure(dying, "x"), "nembit-clipboard-owner: ended before it confirmed the copy");
   }
-  OwnerClipboard stalled(owner("ready", "sleep 30"), nullptr, 200ms);
+  OwnerClipboard stalled(owner("ready", R"(sleep 30 & echo $! > "$0.pid"; wait)"), nullptr, 200ms);
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(failure(stalled, "x"), "nembit-clipboard-owner: timed out after 200 ms");
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  // The owners were reaped, and the sleep went with its owner's group.
+  EXPECT_THAT(new_children(), IsEmpty());
+  std::ifstream pid_file(dir_ / "2/nembit-clipboard-owner.pid");
+  std::string pid;
+  pid_file >> pid;
+  std::ifstream stat("/proc/" + pid + "/stat");
+  std::string fields[3];
+  stat >> fields[0] >> fields[1] >> fields[2];
+  EXPECT_TRUE(!stat || fields[2] == "Z") << "the owner's child " << pid << " still runs";
+}
+
+TEST_F(OwnerClipboardTest, TakesCopiesFromSeveralThreadsInTurn) {
+  OwnerClipboard clipboard(keeping_owner(), nullptr);
+  const auto copy_many = [&] {
+    for (int i = 0; i < 50; ++i) clipboard.copy("x");
+  };
+  std::thread first(copy_many);
+  std::thread second(copy_many);
+  first.join();
+  second.join();
+  std::string expected;
+  for (int i = 0; i < 100; ++i) expected += "x\n";
+  EXPECT_EQ(texts(), expected);
 }
 
 TEST_F(OwnerClipboardTest, SpendsAtMostItsBudgetOnASlowOwner) {

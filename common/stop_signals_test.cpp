@@ -1,10 +1,14 @@
 #include "common/stop_signals.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <barrier>
 #include <csignal>
 #include <thread>
+
+#include "common/run_clock.h"
 
 namespace nembit {
 namespace {
@@ -46,6 +50,34 @@ TEST(StopSignals, OverlappingScopesRestoreTheHandlersTheyFound) {
   EXPECT_EQ(current_handler(SIGINT), SIG_DFL);
   EXPECT_EQ(current_handler(SIGHUP), SIG_IGN);  // Ignored, it stayed ignored all along.
   ::signal(SIGHUP, SIG_DFL);
+}
+
+TEST(StopSignals, LeaveTheProgramsOwnHandlersInPlace) {
+  static int handled = 0;
+  ::signal(SIGUSR2, [](int) { ++handled; });
+  {
+    const StopSignalScope scope;
+    ::raise(SIGUSR2);
+    EXPECT_EQ(stop_signal(), 0);  // Not a stop: the program handles it.
+  }
+  EXPECT_EQ(handled, 1);
+  ::signal(SIGUSR2, SIG_DFL);
+}
+
+TEST(RunClock, StandsStillWhileTheProcessIsStopped) {
+  const StopSignalScope scope;
+  const pid_t self = ::getpid();
+  if (::fork() == 0) {  // Lets the process go on after 300 ms.
+    ::usleep(300'000);
+    ::kill(self, SIGCONT);
+    ::_exit(0);
+  }
+  const auto steady = std::chrono::steady_clock::now();
+  const RunClock::time_point run = RunClock::now();
+  ::raise(SIGSTOP);
+  EXPECT_GE(std::chrono::steady_clock::now() - steady, std::chrono::milliseconds(250));
+  EXPECT_LT(RunClock::now() - run, std::chrono::milliseconds(100));
+  ::wait(nullptr);
 }
 
 }  // namespace
