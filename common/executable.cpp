@@ -15,16 +15,21 @@ bool exists(const std::string& path) {
   return std::filesystem::exists(path, error);
 }
 
+// `dir` joined with `name`, without the ".." that the relative part holds.
+std::string helper_in(std::string_view dir, std::string_view name) {
+  return std::filesystem::path(join_path(dir, name)).lexically_normal().string();
+}
+
 }  // namespace
 
 std::string helper_path(std::string_view name) {
   std::string beside;
   if (const std::string executable = executable_path(); !executable.empty()) {
-    beside = join_path(join_path(parent_of(executable), kHelpersFromBin), name);
+    beside = helper_in(join_path(parent_of(executable), kHelpersFromBin), name);
     if (exists(beside)) return beside;
   }
   if (*kHelpersInstalled != '\0') {
-    std::string installed = join_path(kHelpersInstalled, name);
+    std::string installed = helper_in(kHelpersInstalled, name);
     if (exists(installed)) return installed;
   }
   return beside;

@@ -6,6 +6,7 @@ what exists at a path are covered by the unit tests of FileCreator."""
 
 import os
 import pathlib
+import re
 import resource
 import shutil
 import signal
@@ -15,7 +16,7 @@ import threading
 import time
 import unittest
 
-from harness import (CLIPBOARD_MISSING, PROGRAM, WITH_CLIPBOARD, WITH_GNTP,
+from harness import (BUILD_DIR, CLIPBOARD_MISSING, PROGRAM, WITH_CLIPBOARD, WITH_GNTP,
                      NembitTestCase, as_unprivileged_user)
 
 VERSION = os.environ["NEMBIT_VERSION"]
@@ -186,6 +187,7 @@ class StandardOutput(NembitTestCase):
                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, bufsize=0)
         first = process.stdout.readline()  # It has started writing.
         process.send_signal(signal.SIGTERM)
+        process.send_signal(signal.SIGINT)  # The second cuts no line short.
         out = first + process.communicate(timeout=30)[0]
         self.assertEqual(process.returncode, -signal.SIGTERM)
         lines = out.decode().split("\n")
@@ -194,6 +196,39 @@ class StandardOutput(NembitTestCase):
         self.assertEqual(len(created), len(list((self.work / "d").iterdir())))
         self.assertLess(len(created), len(names))
         self.assertEqual(created[-1], self.created(names[len(created) - 1])[0])
+
+    def test_a_stop_ends_a_run_whose_output_nobody_reads(self):
+        reader, writer = os.pipe()
+        self.addCleanup(os.close, reader)
+        process = subprocess.Popen([str(PROGRAM), *(f"f{i}" for i in range(20000))],
+                                   cwd=self.work, env=self.environment(), stdout=writer,
+                                   stdin=subprocess.DEVNULL)
+        os.close(writer)
+        # It blocks once the pipe is full, as nobody reads it.
+        made = -1
+        while made != len(os.listdir(self.work)):
+            made = len(os.listdir(self.work))
+            time.sleep(0.3)
+        process.send_signal(signal.SIGTERM)
+        self.assertEqual(process.wait(timeout=5), -signal.SIGTERM)
+        out = b""
+        while chunk := os.read(reader, 65536):
+            out += chunk
+        self.assertTrue(out.endswith(b"\n"))
+        for line in out.decode().splitlines():
+            if not line.startswith("Warning: "):
+                self.assertRegex(line, f'^✓ File created: "{re.escape(str(self.work))}/f\\d+"$')
+
+    def test_an_ignored_hangup_stays_ignored(self):
+        names = [f"f{i:05}" for i in range(20000)]
+        process = subprocess.Popen([str(PROGRAM), *names], cwd=self.work, env=self.environment(),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, bufsize=0,
+                                   preexec_fn=lambda: signal.signal(signal.SIGHUP, signal.SIG_IGN))
+        first = process.stdout.readline()
+        process.send_signal(signal.SIGHUP)
+        out = first + process.communicate(timeout=30)[0]
+        self.assertEqual(process.returncode, 0)
+        self.assertEqual(out.decode().count("✓ File created"), len(names))
 
     def test_a_deleted_working_directory_gives_whole_lines(self):
         completed = self.run_shell('mkdir gone && cd gone && rmdir ../gone && exec "$0" .',
@@ -288,20 +323,60 @@ class FakeClipboard(NembitTestCase):
 
     def test_a_failing_tool_costs_a_warning(self):
         self.fake_tool("xclip", "echo 'cannot open display' >&2; exit 1")
-        run = self.run_nembit("a", env=self.environment(DISPLAY=":99"))
-        self.assertEqual(run.status, 0)
-        self.assertEqual(run.without_warnings()[0], self.created("a")[0])
-        self.assertIn("Warning: Could not copy to clipboard: xclip: exited with status 1: "
-                      "cannot open display", run.lines)
+        for ignored in (signal.SIG_DFL, signal.SIG_IGN):  # SIGCHLD, as the parent leaves it.
+            run = self.run_nembit("a", env=self.environment(DISPLAY=":99"),
+                                  preexec_fn=lambda: signal.signal(signal.SIGCHLD, ignored))
+            self.assertEqual(run.status, 0)
+            self.assertEqual(run.without_warnings()[0], self.created("a")[0])
+            self.assertIn("Warning: Could not copy to clipboard: xclip: exited with status 1: "
+                          "cannot open display", run.lines)
+
+    def test_time_spent_stopped_is_no_time_a_copy_took(self):
+        self.fake_tool("xclip", f'echo >> "{self.dir}/starts"; cat >/dev/null; sleep 0.3')
+        process = subprocess.Popen([str(PROGRAM), "a", "b", "c"], cwd=self.work,
+                                   env=self.environment(DISPLAY=":99"), stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE)
+        while not (self.dir / "starts").exists():
+            time.sleep(0.01)
+        # As Ctrl-Z, then fg past all the 10 s that a run's copies may take.
+        process.send_signal(signal.SIGSTOP)
+        time.sleep(10.5)
+        process.send_signal(signal.SIGCONT)
+        out = process.communicate(timeout=30)[0].decode()
+        self.assertNotIn("Warning: Could not copy", out)
+        self.assertEqual((self.dir / "starts").read_text(), "\n\n\n")
 
 
     def test_copies_although_the_parent_ignores_child_signals(self):
         log = self.dir / "copied"
         self.fake_tool("xclip", f'cat >> "{log}"; echo >> "{log}"; (sleep 30 &)')
+        ignore = lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN)  # noqa: E731
         start = time.monotonic()
-        run = self.run_nembit("a", "b", env=self.environment(DISPLAY=":99"),
-                              preexec_fn=lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN))
+        run = self.run_nembit("a", "b", env=self.environment(DISPLAY=":99"), preexec_fn=ignore)
         self.assertLess(time.monotonic() - start, 4)
+        self.assertEqual(run.without_warnings(), self.created("a", "b") + summary(2, 2))
+        self.assertEqual(log.read_text().splitlines(), [str(self.work / "a"), str(self.work / "b")])
+        # A program that links libnembit may ignore SIGCHLD for good.
+        copy_lines = BUILD_DIR / "tests/copy_lines"
+        if copy_lines.exists():
+            start = time.monotonic()
+            completed = subprocess.run([str(copy_lines)], input=b"c\nd\n", capture_output=True,
+                                       env=self.environment(DISPLAY=":99"), timeout=30,
+                                       preexec_fn=ignore)
+            self.assertLess(time.monotonic() - start, 4)
+            self.assertEqual(completed.stdout, b"ok\nok\n")
+
+    def test_an_owner_that_cannot_run_leaves_the_copies_to_the_tool(self):
+        log = self.dir / "copied"
+        self.fake_tool("xclip", f'cat >> "{log}"; echo >> "{log}"')
+        program = self.dir / "tree/bin/nembit"
+        owner = self.dir / "tree/lib/nembit/nembit-clipboard-owner"
+        owner.parent.mkdir(parents=True)
+        program.parent.mkdir(parents=True)
+        shutil.copy(PROGRAM, program)
+        owner.write_text("#!/bin/sh\nexit 1\n")  # As when its library is missing.
+        owner.chmod(0o755)
+        run = self.run_nembit("a", "b", program=program, env=self.environment(DISPLAY=":99"))
         self.assertEqual(run.without_warnings(), self.created("a", "b") + summary(2, 2))
         self.assertEqual(log.read_text().splitlines(), [str(self.work / "a"), str(self.work / "b")])
 
@@ -402,6 +477,34 @@ class NoticesWithoutAServer(NembitTestCase):
         self.assertEqual(run.without_warnings(), self.created("a") + summary(1, 1))
         self.assertIn("Warning: Could not initialize Growl: GNTP_PORT must be a port number "
                       "from 1 to 65535, not 'notify'", run.lines)
+
+    @unittest.skipUnless(os.environ.get("NEMBIT_WITH_DESKTOP") == "ON", "no desktop module")
+    def test_a_module_cut_short_is_not_loaded(self):
+        program = self.dir / "tree/bin/nembit"
+        module = self.dir / "tree/lib/nembit/nembit-desktop.so"
+        for path in (program, module):
+            path.parent.mkdir(parents=True)
+        shutil.copy(PROGRAM, program)
+        whole = (PROGRAM.parent.parent / "lib/nembit/nembit-desktop.so").read_bytes()
+        module.write_bytes(whole[: len(whole) // 2])
+        run = self.run_nembit("a", program=program,
+                              env=self.environment(NEMBIT_NOTIFIER="desktop"))
+        self.assertEqual(run.without_warnings(), self.created("a") + summary(1, 1))
+        self.assertIn(f"Warning: Could not initialize Growl: cannot load {module}: not a whole"
+                      " shared object", run.lines)
+
+
+class Switches(NembitTestCase):
+    def test_none_switches_a_component_off_without_a_word(self):
+        log = self.dir / "copied"
+        self.fake_tool("xclip", f'cat >> "{log}"')
+        run = self.run_nembit("a", env=self.environment(
+            DISPLAY=":99", NEMBIT_CLIPBOARD="none", NEMBIT_NOTIFIER="none"))
+        self.assertEqual(run.lines, self.created("a") + summary(1, 1))
+        self.assertFalse(log.exists())
+        run = self.run_nembit("b", env=self.environment(NEMBIT_CLIPBOARD="off"))
+        self.assertIn("Warning: NEMBIT_CLIPBOARD must be none or empty, not 'off'; the clipboard"
+                      " is used", run.lines)
 
 
 if __name__ == "__main__":

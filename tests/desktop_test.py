@@ -8,6 +8,7 @@ import os
 import pathlib
 import shutil
 import signal
+import socket
 import sqlite3
 import subprocess
 import tempfile
@@ -100,6 +101,8 @@ class RealClipboard(NembitTestCase):
         if WITH_OWNER:
             # ISO Latin-1 has no room for the last character.
             self.assertEqual(paste("STRING"), str(self.work / "caf\u00e9/?.txt").encode("latin-1"))
+            self.assertEqual(paste("TARGETS").split(),
+                             [b"TARGETS", b"TIMESTAMP", b"UTF8_STRING", b"TEXT", b"STRING"])
 
     @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
     def test_one_owner_serves_until_another_client_takes_the_clipboard(self):
@@ -123,12 +126,32 @@ class RealClipboard(NembitTestCase):
         self.addCleanup(helper.stdin.close)
 
         def copy(line):
-            helper.stdin.write(line.encode() + b"\n")
+            helper.stdin.write((line if isinstance(line, bytes) else line.encode()) + b"\n")
             helper.stdin.flush()
             return helper.stdout.readline().decode().rstrip("\n")
 
+        def xcb_paste(*args):
+            return subprocess.run([str(BUILD_DIR / "tests/xcb_paste"), "UTF8_STRING", *args],
+                                  env={"DISPLAY": DISPLAY}, capture_output=True, timeout=10).stdout
+
         self.assertEqual(copy(f"@{big}"), "ok")
-        self.assertEqual(paste(), big.read_bytes())  # In INCR pieces.
+        # Requestors that leave a transfer unfinished give up its slot.
+        for _ in range(17):
+            self.assertEqual(xcb_paste("stall"), b"INCR\n")
+        self.assertEqual(xcb_paste(), b"INCR\n" + big.read_bytes())
+        self.assertEqual(paste(), big.read_bytes())
+        # STRING takes each byte that begins no UTF-8 character as a "?".
+        for name, latin1 in ((b"caf\xe9.txt", b"caf?.txt"), (b"x\xc3AB.txt", b"x?AB.txt"),
+                             (b"\xe2/y.txt", b"?/y.txt")):
+            self.assertEqual(copy(name), "ok")
+            self.assertEqual(paste("STRING"), latin1)
+        # A program that opens the clipboard again for each run keeps no
+        # ended owner unreaped.
+        zombies = []
+        for i in range(4):
+            zombies.append(int(copy("!")))
+            self.assertEqual(copy(f"run {i}"), "ok")
+        self.assertLessEqual(max(zombies), 1, zombies)
         self.assertEqual(copy("small"), "ok")
         # An owner from an earlier run may still be on its way out.
         self.assertTrue(wait_until(lambda: len(live_owners()) == 1), live_owners())
@@ -141,12 +164,31 @@ class RealClipboard(NembitTestCase):
         self.assertLess(time.monotonic() - start, 2)
 
     @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
-    def test_no_owner_outlives_a_display_that_refused_it(self):
-        run = self.run_nembit("a", env=self.environment(DISPLAY=":99", PATH="/nonexistent"))
+    def test_no_owner_outlives_a_display_that_refused_it_or_never_answered(self):
+        # A display of this test's own, which no other test's owner uses.
+        dead = f":{40000 + os.getpid() % 20000}"
+        run = self.run_nembit("a", env=self.environment(DISPLAY=dead, PATH="/nonexistent"))
         self.assertEqual(run.status, 0)
         self.assertIn("Warning: Could not copy to clipboard: nembit-clipboard-owner: cannot open"
-                      " the display: :99", run.lines)
-        self.assertEqual(live_owners(":99"), [])
+                      f" the display: {dead}", run.lines)
+        self.assertEqual(live_owners(dead), [])
+        # A display that takes the connection and never answers: the run is
+        # stopped while its owner is still connecting.
+        number = 40000 + (os.getpid() + 1) % 20000
+        path = pathlib.Path(f"/tmp/.X11-unix/X{number}")
+        silent = socket.socket(socket.AF_UNIX)
+        self.addCleanup(silent.close)
+        self.addCleanup(path.unlink, missing_ok=True)
+        silent.bind(str(path))
+        silent.listen()
+        display = f":{number}"
+        process = subprocess.Popen([str(PROGRAM), "b"], cwd=self.work, stdout=subprocess.PIPE,
+                                   env=self.environment(DISPLAY=display), stdin=subprocess.DEVNULL)
+        self.assertTrue(wait_until(lambda: live_owners(display), 5))
+        process.send_signal(signal.SIGTERM)
+        process.communicate(timeout=10)
+        self.assertEqual(process.returncode, -signal.SIGTERM)
+        self.assertEqual(live_owners(display), [])
 
 
 def query(sql, *parameters):
@@ -287,6 +329,7 @@ class DesktopNotices(NembitTestCase):
         name, = self.named("closed")
         for run in (self.run_nembit(name, env=self.environment(GNTP_HOST="127.0.0.1",
                                                                GNTP_PORT=str(CLOSED_PORT))),
+                    self.run_without_gntp_server(name, GNTP_PORT="23053"),
                     self.run_without_gntp_server(name, NEMBIT_NOTIFIER="gntp"),
                     self.run_without_gntp_server(name, DBUS_SESSION_BUS_ADDRESS=None)):
             with self.subTest(out=run.out):
@@ -305,27 +348,63 @@ class DesktopNotices(NembitTestCase):
         self.assertIn("Warning: NEMBIT_NOTIFIER must be gntp, desktop, auto or none, not "
                       "'Desktop'; auto is used", run.lines)
 
-    def test_a_service_that_never_answers_costs_one_wait(self):
-        # A bus of its own, whose notification service takes notices and
-        # never answers them.
+    def service(self, mode):
+        """A bus of its own, whose notification service fake_notifications
+        treats notices as `mode` says; its address."""
         folder = pathlib.Path(tempfile.mkdtemp(prefix="nembit-bus-"))
         self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         daemon = self.start(["dbus-daemon", "--session", "--nofork",
                              f"--address=unix:path={folder}/bus", "--print-address=1"])
         bus = daemon.stdout.readline().decode().strip()
-        service = self.start([str(BUILD_DIR / "tests/silent_notifications")],
-                             env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=bus))
-        self.assertEqual(service.stdout.readline(), b"ready\n")
+        self.notices = self.start([str(BUILD_DIR / "tests/fake_notifications"), mode],
+                                  env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=bus)).stdout
+        self.assertEqual(self.notices.readline(), b"ready\n")
+        return bus
+
+    def test_a_service_that_never_answers_costs_one_wait(self):
         names = self.named("1", "2", "3", "4")
         start = time.monotonic()
         run = self.run_nembit("--debug", *names, env=self.environment(
-            NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=bus))
+            NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=self.service("silent")))
         elapsed = time.monotonic() - start
         self.assertEqual(run.status, 0)
         self.assertEqual(run.lines.count(
             "Notification error: timed out talking to the desktop notification service"), 4)
         self.assertLess(elapsed, 9)
 
+    def test_a_bus_that_never_answers_costs_one_wait(self):
+        # It takes the connection and never says a word.
+        silent = socket.socket(socket.AF_UNIX)
+        self.addCleanup(silent.close)
+        silent.bind(str(self.dir / "bus"))
+        silent.listen()
+        bus = f"unix:path={self.dir}/bus"
+        for run_it, warning in ((self.run_nembit, "timed out talking to the desktop notification"
+                                                  " service"),
+                                (self.run_without_gntp_server, "[Errno 111] Connection refused")):
+            with self.subTest(warning=warning):
+                start = time.monotonic()
+                if run_it == self.run_nembit:
+                    run = run_it("a", "b", env=self.environment(NEMBIT_NOTIFIER="desktop",
+                                                                DBUS_SESSION_BUS_ADDRESS=bus))
+                else:
+                    run = run_it("a", "b", DBUS_SESSION_BUS_ADDRESS=bus)
+                self.assertLess(time.monotonic() - start, 15)
+                self.assertEqual(run.status, 0)
+                self.assertIn(f"Warning: Could not initialize Growl: {warning}", run.lines)
+
+    def test_a_service_is_told_apart_by_what_it_does(self):
+        name, = self.named("<i>x")
+        run = self.run_nembit("--debug", name, env=self.environment(
+            NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=self.service("answer")))
+        self.assertEqual(run.status, 0)
+        # It lists body-markup first: the name is escaped all the same.
+        self.assertEqual(self.notices.readline().decode(),
+                         f'File created: "&lt;i&gt;x-{self.token}.txt"\n')
+        run = self.run_nembit("--debug", name, env=self.environment(
+            NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=self.service("crash")))
+        self.assertIn("Notification error: the desktop notification service failed: Message"
+                      " recipient disconnected from message bus without replying", run.lines)
 
 if __name__ == "__main__":
     unittest.main()

@@ -1,0 +1,44 @@
+// Test support: a notification service on the session bus
+// (DBUS_SESSION_BUS_ADDRESS) that lists "body-markup" first among its
+// capabilities, then treats every Notify as its argument says: "silent"
+// takes it and never answers, "crash" ends the service, "answer" answers
+// with a new id and prints the notice's body on a line. Prints "ready" once
+// it owns the name.
+#include <systemd/sd-bus.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv) {
+  const char* mode = argc > 1 ? argv[1] : "silent";
+  sd_bus* bus = nullptr;
+  if (sd_bus_open_user(&bus) < 0) return 1;
+  if (sd_bus_request_name(bus, "org.freedesktop.Notifications", 0) < 0) return 1;
+  std::puts("ready");
+  std::fflush(stdout);
+  for (uint32_t id = 1;; ++id) {
+    sd_bus_message* message = nullptr;
+    const int r = sd_bus_process(bus, &message);
+    if (r < 0) return 1;
+    if (message != nullptr &&
+        sd_bus_message_is_method_call(message, nullptr, "GetCapabilities") > 0) {
+      sd_bus_reply_method_return(message, "as", 2, "body-markup", "body");
+    } else if (message != nullptr &&
+               sd_bus_message_is_method_call(message, nullptr, "Notify") > 0) {
+      if (std::strcmp(mode, "crash") == 0) return 0;
+      const char* text[4] = {};
+      uint32_t replaces = 0;
+      if (std::strcmp(mode, "answer") == 0 &&
+          sd_bus_message_read(message, "susss", &text[0], &replaces, &text[1], &text[2],
+                              &text[3]) >= 0) {
+        const char* body = text[3];
+        std::printf("%s\n", body);
+        std::fflush(stdout);
+        sd_bus_reply_method_return(message, "u", id);
+      }
+    }
+    sd_bus_message_unref(message);
+    if (r == 0) sd_bus_wait(bus, UINT64_MAX);
+  }
+}
