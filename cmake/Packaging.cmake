@@ -47,7 +47,8 @@ nembit creates blank files, and every missing parent directory, from names
 that may hold one brace group, such as src/{main, util}.cpp. It keeps the
 content of files that already exist, prints the absolute path of each file
 it creates, puts that path on the clipboard and announces each file as a
-desktop notice through a Growl-compatible notification service (GNTP).")
+desktop notice, through a Growl-compatible notification service (GNTP) or,
+where none listens, through the desktop's own notification service.")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libnembit-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)

@@ -91,10 +91,12 @@ class Install(NembitTestCase):
             with self.subTest(shell=shell):
                 words = set(re.findall(r"--[a-z]+", completed.stdout.decode()))
                 self.assertLessEqual({"--help", "--version", "--debug"}, words, completed.stdout)
-        value = run(["zsh", "-f", str(SOURCE_DIR / "tests/support/complete.zsh"),
-                     str(share / "zsh/vendor-completions"), "NEMBIT_NOTIFIER="])
-        self.assertLessEqual({"auto", "gntp", "desktop"},
-                             set(re.findall(r"[a-z]+", value.stdout.decode())), value.stdout)
+        for variable, values in (("NEMBIT_NOTIFIER", {"auto", "gntp", "desktop", "none"}),
+                                 ("NEMBIT_CLIPBOARD", {"none"})):
+            value = run(["zsh", "-f", str(SOURCE_DIR / "tests/support/complete.zsh"),
+                         str(share / "zsh/vendor-completions"), f"{variable}="])
+            self.assertLessEqual(values, set(re.findall(r"[a-z]+", value.stdout.decode())),
+                                 value.stdout)
 
     @unittest.skipIf(SANITIZE, "a sanitized libnembit needs the sanitizers' flags to link")
     def test_two_programs_link_libnembit(self):

@@ -10,17 +10,27 @@ import shutil
 import subprocess
 import tempfile
 import unittest
+import uuid
 
+from desktop_test import BUS, desktop_notices
 from harness import IN_CI, SOURCE_DIR, VERSION, NembitTestCase
 
 CONSUMER = r"""
 #include <nembit/nembit.h>
 
 #include <iostream>
+#include <sstream>
 
-int main() {
+int main(int argc, char** argv) {
   std::cout << nembit::FileCreator::parse_brace_expansion("a/{b,c}").size() << ' '
             << NEMBIT_VERSION_STRING << '\n';
+  if (argc > 1) {  // Creates the file argv[1], as the command would.
+    std::ostringstream out, err;
+    const nembit::Process process = nembit::start_up({"consumer", argv[1]}, out);
+    nembit::RealDiskInterface disk;
+    nembit::main(process, disk, out, err);
+    std::cout << out.str();
+  }
 }
 """
 
@@ -133,6 +143,13 @@ class DebianPackages(NembitTestCase):
             run([os.environ["NEMBIT_CXX"], "-std=c++20", str(self.dir / "consumer.cpp"),
                  "-o", str(self.dir / "consumer"), "-lnembit"], check=True)
             self.assertEqual(run([str(self.dir / "consumer")]).stdout.decode(), f"2 {VERSION}\n")
+            if BUS and shutil.which("dunstctl"):
+                # It finds the installed module, which reaches the desktop's service.
+                token = uuid.uuid4().hex[:8]
+                made = run([str(self.dir / "consumer"), token], cwd=self.work, env=dict(
+                    self.environment(), NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=BUS))
+                self.assertNotIn(b"Growl", made.stdout)
+                self.assertEqual(len(desktop_notices(token)), 1, made.stdout)
         finally:
             removed = run(["dpkg", "--purge", "nembit", "libnembit-dev"])
         self.assertEqual(removed.returncode, 0, removed.stderr.decode())
