@@ -21,8 +21,10 @@ from harness import (BUILD_DIR, CLOSED_PORT, IN_CI, PROGRAM, WITH_CLIPBOARD, WIT
                      NembitTestCase)
 
 WITH_OWNER = os.environ.get("NEMBIT_WITH_OWNER") == "ON"
+WITH_WAYLAND_OWNER = os.environ.get("NEMBIT_WITH_WAYLAND_OWNER") == "ON"
 
 DISPLAY = os.environ.get("DISPLAY")
+WAYLAND = os.environ.get("NEMBIT_WAYLAND_DISPLAY")
 GOL_DB = os.environ.get("NEMBIT_GOL_DB")
 BUS = os.environ.get("DBUS_SESSION_BUS_ADDRESS")
 WITH_DESKTOP = os.environ.get("NEMBIT_WITH_DESKTOP") == "ON"
@@ -46,17 +48,19 @@ def paste(target="UTF8_STRING", tool="xclip"):
                           capture_output=True, timeout=10).stdout
 
 
-def live_owners(display=None):
-    """The clipboard owners that serve the display, by default the test's."""
+def live_owners(display=None, wayland=False):
+    """The clipboard owners that serve the X display, by default the test's,
+    or with `wayland` the Wayland display."""
     owners = []
+    name = "nembit-wayland" if wayland else "nembit-clip"
+    variable = f"WAYLAND_DISPLAY={WAYLAND}" if wayland else f"DISPLAY={display or DISPLAY}"
     for proc in pathlib.Path("/proc").iterdir():
         try:
-            if not (proc / "comm").read_text().startswith("nembit-clip"):
+            if not (proc / "comm").read_text().startswith(name):
                 continue
             if (proc / "stat").read_text().split()[2] == "Z":
                 continue
-            environ = (proc / "environ").read_bytes().split(b"\0")
-            if f"DISPLAY={display or DISPLAY}".encode() in environ:
+            if variable.encode() in (proc / "environ").read_bytes().split(b"\0"):
                 owners.append(int(proc.name))
         except OSError:
             continue
@@ -189,6 +193,56 @@ class RealClipboard(NembitTestCase):
         process.communicate(timeout=10)
         self.assertEqual(process.returncode, -signal.SIGTERM)
         self.assertEqual(live_owners(display), [])
+
+
+def wl_paste(*args):
+    """What the clipboard of the test compositor holds, as wl-paste reads it."""
+    return subprocess.run(["wl-paste", "--no-newline", *args], env={"WAYLAND_DISPLAY": WAYLAND},
+                          stdin=subprocess.DEVNULL, capture_output=True, timeout=10).stdout
+
+
+@unittest.skipUnless(WITH_CLIPBOARD, "built without the clipboard component")
+@require(WAYLAND and shutil.which("wl-paste"), "no Wayland compositor with wl-clipboard")
+class RealWaylandClipboard(NembitTestCase):
+    """A headless sway, which offers the data-control protocol, with no X display."""
+
+    def environment(self, **changes):
+        return super().environment(**{"WAYLAND_DISPLAY": WAYLAND, **changes})
+
+    def test_the_clipboard_holds_the_last_path_of_each_run(self):
+        for name in ("one", "caf\u00e9/{x,\u65e5}.txt"):
+            run = self.run_nembit(name)
+            self.assertEqual(run.status, 0, run.out)
+            self.assertNotIn("Warning: Could not copy", run.out)
+        last = str(self.work / "caf\u00e9/\u65e5.txt")
+        self.assertEqual(wl_paste().decode(), last)
+        self.assertEqual(wl_paste("--list-types").split(), [
+            b"text/plain;charset=utf-8", b"text/plain", b"UTF8_STRING", b"STRING", b"TEXT"])
+        if not WITH_WAYLAND_OWNER:
+            return
+        self.assertTrue(wait_until(lambda: len(live_owners(wayland=True)) == 1))
+        subprocess.run(["wl-copy", "other"], env={"WAYLAND_DISPLAY": WAYLAND}, timeout=10,
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        self.assertTrue(wait_until(lambda: not live_owners(wayland=True)))
+        self.assertEqual(wl_paste(), b"other")
+
+    @unittest.skipUnless(WITH_WAYLAND_OWNER, "built without the Wayland owner")
+    def test_copies_a_text_larger_than_a_pipe_holds(self):
+        big = self.dir / "big"
+        big.write_bytes(("/" + "\u00e9" * 600_000).encode())
+        completed = subprocess.run([str(BUILD_DIR / "tests/copy_lines")], env=self.environment(),
+                                   input=f"@{big}\n".encode(), capture_output=True, timeout=30)
+        self.assertEqual(completed.stdout, b"ok\n")
+        self.assertEqual(wl_paste(), big.read_bytes())
+
+    def test_without_the_owner_wl_copy_does_the_work(self):
+        program = self.dir / "plain/bin/nembit"
+        program.parent.mkdir(parents=True)
+        shutil.copy(PROGRAM, program)
+        run = self.run_nembit("a", "b", program=program)
+        self.assertNotIn("Warning: Could not copy", run.out)
+        self.assertTrue(wait_until(lambda: wl_paste() == str(self.work / "b").encode()), wl_paste())
 
 
 def query(sql, *parameters):
