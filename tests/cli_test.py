@@ -65,7 +65,7 @@ class HelpAndVersion(NembitTestCase):
     def test_usage_errors_create_nothing(self):
         for args, error in ((["--force", "a.txt"], "--force"), (["a.txt", "--debug=1"], "debug"),
                             (["-x"], "-x"), (["---", "a1"], "---"), (["---"], "---"),
-                            (["----", "---help"], "---- ---help"),
+                            (["----", "---help"], "---- ---help"), (["-1."], "-1."),
                             (["--help="], "--help takes no value"),
                             (["a", "--version=1"], "--version takes no value")):
             with self.subTest(args=args):

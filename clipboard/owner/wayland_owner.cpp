@@ -288,6 +288,20 @@ int serve(Owner& owner, Inbox& inbox) {
   }
 }
 
+// Frees all that the owner holds, and leaves the compositor.
+void release(Owner& owner, Inbox& inbox) {
+  for (Reader& reader : owner.readers) {
+    if (reader.fd >= 0) end_reader(reader);
+  }
+  drop(owner.text);
+  if (owner.source != nullptr) zwlr_data_control_source_v1_destroy(owner.source);
+  if (owner.device != nullptr) zwlr_data_control_device_v1_destroy(owner.device);
+  if (owner.manager != nullptr) zwlr_data_control_manager_v1_destroy(owner.manager);
+  if (owner.seat != nullptr) wl_seat_destroy(owner.seat);
+  if (owner.display != nullptr) wl_display_disconnect(owner.display);
+  release(inbox.buffer);
+}
+
 }  // namespace
 
 int main() {
@@ -295,9 +309,6 @@ int main() {
   Owner owner;
   Inbox inbox;
   const int status = connect(owner) ? serve(owner, inbox) : 1;
-  // The process ends here: what it holds goes with it, and the compositor
-  // drops its objects with the connection.
-  if (owner.display != nullptr) wl_display_disconnect(owner.display);
-  release(inbox.buffer);
+  release(owner, inbox);
   return status;
 }
