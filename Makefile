@@ -35,5 +35,5 @@ package: ; tools/build-package
 windows: ; $(call build_preset,windows)
 windows-package: windows ; cmake --build build-windows --target package
 format: ; clang-format -i $$(git ls-files '*.cpp' '*.h')
-tidy: build ; clang-tidy -p build --quiet $$(git ls-files '*.cpp' | grep -v -e win32 -e fuzz/)
+tidy: build ; run-clang-tidy -quiet -p build -j $$(nproc) $$(git ls-files '*.cpp' | grep -v -e win32 -e fuzz/)
 clean: ; rm -rf build build-release build-package build-sanitize build-minimal build-fuzz build-windows

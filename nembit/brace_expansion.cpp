@@ -5,23 +5,23 @@
 namespace nembit {
 
 std::optional<BraceGroup> find_brace_group(std::string_view text) {
-  constexpr auto npos = std::string_view::npos;
+  constexpr auto kNone = std::string_view::npos;
   size_t open = text.find('{');
-  size_t close = npos;
-  while (open != npos) {
+  size_t close = kNone;
+  while (open != kNone) {
     close = text.find('}', open + 1);
-    if (close == npos) return std::nullopt;  // No later "{" has a "}" either.
+    if (close == kNone) return std::nullopt;  // No later "{" has a "}" either.
     if (close != open + 1) break;
     open = text.find('{', close);  // "{}" holds no item: try the next "{".
   }
-  if (open == npos) return std::nullopt;
-  const size_t start = open == 0 ? npos : text.rfind('{', open - 1);
-  const size_t prefix_begin = start == npos ? 0 : start + 1;
+  if (open == kNone) return std::nullopt;
+  const size_t start = open == 0 ? kNone : text.rfind('{', open - 1);
+  const size_t prefix_begin = start == kNone ? 0 : start + 1;
   const size_t suffix_end = text.find('{', close + 1);
   return BraceGroup{
       .prefix = text.substr(prefix_begin, open - prefix_begin),
       .items = text.substr(open + 1, close - open - 1),
-      .suffix = text.substr(close + 1, suffix_end == npos ? npos : suffix_end - close - 1),
+      .suffix = text.substr(close + 1, suffix_end == kNone ? kNone : suffix_end - close - 1),
   };
 }
 

@@ -1,9 +1,9 @@
 #include <fcntl.h>
-#include <limits.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <filesystem>
 

@@ -27,7 +27,7 @@ NotifierFactory notifier_factory() {
   }
   std::vector<std::string> warnings;
   if (!warning.empty()) warnings.push_back(std::move(warning));
-  return service_notifier_factory(choice, std::move(warnings));
+  return service_notifier_factory(choice, warnings);
 }
 
 }  // namespace nembit::notify

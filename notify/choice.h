@@ -23,6 +23,7 @@ NotifierChoice notifier_choice(const char* value, std::string& warning);
 /// The notifiers of the component for `choice` (never kNone), which tell
 /// `warnings` when they are set up; empty in a build without the component
 /// (none.cpp).
-NotifierFactory service_notifier_factory(NotifierChoice choice, std::vector<std::string> warnings);
+NotifierFactory service_notifier_factory(NotifierChoice choice,
+                                         const std::vector<std::string>& warnings);
 
 }  // namespace nembit::notify

@@ -4,7 +4,7 @@
 namespace nembit::notify {
 
 NotifierFactory service_notifier_factory(NotifierChoice /*choice*/,
-                                         std::vector<std::string> /*warnings*/) {
+                                         const std::vector<std::string>& /*warnings*/) {
   return {};
 }
 

@@ -25,7 +25,8 @@ std::unique_ptr<Notifier> make_desktop(const Application& application) {
 
 }  // namespace
 
-NotifierFactory service_notifier_factory(NotifierChoice choice, std::vector<std::string> warnings) {
+NotifierFactory service_notifier_factory(NotifierChoice choice,
+                                         const std::vector<std::string>& warnings) {
   return [choice, warnings](Application application) -> std::unique_ptr<Notifier> {
     return std::make_unique<SelectingNotifier>(std::move(application), choice,
                                                is_set("GNTP_HOST") || is_set("GNTP_PORT"),

@@ -14,6 +14,7 @@
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -238,10 +239,7 @@ int wait_limit(Owner& owner) {
 }
 
 bool has_readers(const Owner& owner) {
-  for (const Reader& reader : owner.readers) {
-    if (reader.fd >= 0) return true;
-  }
-  return false;
+  return std::ranges::any_of(owner.readers, [](const Reader& reader) { return reader.fd >= 0; });
 }
 
 // Serves the clipboard and the texts that come until the owner's part is

@@ -4,6 +4,8 @@
 // no exception ever crosses between them.
 #pragma once
 
+// A C interface, which C++'s modernisations would break.
+// NOLINTBEGIN(modernize-deprecated-headers,modernize-use-using,modernize-redundant-void-arg)
 #include <stddef.h>
 
 #ifdef __cplusplus
@@ -71,3 +73,4 @@ typedef const NembitDesktopApi* (*NembitDesktopEntry)(void);
 #ifdef __cplusplus
 }
 #endif
+// NOLINTEND(modernize-deprecated-headers,modernize-use-using,modernize-redundant-void-arg)

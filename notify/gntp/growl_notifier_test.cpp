@@ -270,9 +270,10 @@ TEST(ConnectFirst, StaggersAttemptsAcrossFamilies) {
 
 TEST(ConnectFirst, FindsNobodyListeningOnlyWhenNoAddressCouldAnswer) {
   using enum FakeSockets::Peer;
-  const auto outcome = [](std::vector<FakeSockets::Peer> peers) -> std::string {
+  const auto outcome = [](const std::vector<FakeSockets::Peer>& peers) -> std::string {
     FakeSockets sockets;
     std::vector<Address> addresses;
+    addresses.reserve(peers.size());
     for (const FakeSockets::Peer peer : peers)
       addresses.push_back(sockets.add(peer, Family::kIPv6));
     try {
