@@ -78,10 +78,16 @@ int64_t now_ms() {
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-bool detach() {
+}  // namespace nembit::owner
+
+int main() {
+  // No folder kept busy, and no end by the hang-up of a terminal or by
+  // writing to a nembit that has gone.
   std::signal(SIGHUP, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
-  return ::chdir("/") == 0;
+  if (::chdir("/") != 0) return 1;
+  nembit::owner::Inbox inbox;
+  const int status = nembit::owner::run(inbox);
+  nembit::owner::release(inbox.buffer);
+  return status;
 }
-
-}  // namespace nembit::owner

@@ -50,9 +50,10 @@ bool next_text(Inbox& inbox, Bytes& text);
 /// Milliseconds on a steady clock.
 int64_t now_ms();
 
-/// Detaches the owner from what it was started in: no folder kept busy, and
-/// no end by the hang-up of a terminal or by writing to a nembit that has
-/// gone. False when it cannot.
-bool detach();
+/// The owner's own part, which each owner defines: reaches the display
+/// server (answering "ready", or "error <reason>"), then serves the
+/// clipboard and the texts that come in `inbox` until its part is done.
+/// Returns the exit status.
+int run(Inbox& inbox);
 
 }  // namespace nembit::owner

@@ -22,19 +22,11 @@
 #include "clipboard/owner/link.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
+namespace nembit::owner {
 namespace {
 
-using nembit::owner::Bytes;
-using nembit::owner::Inbox;
-using nembit::owner::next_text;
-using nembit::owner::now_ms;
-using nembit::owner::receive;
-using nembit::owner::release;
-using nembit::owner::reply;
-using nembit::owner::reply_error;
-
-constexpr const char* kTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING",
-                                  "STRING", "TEXT"};
+constexpr const char* kTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING",
+                                  "TEXT"};
 constexpr size_t kMaxReaders = 64;
 constexpr int64_t kReaderLimitMs = 5000;
 
@@ -71,8 +63,8 @@ struct Owner {
   zwlr_data_control_device_v1* device = nullptr;
   zwlr_data_control_source_v1* source = nullptr;  // The one nembit's last text is in.
   Text* text = nullptr;
-  bool owns = false;   // The compositor made the source the selection.
-  bool gone = false;   // The device is no longer valid.
+  bool owns = false;  // The compositor made the source the selection.
+  bool gone = false;  // The device is no longer valid.
   Reader readers[kMaxReaders];
 };
 
@@ -287,7 +279,7 @@ int serve(Owner& owner, Inbox& inbox) {
 }
 
 // Frees all that the owner holds, and leaves the compositor.
-void release(Owner& owner, Inbox& inbox) {
+void shut_down(Owner& owner) {
   for (Reader& reader : owner.readers) {
     if (reader.fd >= 0) end_reader(reader);
   }
@@ -297,16 +289,15 @@ void release(Owner& owner, Inbox& inbox) {
   if (owner.manager != nullptr) zwlr_data_control_manager_v1_destroy(owner.manager);
   if (owner.seat != nullptr) wl_seat_destroy(owner.seat);
   if (owner.display != nullptr) wl_display_disconnect(owner.display);
-  release(inbox.buffer);
 }
 
 }  // namespace
 
-int main() {
-  if (!nembit::owner::detach()) return 1;
+int run(Inbox& inbox) {
   Owner owner;
-  Inbox inbox;
   const int status = connect(owner) ? serve(owner, inbox) : 1;
-  release(owner, inbox);
+  shut_down(owner);
   return status;
 }
+
+}  // namespace nembit::owner

@@ -17,17 +17,8 @@
 #include "clipboard/owner/link.h"
 #include "common/utf8.h"
 
+namespace nembit::owner {
 namespace {
-
-using nembit::owner::assign;
-using nembit::owner::Bytes;
-using nembit::owner::Inbox;
-using nembit::owner::next_text;
-using nembit::owner::now_ms;
-using nembit::owner::receive;
-using nembit::owner::release;
-using nembit::owner::reply;
-using nembit::owner::reply_error;
 
 // The atoms that the selection speaks in.
 struct Atoms {
@@ -336,21 +327,20 @@ int serve(Owner& owner, Inbox& inbox) {
   }
 }
 
-void release(Owner& owner, Inbox& inbox) {
+void shut_down(Owner& owner) {
   release(owner.utf8);
   release(owner.latin1);
   for (Transfer& transfer : owner.transfers) release(transfer.data);
-  release(inbox.buffer);
   if (owner.x != nullptr) xcb_disconnect(owner.x);
 }
 
 }  // namespace
 
-int main() {
-  if (!nembit::owner::detach()) return 1;
+int run(Inbox& inbox) {
   Owner owner;
-  Inbox inbox;
   const int status = connect(owner) ? serve(owner, inbox) : 1;
-  release(owner, inbox);
+  shut_down(owner);
   return status;
 }
+
+}  // namespace nembit::owner
