@@ -24,33 +24,6 @@ bool read_at(int fd, void* into, size_t size, off_t offset) {
   return ::pread(fd, into, size, offset) == static_cast<ssize_t>(size);
 }
 
-// Whether `path` is a whole ELF object of this kind of process: its header,
-// its program headers and every segment they name lie within the file. A
-// file cut short would make the loader fault on what it maps past its end.
-bool is_whole_elf(const std::string& path) {
-  const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat info {};
-  if (!fd.open() || ::fstat(fd.get(), &info) != 0) return false;
-  const auto size = static_cast<uint64_t>(info.st_size);
-  ElfHeader header{};
-  if (!read_at(fd.get(), &header, sizeof header, 0)) return false;
-  if (std::string_view(reinterpret_cast<const char*>(header.e_ident), SELFMAG) != ELFMAG ||
-      header.e_phentsize != sizeof(ProgramHeader)) {
-    return false;
-  }
-  if (header.e_phoff > size ||
-      uint64_t{header.e_phnum} * sizeof(ProgramHeader) > size - header.e_phoff) {
-    return false;
-  }
-  for (unsigned i = 0; i < header.e_phnum; ++i) {
-    ProgramHeader segment{};
-    const auto at = static_cast<off_t>(header.e_phoff + i * sizeof(ProgramHeader));
-    if (!read_at(fd.get(), &segment, sizeof segment, at)) return false;
-    if (segment.p_offset > size || segment.p_filesz > size - segment.p_offset) return false;
-  }
-  return true;
-}
-
 struct Loaded {
   const NembitDesktopApi* api = nullptr;
   std::string error;
@@ -77,6 +50,30 @@ Loaded load() {
 }
 
 }  // namespace
+
+bool is_whole_elf(const std::string& path) {
+  const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat info {};
+  if (!fd.open() || ::fstat(fd.get(), &info) != 0) return false;
+  const auto size = static_cast<uint64_t>(info.st_size);
+  ElfHeader header{};
+  if (!read_at(fd.get(), &header, sizeof header, 0)) return false;
+  if (std::string_view(reinterpret_cast<const char*>(header.e_ident), SELFMAG) != ELFMAG ||
+      header.e_phentsize != sizeof(ProgramHeader)) {
+    return false;
+  }
+  if (header.e_phoff > size ||
+      uint64_t{header.e_phnum} * sizeof(ProgramHeader) > size - header.e_phoff) {
+    return false;
+  }
+  for (unsigned i = 0; i < header.e_phnum; ++i) {
+    ProgramHeader segment{};
+    const auto at = static_cast<off_t>(header.e_phoff + i * sizeof(ProgramHeader));
+    if (!read_at(fd.get(), &segment, sizeof segment, at)) return false;
+    if (segment.p_offset > size || segment.p_filesz > size - segment.p_offset) return false;
+  }
+  return true;
+}
 
 const NembitDesktopApi* load_desktop_module(std::string& error) {
   static std::once_flag once;
