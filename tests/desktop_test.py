@@ -224,7 +224,7 @@ class RealWaylandClipboard(NembitTestCase):
         subprocess.run(["wl-copy", "other"], env={"WAYLAND_DISPLAY": WAYLAND}, timeout=10,
                        check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
-        self.assertTrue(wait_until(lambda: not live_owners(wayland=True)))
+        self.assertTrue(wait_until(lambda: not live_owners(wayland=True), 5))
         self.assertEqual(wl_paste(), b"other")
 
     @unittest.skipUnless(WITH_WAYLAND_OWNER, "built without the Wayland owner")
