@@ -123,10 +123,15 @@ TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
   std::ifstream pid_file(dir_ / "2/nembit-clipboard-owner.pid");
   std::string pid;
   pid_file >> pid;
-  std::ifstream stat("/proc/" + pid + "/stat");
-  std::string fields[3];
-  stat >> fields[0] >> fields[1] >> fields[2];
-  EXPECT_TRUE(!stat || fields[2] == "Z") << "the owner's child " << pid << " still runs";
+  // Killed, it may take a moment to end: it is not this process's child.
+  const auto has_ended = [&] {
+    std::ifstream stat("/proc/" + pid + "/stat");
+    std::string fields[3];
+    stat >> fields[0] >> fields[1] >> fields[2];
+    return !stat || fields[2] == "Z";
+  };
+  for (int i = 0; i < 100 && !has_ended(); ++i) std::this_thread::sleep_for(50ms);
+  EXPECT_TRUE(has_ended()) << "the owner's child " << pid << " still runs";
 }
 
 TEST_F(OwnerClipboardTest, TakesCopiesFromSeveralThreadsInTurn) {
