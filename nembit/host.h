@@ -27,9 +27,11 @@ void restore_child_signal();
 /// Whether standard stream `stream` (1 output, 2 error) is a terminal.
 bool is_terminal(int stream);
 
-/// The most bytes that one write to a pipe puts there whole or not at all
-/// (PIPE_BUF): a write no longer than this is never cut short.
-size_t whole_write_size();
+/// The most bytes that one write to standard stream `stream` (1 output,
+/// 2 error) puts there whole or not at all: PIPE_BUF for a pipe or a
+/// socket, where a longer write may be cut short; no limit for a file, a
+/// terminal or a device, which take a write whole or fail.
+size_t whole_write_size(int stream);
 
 /// Writes `bytes` to standard stream `stream` (1 output, 2 error), with
 /// `written` telling how many went out; UTF-8 text shows as such in a

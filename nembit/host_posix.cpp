@@ -1,10 +1,12 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <filesystem>
 
 #include "common/build_config.h"
@@ -32,7 +34,12 @@ void restore_child_signal() { ::signal(SIGCHLD, SIG_DFL); }
 
 bool is_terminal(int stream) { return ::isatty(stream) == 1; }
 
-size_t whole_write_size() { return PIPE_BUF; }
+size_t whole_write_size(int stream) {
+  struct stat info {};
+  const bool is_pipe =
+      ::fstat(stream, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+  return is_pipe ? PIPE_BUF : SIZE_MAX;
+}
 
 int write_standard(int stream, std::string_view bytes, std::chrono::milliseconds patience,
                    size_t& written) {

@@ -2,6 +2,7 @@
 // After windows.h:
 #include <shellapi.h>
 
+#include <cstdint>
 #include <memory>
 
 #include "common/executable.h"
@@ -50,7 +51,9 @@ void restore_child_signal() {}
 
 bool is_terminal(int stream) { return is_console(::GetStdHandle(handle_id(stream))); }
 
-size_t whole_write_size() { return 4096; }
+size_t whole_write_size(int stream) {
+  return ::GetFileType(::GetStdHandle(handle_id(stream))) == FILE_TYPE_PIPE ? 4096 : SIZE_MAX;
+}
 
 int write_standard(int stream, std::string_view bytes, std::chrono::milliseconds /*patience*/,
                    size_t& written) {

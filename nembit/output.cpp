@@ -15,7 +15,7 @@ constexpr size_t kBlock = size_t{64} * 1024;
 }  // namespace
 
 FdStreamBuf::FdStreamBuf(int stream)
-    : FdStreamBuf(stream, write_standard, is_terminal(stream), whole_write_size()) {}
+    : FdStreamBuf(stream, write_standard, is_terminal(stream), whole_write_size(stream)) {}
 
 FdStreamBuf::FdStreamBuf(int stream, StreamWriter write, bool line_buffered, size_t piece)
     : stream_(stream), write_(write), line_buffered_(line_buffered), piece_(piece) {
