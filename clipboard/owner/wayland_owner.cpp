@@ -156,8 +156,10 @@ void take_selection(Owner& owner, Bytes bytes) {
 void on_data_offer(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
                    zwlr_data_control_offer_v1* /*offer*/) {}
 
-void on_selection(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
-                  zwlr_data_control_offer_v1* offer) {
+// The clipboard and the primary selection as they now stand: the owner
+// learns of its own loss through its source, and needs neither offer.
+void drop_offer(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
+                zwlr_data_control_offer_v1* offer) {
   if (offer != nullptr) zwlr_data_control_offer_v1_destroy(offer);
 }
 
@@ -165,13 +167,8 @@ void on_finished(void* data, zwlr_data_control_device_v1* /*device*/) {
   static_cast<Owner*>(data)->gone = true;
 }
 
-void on_primary_selection(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
-                          zwlr_data_control_offer_v1* offer) {
-  if (offer != nullptr) zwlr_data_control_offer_v1_destroy(offer);
-}
-
-constexpr zwlr_data_control_device_v1_listener kDeviceListener = {
-    on_data_offer, on_selection, on_finished, on_primary_selection};
+constexpr zwlr_data_control_device_v1_listener kDeviceListener = {on_data_offer, drop_offer,
+                                                                  on_finished, drop_offer};
 
 void on_global(void* data, wl_registry* registry, uint32_t name, const char* interface,
                uint32_t /*version*/) {
