@@ -1,5 +1,6 @@
 // Whether the user wants the clipboard (NEMBIT_CLIPBOARD), and which one.
 #include "clipboard/desktop_clipboard.h"
+#include "clipboard/paced_clipboard.h"
 #include "common/environment.h"
 #include "common/escape.h"
 
@@ -22,7 +23,9 @@ std::unique_ptr<Clipboard> open_system_clipboard(std::string* warning) {
     *warning = "NEMBIT_CLIPBOARD must be none or empty, not " + quoted(setting) +
                "; the clipboard is used";
   }
-  return open_desktop_clipboard();
+  std::unique_ptr<Clipboard> desktop = open_desktop_clipboard();
+  if (!desktop) return nullptr;
+  return std::make_unique<PacedClipboard>(std::move(desktop));
 }
 
 }  // namespace nembit::clipboard

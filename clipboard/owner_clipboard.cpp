@@ -26,7 +26,7 @@ OwnerClipboard::OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fal
 void OwnerClipboard::copy(std::string_view text) {
   const std::lock_guard lock(mutex_);
   if (!use_fallback_) {
-    const bool copied = budget_.run<Error>(limit_, [&](std::chrono::milliseconds limit) {
+    const bool copied = budget_.run<TimeoutError>(limit_, [&](std::chrono::milliseconds limit) {
       try {
         return copy_through_owner(text, RunClock::now() + limit, limit);
       } catch (const Interrupted&) {
@@ -79,18 +79,16 @@ bool OwnerClipboard::cannot_run(std::string why) {
 void OwnerClipboard::check(Io io, std::chrono::milliseconds limit) {
   if (io == Io::kTimedOut) {
     process_->kill();
-    fail(budget_.time_out(name_ + ": timed out after " + std::to_string(limit.count()) + " ms"));
+    process_.reset();
+    throw TimeoutError(
+        budget_.time_out(name_ + ": timed out after " + std::to_string(limit.count()) + " ms"));
   }
   if (io == Io::kGone) {
     const std::string error = name_ + ": ended before it confirmed the copy";
     budget_.stop(error);
-    fail(error);
+    process_.reset();
+    throw Error(error);
   }
-}
-
-void OwnerClipboard::fail(const std::string& error) {
-  process_.reset();
-  throw Error(error);
 }
 
 }  // namespace nembit::clipboard

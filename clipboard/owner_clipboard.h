@@ -20,8 +20,9 @@ namespace nembit::clipboard {
 /// here (it cannot be started, cannot reach the display, or ends before it
 /// says it is ready), that copy and every later one go to `fallback` (a
 /// clipboard tool; none when null). A copy may take `limit`, all of them
-/// together `budget`; after a time-out, once the budget is spent, or when
-/// the owner has died, every later copy fails at once with the same error.
+/// together `budget`; after a time-out, once the budget is spent (both
+/// TimeoutError), or when the owner has died, every later copy fails at once
+/// with the same error.
 /// An owner that never held the selection ends with this object, or with a
 /// copy that a stop signal interrupts. Copies from several threads take
 /// turns.
@@ -44,10 +45,9 @@ class OwnerClipboard : public Clipboard {
   bool start(RunClock::time_point deadline, std::chrono::milliseconds limit);
   /// Hands this copy and the rest to the fallback, for `why`.
   bool cannot_run(std::string why);
-  /// Throws for a wait that did not end in `Io::kDone`.
+  /// Throws for a wait that did not end in `Io::kDone`, after ending the
+  /// owner's part in the run with that error, which later copies give.
   void check(Io io, std::chrono::milliseconds limit);
-  /// Ends the owner's part in the run with `error`, which later copies give.
-  [[noreturn]] void fail(const std::string& error);
 
   std::mutex mutex_;
   std::string owner_;

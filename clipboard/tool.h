@@ -25,9 +25,11 @@ struct ToolOutcome {
 /// behind, as xclip does to keep the selection, are neither waited for nor
 /// killed. A tool that cannot be waited for, because the process ignores
 /// SIGCHLD, counts as having ended well when it is gone. Throws Error when
-/// the tool cannot be started, and Interrupted when a stop signal (see
-/// common/stop_signals.h) arrives before the call returns, after killing the
-/// tool's group if the tool still ran.
+/// the tool cannot be started, and Interrupted when a stop signal is noted
+/// (while a StopSignalScope is open anywhere; see common/stop_signals.h)
+/// before the call returns, after killing the tool's group if the tool still
+/// ran. It opens no scope itself: it runs on a thread of its own while the
+/// caller goes on, and must not keep a stop from ending the process.
 ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view input,
                      std::chrono::milliseconds limit);
 

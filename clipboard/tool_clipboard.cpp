@@ -72,13 +72,15 @@ ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::millise
 void ToolClipboard::copy(std::string_view text) {
   const std::lock_guard lock(mutex_);
   std::chrono::milliseconds limit{};
-  const ToolOutcome outcome = budget_.run<Error>(limit_, [&](std::chrono::milliseconds allowed) {
-    limit = allowed;
-    return run_tool(argv_, text, allowed);
-  });
+  const ToolOutcome outcome =
+      budget_.run<TimeoutError>(limit_, [&](std::chrono::milliseconds allowed) {
+        limit = allowed;
+        return run_tool(argv_, text, allowed);
+      });
   if (outcome.end == ToolOutcome::End::kExited && outcome.code == 0) return;
   const std::string error = describe(tool_, outcome, limit);
-  throw Error(outcome.end == ToolOutcome::End::kTimedOut ? budget_.time_out(error) : error);
+  if (outcome.end == ToolOutcome::End::kTimedOut) throw TimeoutError(budget_.time_out(error));
+  throw Error(error);
 }
 
 std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {

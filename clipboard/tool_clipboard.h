@@ -18,9 +18,9 @@ class ToolClipboard : public Clipboard {
  public:
   /// `argv` is the tool's path and arguments; a copy that takes longer than
   /// `limit`, or than what is left of `budget` for all the copies of this
-  /// clipboard, is stopped and fails. After one such time-out, or once the
-  /// budget is spent, every later copy fails at once with the same error: a
-  /// stalled or slow clipboard costs a bounded wait.
+  /// clipboard, is stopped and fails with TimeoutError. After one such
+  /// time-out, or once the budget is spent, every later copy fails at once
+  /// with the same error: a stalled or slow clipboard costs a bounded wait.
   explicit ToolClipboard(std::vector<std::string> argv,
                          std::chrono::milliseconds limit = kCallLimit,
                          std::chrono::milliseconds budget = kRunBudget);

@@ -114,7 +114,6 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
                      std::chrono::milliseconds limit) {
   const RunClock::time_point deadline = RunClock::now() + limit;
   const SigpipeGuard sigpipe_guard;
-  const StopSignalScope stop_scope;
   const std::string tool = tool_name(argv.at(0));
   Pipe input_pipe = make_pipe(tool);
   Pipe errors_pipe = make_pipe(tool);

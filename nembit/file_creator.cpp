@@ -63,8 +63,29 @@ void FileCreator::copy_to_clipboard(const std::string& path) {
   try {
     process_.components.clipboard->copy(absolute_path_of(path));
   } catch (const std::exception& error) {
-    out_ << "Warning: Could not copy to clipboard: " +
-                printable_text(error.what(), kShownTextLimit) + "\n";
+    report_copy_failure(error);
+  }
+}
+
+void FileCreator::report_copy_failure(const std::exception& error) {
+  out_ << "Warning: Could not copy to clipboard: " + printable_text(error.what(), kShownTextLimit) +
+              "\n";
+}
+
+void FileCreator::flush() {
+  if (process_.HAS_CLIPBOARD()) {
+    try {
+      process_.components.clipboard->flush();
+    } catch (const std::exception& error) {
+      report_copy_failure(error);
+    }
+  }
+  if (growl) {
+    try {
+      growl->flush();
+    } catch (const std::exception& error) {
+      report_notice_failure(error);
+    }
   }
 }
 
@@ -110,6 +131,7 @@ int FileCreator::create_files(const std::vector<std::string>& files) {
     if (create_file(*name)) ++success_count;
   }
   throw_if_stopped();
+  flush();
   return success_count;
 }
 

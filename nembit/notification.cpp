@@ -62,9 +62,13 @@ void FileCreator::_notify(const std::string& filepath) {
         .priority = 1,
     });
   } catch (const std::exception& error) {
-    if (debug_requested(process_)) {
-      out_ << "Notification error: " + printable_text(error.what(), kShownTextLimit) + "\n";
-    }
+    report_notice_failure(error);
+  }
+}
+
+void FileCreator::report_notice_failure(const std::exception& error) {
+  if (debug_requested(process_)) {
+    out_ << "Notification error: " + printable_text(error.what(), kShownTextLimit) + "\n";
   }
 }
 

@@ -50,4 +50,8 @@ void SelectingNotifier::notify(const Note& note) {
   chosen_->notify(note);
 }
 
+void SelectingNotifier::flush() {
+  if (chosen_) chosen_->flush();
+}
+
 }  // namespace nembit::notify

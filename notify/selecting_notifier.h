@@ -30,6 +30,7 @@ class SelectingNotifier : public Notifier {
 
   void register_app() override;
   void notify(const Note& note) override;
+  void flush() override;
   std::vector<std::string> warnings() const override { return warnings_; }
 
  private:

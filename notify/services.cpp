@@ -5,6 +5,7 @@
 #include "notify/desktop/loader.h"
 #include "notify/desktop_notifier.h"
 #include "notify/gntp/growl_notifier.h"
+#include "notify/paced_notifier.h"
 #include "notify/selecting_notifier.h"
 
 namespace nembit::notify {
@@ -15,12 +16,14 @@ std::unique_ptr<Notifier> make_gntp(const Application& application) {
   return std::make_unique<gntp::GrowlNotifier>(application);
 }
 
-// The desktop's service, through the module, which is loaded only now.
+// The desktop's service, through the module, which is loaded only now. Its
+// notices go at the service's pace: one that takes each in milliseconds
+// would hold up a run of many files.
 std::unique_ptr<Notifier> make_desktop(const Application& application) {
   std::string error;
   const NembitDesktopApi* api = load_desktop_module(error);
   if (api == nullptr) throw Error(error);
-  return std::make_unique<DesktopNotifier>(application, *api);
+  return std::make_unique<PacedNotifier>(std::make_unique<DesktopNotifier>(application, *api));
 }
 
 }  // namespace

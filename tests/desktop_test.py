@@ -163,8 +163,8 @@ class RealClipboard(NembitTestCase):
         start = time.monotonic()
         self.assertEqual(copy("after"), "error nembit-clipboard-owner: ended before it confirmed"
                                         " the copy")
-        self.assertEqual(copy("again"), "error nembit-clipboard-owner: ended before it confirmed"
-                                        " the copy")
+        # That ended the clipboard's work: later copies are dropped without a word.
+        self.assertEqual(copy("again"), "ok")
         self.assertLess(time.monotonic() - start, 2)
 
     @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
@@ -422,8 +422,9 @@ class DesktopNotices(NembitTestCase):
             NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=self.service("silent")))
         elapsed = time.monotonic() - start
         self.assertEqual(run.status, 0)
+        # The first notice waits; the others took each other's place meanwhile.
         self.assertEqual(run.lines.count(
-            "Notification error: timed out talking to the desktop notification service"), 4)
+            "Notification error: timed out talking to the desktop notification service"), 1)
         self.assertLess(elapsed, 9)
 
     def test_a_bus_that_never_answers_costs_one_wait(self):

@@ -78,6 +78,15 @@ int64_t now_ms() {
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
+// The shortest of `waits` in milliseconds, where -1 is without end.
+int soonest(std::initializer_list<int> waits) {
+  int wait = -1;
+  for (const int each : waits) {
+    if (each >= 0 && (wait < 0 || each < wait)) wait = each;
+  }
+  return wait;
+}
+
 }  // namespace nembit::owner
 
 int main() {

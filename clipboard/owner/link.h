@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 namespace nembit::owner {
 
@@ -49,6 +50,9 @@ bool next_text(Inbox& inbox, Bytes& text);
 
 /// Milliseconds on a steady clock.
 int64_t now_ms();
+
+/// The shortest of `waits` in milliseconds, where -1 is without end.
+int soonest(std::initializer_list<int> waits);
 
 /// The owner's own part, which each owner defines: reaches the display
 /// server (answering "ready", or "error <reason>"), then serves the

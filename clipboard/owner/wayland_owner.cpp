@@ -7,8 +7,11 @@
 // wl-copy. Each text is offered as text/plain;charset=utf-8, text/plain,
 // UTF8_STRING, STRING and TEXT. Readers are served without waiting on any
 // of them: each gets the text through a non-blocking pipe, shared rather
-// than copied, and one that stops reading for kReaderLimitMs is dropped. It
-// uses the C library and libwayland-client alone.
+// than copied, and one that stops reading for kReaderLimitMs is dropped. A
+// newer text waits for the readers of the one it replaces as read_chance.h
+// says; and a clipboard manager that re-serves an older text of the run
+// after the newest, too late, gets the newest back on top. It uses the C
+// library and libwayland-client alone.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -20,6 +23,7 @@
 #include <cstring>
 
 #include "clipboard/owner/link.h"
+#include "clipboard/owner/read_chance.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 namespace nembit::owner {
@@ -29,6 +33,15 @@ constexpr const char* kTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF
                                   "TEXT"};
 constexpr size_t kMaxReaders = 64;
 constexpr int64_t kReaderLimitMs = 5000;
+// How long after the newest text became the selection an older one that
+// another client puts back is taken for a manager's late re-serve; how long
+// reading what it offers may take; and how often the newest is put back.
+constexpr int64_t kGuardMs = 2000;
+constexpr int64_t kCheckLimitMs = 250;
+constexpr int kMaxRetakes = 3;
+constexpr size_t kMaxCheckBytes = size_t{1} << 20;
+// How many of the run's latest texts an older one is looked for among.
+constexpr size_t kRemembered = 256;
 
 // A text that readers may still be taking after a newer one came.
 struct Text {
@@ -46,6 +59,28 @@ void drop(Text* text) {
     release(text->bytes);
     std::free(text);
   }
+}
+
+// What another client put on the clipboard, as it comes in.
+struct Check {
+  int fd = -1;
+  Bytes got;
+  int64_t deadline = 0;
+};
+
+void end_check(Check& check) {
+  ::close(check.fd);
+  release(check.got);
+  check = {};
+}
+
+// The FNV-1a hash of `size` bytes at `data`.
+uint64_t hash_of(const char* data, size_t size) {
+  uint64_t hash = 14695981039346656037ULL;
+  for (size_t i = 0; i < size; ++i) {
+    hash = (hash ^ static_cast<unsigned char>(data[i])) * 1099511628211ULL;
+  }
+  return hash;
 }
 
 // One client taking the text through the pipe it gave.
@@ -66,7 +101,21 @@ struct Owner {
   bool owns = false;  // The compositor made the source the selection.
   bool gone = false;  // The device is no longer valid.
   Reader readers[kMaxReaders];
+  Bytes pending;  // The newest text from nembit, waiting for its turn.
+  bool has_pending = false;
+  ReadChance chance;
+  uint64_t set_texts[kRemembered] = {};  // Hashes of the run's latest texts.
+  size_t set_count = 0;
+  Check check;  // What another client offers, read to tell a late re-serve.
+  int retakes = 0;
 };
+
+// How many readers of the text now held do not have it all yet.
+int readers_of_text(const Owner& owner) {
+  int count = 0;
+  for (const Reader& reader : owner.readers) count += reader.fd >= 0 && reader.text == owner.text;
+  return count;
+}
 
 void end_reader(Reader& reader) {
   ::close(reader.fd);
@@ -76,7 +125,7 @@ void end_reader(Reader& reader) {
 
 // Writes what the reader's pipe takes now; ends the reader once it has all,
 // or stops reading.
-void serve_reader(Reader& reader) {
+void serve_reader(Owner& owner, Reader& reader) {
   while (reader.sent < reader.text->bytes.size) {
     const ssize_t put = ::write(reader.fd, reader.text->bytes.data + reader.sent,
                                 reader.text->bytes.size - reader.sent);
@@ -91,7 +140,9 @@ void serve_reader(Reader& reader) {
       break;  // The reader has gone.
     }
   }
+  if (reader.text == owner.text && reader.sent == reader.text->bytes.size) text_read(owner.chance);
   end_reader(reader);
+  owner.chance.readers = readers_of_text(owner);
 }
 
 void on_send(void* data, zwlr_data_control_source_v1* source, const char* /*type*/, int32_t fd) {
@@ -104,7 +155,8 @@ void on_send(void* data, zwlr_data_control_source_v1* source, const char* /*type
     if (reader.fd >= 0) continue;
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     reader = {.fd = fd, .text = hold(owner.text), .sent = 0, .deadline = now_ms() + kReaderLimitMs};
-    serve_reader(reader);
+    owner.chance.readers = readers_of_text(owner);
+    serve_reader(owner, reader);
     return;
   }
   ::close(fd);  // Too many at once: this one gets nothing.
@@ -115,24 +167,36 @@ void on_cancelled(void* data, zwlr_data_control_source_v1* source) {
   if (source == owner.source) {
     owner.source = nullptr;
     owner.owns = false;  // Another client took the clipboard.
+    owner.chance.owned = false;
   }
   zwlr_data_control_source_v1_destroy(source);
 }
 
 constexpr zwlr_data_control_source_v1_listener kSourceListener = {on_send, on_cancelled};
 
+// The compositor has made the text the selection. Another client may have
+// taken it since, such as a clipboard manager re-serving what it read: the
+// text was on the clipboard all the same.
 void on_confirmed(void* data, wl_callback* callback, uint32_t /*serial*/) {
   auto& owner = *static_cast<Owner*>(data);
   wl_callback_destroy(callback);
   owner.owns = owner.source != nullptr;
-  if (owner.owns) {
-    reply("ok\n");
-  } else {
-    reply_error("another client holds the clipboard", nullptr);
-  }
+  reply("ok\n");
 }
 
 constexpr wl_callback_listener kConfirmListener = {on_confirmed};
+
+// Makes the text held the selection, through a source of its own.
+void offer_text(Owner& owner) {
+  zwlr_data_control_source_v1* source =
+      zwlr_data_control_manager_v1_create_data_source(owner.manager);
+  zwlr_data_control_source_v1_add_listener(source, &kSourceListener, &owner);
+  for (const char* type : kTypes) zwlr_data_control_source_v1_offer(source, type);
+  zwlr_data_control_device_v1_set_selection(owner.device, source);
+  if (owner.source != nullptr) zwlr_data_control_source_v1_destroy(owner.source);
+  owner.source = source;
+  owner.chance.owned = true;
+}
 
 // Offers `bytes` as the selection; the answer goes to nembit once the
 // compositor has handled it.
@@ -142,32 +206,109 @@ void take_selection(Owner& owner, Bytes bytes) {
   if (owner.text == nullptr) std::exit(1);
   owner.text->bytes = bytes;
   hold(owner.text);
-  zwlr_data_control_source_v1* source =
-      zwlr_data_control_manager_v1_create_data_source(owner.manager);
-  zwlr_data_control_source_v1_add_listener(source, &kSourceListener, &owner);
-  for (const char* type : kTypes) zwlr_data_control_source_v1_offer(source, type);
-  zwlr_data_control_device_v1_set_selection(owner.device, source);
-  if (owner.source != nullptr) zwlr_data_control_source_v1_destroy(owner.source);
-  owner.source = source;
+  offer_text(owner);
+  text_set(owner.chance, now_ms());
+  owner.set_texts[owner.set_count++ % kRemembered] = hash_of(bytes.data, bytes.size);
+  owner.retakes = 0;
   wl_callback_add_listener(wl_display_sync(owner.display), &kConfirmListener, &owner);
 }
 
-// The offers of other clients, which the owner never reads.
+// Whether `bytes` is one of the run's latest texts but the newest.
+bool is_older_text(const Owner& owner, const Bytes& bytes) {
+  const uint64_t hash = hash_of(bytes.data, bytes.size);
+  if (hash == hash_of(owner.text->bytes.data, owner.text->bytes.size)) return false;
+  const size_t count = owner.set_count < kRemembered ? owner.set_count : kRemembered;
+  return std::find(owner.set_texts, owner.set_texts + count, hash) != owner.set_texts + count;
+}
+
+// Reads what the other client offers as it comes; once it has all, and the
+// other client put an older text of the run back, the newest goes on top
+// again. Nothing is said to nembit about it.
+void continue_check(Owner& owner) {
+  Check& check = owner.check;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(check.fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno == EAGAIN) return;
+    if (got <= 0) break;
+    const size_t size = check.got.size + static_cast<size_t>(got);
+    if (size > kMaxCheckBytes) break;
+    char* grown = static_cast<char*>(std::realloc(check.got.data, size));
+    if (grown == nullptr) std::exit(1);
+    std::memcpy(grown + check.got.size, buffer, static_cast<size_t>(got));
+    check.got = {.data = grown, .size = size};
+  }
+  const bool stale = check.got.data != nullptr && owner.source == nullptr &&
+                     owner.text != nullptr && is_older_text(owner, check.got);
+  end_check(check);
+  if (stale) {
+    ++owner.retakes;
+    offer_text(owner);
+  }
+}
+
+// Takes the newest text from nembit in place of one that still waits, which
+// a newer one has overtaken: that one counts as copied.
+void queue_text(Owner& owner, Bytes text) {
+  if (owner.has_pending) {
+    release(owner.pending);
+    reply("ok\n");
+  }
+  owner.pending = text;
+  owner.has_pending = true;
+}
+
+// Makes the waiting text the selection once the one held has had its
+// chance; how long it may wait still, or -1 when none waits.
+int take_pending(Owner& owner) {
+  if (!owner.has_pending) return -1;
+  const int64_t left = hold_left(owner.chance, now_ms(), /*first_text_chance=*/true);
+  if (left > 0) return static_cast<int>(left);
+  take_selection(owner, owner.pending);
+  owner.pending = {};
+  owner.has_pending = false;
+  return -1;
+}
+
+// The offers of other clients, which come before the selection they make.
 void on_data_offer(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
                    zwlr_data_control_offer_v1* /*offer*/) {}
 
-// The clipboard and the primary selection as they now stand: the owner
-// learns of its own loss through its source, and needs neither offer.
+// The primary selection, which the owner never reads.
 void drop_offer(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
                 zwlr_data_control_offer_v1* offer) {
   if (offer != nullptr) zwlr_data_control_offer_v1_destroy(offer);
+}
+
+// How long the newest text is guarded still, or -1 when it is not.
+int guard_left(const Owner& owner) {
+  if (owner.text == nullptr || owner.retakes >= kMaxRetakes) return -1;
+  const int64_t left = owner.chance.set_at + kGuardMs - now_ms();
+  return left > 0 ? static_cast<int>(left) : -1;
+}
+
+// The clipboard as it now stands. When another client has taken it from
+// the newest text soon after it came, what it offers is read, to tell
+// whether it put back an older text of the run (see finish_check).
+void on_selection(void* data, zwlr_data_control_device_v1* device,
+                  zwlr_data_control_offer_v1* offer) {
+  auto& owner = *static_cast<Owner*>(data);
+  const bool guarded = owner.source == nullptr && owner.check.fd < 0 && guard_left(owner) > 0;
+  int fds[2] = {-1, -1};
+  if (offer != nullptr && guarded && ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+    zwlr_data_control_offer_v1_receive(offer, kTypes[0], fds[1]);
+    ::close(fds[1]);
+    owner.check = {.fd = fds[0], .got = {}, .deadline = now_ms() + kCheckLimitMs};
+  }
+  drop_offer(data, device, offer);
 }
 
 void on_finished(void* data, zwlr_data_control_device_v1* /*device*/) {
   static_cast<Owner*>(data)->gone = true;
 }
 
-constexpr zwlr_data_control_device_v1_listener kDeviceListener = {on_data_offer, drop_offer,
+constexpr zwlr_data_control_device_v1_listener kDeviceListener = {on_data_offer, on_selection,
                                                                   on_finished, drop_offer};
 
 void on_global(void* data, wl_registry* registry, uint32_t name, const char* interface,
@@ -216,10 +357,18 @@ bool connect(Owner& owner) {
 int wait_limit(Owner& owner) {
   const int64_t now = now_ms();
   int64_t wait = -1;
+  if (owner.check.fd >= 0) {
+    if (owner.check.deadline <= now) {
+      end_check(owner.check);
+    } else {
+      wait = owner.check.deadline - now;
+    }
+  }
   for (Reader& reader : owner.readers) {
     if (reader.fd < 0) continue;
     if (reader.deadline <= now) {
       end_reader(reader);
+      owner.chance.readers = readers_of_text(owner);
     } else if (wait < 0 || reader.deadline - now < wait) {
       wait = reader.deadline - now;
     }
@@ -235,22 +384,30 @@ bool has_readers(const Owner& owner) {
 // done; the exit status.
 int serve(Owner& owner, Inbox& inbox) {
   reply("ready\n");
-  pollfd waits[2 + kMaxReaders];
+  // The display, nembit, the text another client offers, and the readers.
+  pollfd waits[3 + kMaxReaders];
   for (;;) {
+    const int held = take_pending(owner);
     while (wl_display_prepare_read(owner.display) != 0) {
       if (wl_display_dispatch_pending(owner.display) < 0) return 1;
     }
     wl_display_flush(owner.display);
     // Once nembit has gone, the owner lasts as long as it holds the
-    // clipboard, or a reader still takes its text.
-    if (owner.gone || (inbox.closed && !owner.owns && !has_readers(owner))) {
+    // clipboard, or has to do with it still: a manager may put an older text
+    // back while the newest is guarded.
+    const int guard = guard_left(owner);
+    const bool busy =
+        owner.owns || has_readers(owner) || owner.has_pending || owner.check.fd >= 0 || guard > 0;
+    if (owner.gone || (inbox.closed && !busy)) {
       wl_display_cancel_read(owner.display);
       return owner.gone ? 1 : 0;
     }
+    const int limit = wait_limit(owner);
     waits[0] = {wl_display_get_fd(owner.display), POLLIN, 0};
     waits[1] = {inbox.closed ? -1 : STDIN_FILENO, POLLIN, 0};
-    for (size_t i = 0; i < kMaxReaders; ++i) waits[2 + i] = {owner.readers[i].fd, POLLOUT, 0};
-    const int ready = ::poll(waits, 2 + kMaxReaders, wait_limit(owner));
+    waits[2] = {owner.check.fd, POLLIN, 0};
+    for (size_t i = 0; i < kMaxReaders; ++i) waits[3 + i] = {owner.readers[i].fd, POLLOUT, 0};
+    const int ready = ::poll(waits, 3 + kMaxReaders, soonest({held, limit, guard}));
     if (ready < 0 && errno != EINTR) {
       wl_display_cancel_read(owner.display);
       return 1;
@@ -261,14 +418,17 @@ int serve(Owner& owner, Inbox& inbox) {
       wl_display_cancel_read(owner.display);
     }
     if (wl_display_dispatch_pending(owner.display) < 0) return 1;
+    if (owner.check.fd >= 0 && waits[2].revents != 0) continue_check(owner);
     for (size_t i = 0; i < kMaxReaders; ++i) {
-      if (owner.readers[i].fd >= 0 && waits[2 + i].revents != 0) serve_reader(owner.readers[i]);
+      if (owner.readers[i].fd >= 0 && waits[3 + i].revents != 0) {
+        serve_reader(owner, owner.readers[i]);
+      }
     }
     if (ready > 0 && waits[1].revents != 0) {
       receive(inbox);
       Bytes text;
       while (next_text(inbox, text)) {
-        take_selection(owner, text);
+        queue_text(owner, text);
         text = {};
       }
     }
@@ -281,6 +441,8 @@ void shut_down(Owner& owner) {
     if (reader.fd >= 0) end_reader(reader);
   }
   drop(owner.text);
+  release(owner.pending);
+  if (owner.check.fd >= 0) end_check(owner.check);
   if (owner.source != nullptr) zwlr_data_control_source_v1_destroy(owner.source);
   if (owner.device != nullptr) zwlr_data_control_device_v1_destroy(owner.device);
   if (owner.manager != nullptr) zwlr_data_control_manager_v1_destroy(owner.manager);

@@ -2,8 +2,9 @@
 // for nembit, so that a copy costs one round trip to the X server instead of
 // a tool started per file. It speaks to nembit as link.h says, and serves
 // the text as TARGETS, UTF8_STRING, TEXT, STRING and TIMESTAMP, in INCR
-// pieces when it is longer than the server takes in one request. It uses
-// the C library and libxcb alone.
+// pieces when it is longer than the server takes in one request. A newer
+// text waits for the readers of the one it replaces as read_chance.h says.
+// It uses the C library and libxcb alone.
 #include <poll.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -15,6 +16,7 @@
 #include <string_view>
 
 #include "clipboard/owner/link.h"
+#include "clipboard/owner/read_chance.h"
 #include "common/utf8.h"
 
 namespace nembit::owner {
@@ -35,6 +37,7 @@ struct Transfer {
   Bytes data;
   size_t sent = 0;
   bool done = false;
+  bool of_text = false;  // It carries the text now held.
   int64_t deadline = 0;
 };
 
@@ -51,6 +54,9 @@ struct Owner {
   bool owns = false;
   xcb_timestamp_t since = XCB_CURRENT_TIME;
   Transfer transfers[kMaxTransfers];
+  Bytes pending;  // The newest text from nembit, waiting for its turn.
+  bool has_pending = false;
+  ReadChance chance;
 };
 
 // `text` as ISO Latin-1: each character up to U+00FF as one byte, any other
@@ -150,6 +156,7 @@ bool start_transfer(Owner& owner, const xcb_selection_request_event_t* request, 
     assign(transfer.data, data.data, data.size);
     transfer.sent = 0;
     transfer.done = false;
+    transfer.of_text = true;
     transfer.deadline = now_ms() + kTransferLimitMs;
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(owner.x, request->requestor, XCB_CW_EVENT_MASK, &events);
@@ -162,12 +169,14 @@ bool start_transfer(Owner& owner, const xcb_selection_request_event_t* request, 
 }
 
 // Puts `data` in the requestor's property, at once or in INCR pieces;
-// false when it cannot.
+// false when it cannot. A reader that has it all may be a clipboard manager.
 bool give(Owner& owner, const xcb_selection_request_event_t* request, xcb_atom_t property,
           xcb_atom_t type, const Bytes& data) {
   if (data.size > owner.piece) return start_transfer(owner, request, property, type, data);
   xcb_change_property(owner.x, XCB_PROP_MODE_REPLACE, request->requestor, property, type, 8,
                       static_cast<uint32_t>(data.size), data.data);
+  text_read(owner.chance);
+  owner.chance.readers = 0;
   return true;
 }
 
@@ -182,6 +191,7 @@ void answer(Owner& owner, const xcb_selection_request_event_t* request) {
                                     XCB_ATOM_STRING};
       xcb_change_property(owner.x, XCB_PROP_MODE_REPLACE, request->requestor, property,
                           XCB_ATOM_ATOM, 32, 5, offered);
+      owner.chance.readers = 1;  // It asks for the text next.
       given = true;
     } else if (request->target == atoms.timestamp) {
       xcb_change_property(owner.x, XCB_PROP_MODE_REPLACE, request->requestor, property,
@@ -211,6 +221,10 @@ void continue_transfer(Owner& owner, const xcb_property_notify_event_t* event) {
   for (Transfer& transfer : owner.transfers) {
     if (transfer.requestor != event->window || transfer.property != event->atom) continue;
     if (transfer.done) {
+      if (transfer.of_text) {
+        text_read(owner.chance);
+        owner.chance.readers = 0;
+      }
       end_transfer(owner, transfer);
     } else {
       size_t size = transfer.data.size - transfer.sent;
@@ -249,7 +263,10 @@ int end_stalled_transfers(Owner& owner, xcb_window_t gone) {
 // Takes the selection with the text now held, in one round trip: a
 // property change tells the server's time, and asking who owns the
 // selection confirms that this owner does.
-bool take_selection(Owner& owner) {
+// Another client may have taken the selection since, such as a clipboard
+// manager re-serving what it read: the text was on the clipboard all the
+// same.
+void take_selection(Owner& owner) {
   xcb_change_property(owner.x, XCB_PROP_MODE_APPEND, owner.window, owner.atoms.stamp,
                       XCB_ATOM_STRING, 8, 0, "");
   xcb_set_selection_owner(owner.x, owner.window, owner.atoms.clipboard, XCB_CURRENT_TIME);
@@ -257,14 +274,40 @@ bool take_selection(Owner& owner) {
   xcb_get_selection_owner_reply_t* answer = xcb_get_selection_owner_reply(owner.x, cookie, nullptr);
   owner.owns = answer != nullptr && answer->owner == owner.window;
   std::free(answer);
-  if (owner.owns) {
-    reply("ok\n");
-  } else if (xcb_connection_has_error(owner.x) != 0) {
+  for (Transfer& transfer : owner.transfers) transfer.of_text = false;
+  text_set(owner.chance, now_ms());
+  owner.chance.owned = owner.owns;
+  if (xcb_connection_has_error(owner.x) != 0) {
     reply_error("lost the display", nullptr);
   } else {
-    reply_error("another client holds the clipboard", nullptr);
+    reply("ok\n");
   }
-  return owner.owns;
+}
+
+// Takes the newest text from nembit in place of one that still waits, which
+// a newer one has overtaken: that one counts as copied.
+void queue_text(Owner& owner, Bytes text) {
+  if (owner.has_pending) {
+    release(owner.pending);
+    reply("ok\n");
+  }
+  owner.pending = text;
+  owner.has_pending = true;
+}
+
+// Makes the waiting text the selection once the one held has had its
+// chance; how long it may wait still, or -1 when none waits.
+int take_pending(Owner& owner) {
+  if (!owner.has_pending) return -1;
+  const int64_t left = hold_left(owner.chance, now_ms(), /*first_text_chance=*/false);
+  if (left > 0) return static_cast<int>(left);
+  release(owner.utf8);
+  owner.utf8 = owner.pending;
+  owner.pending = {};
+  owner.has_pending = false;
+  to_latin1(owner.utf8, owner.latin1);
+  take_selection(owner);
+  return -1;
 }
 
 void handle(Owner& owner, xcb_generic_event_t* event) {
@@ -274,6 +317,7 @@ void handle(Owner& owner, xcb_generic_event_t* event) {
       break;
     case XCB_SELECTION_CLEAR:
       owner.owns = false;
+      owner.chance.owned = false;
       break;
     case XCB_DESTROY_NOTIFY:
       end_stalled_transfers(owner, reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
@@ -310,18 +354,16 @@ int serve(Owner& owner, Inbox& inbox) {
     if (!drain(owner)) return 1;
     Bytes text;
     while (next_text(inbox, text)) {
-      release(owner.utf8);
-      owner.utf8 = text;
+      queue_text(owner, text);
       text = {};
-      to_latin1(owner.utf8, owner.latin1);
-      take_selection(owner);
-      if (!drain(owner)) return 1;
     }
+    const int held = take_pending(owner);
+    if (!drain(owner)) return 1;
     // Once nembit has gone, the owner lasts as long as it owns the selection.
-    if (inbox.closed && !owner.owns) return 0;
+    if (inbox.closed && !owner.owns && !owner.has_pending) return 0;
     pollfd waits[2] = {{display, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
     const nfds_t count = inbox.closed ? 1 : 2;
-    const int wait = end_stalled_transfers(owner, XCB_NONE);
+    const int wait = soonest({held, end_stalled_transfers(owner, XCB_NONE)});
     if (::poll(waits, count, wait) < 0 && errno != EINTR) return 1;
     if (count == 2 && waits[1].revents != 0) receive(inbox);
   }
@@ -330,6 +372,7 @@ int serve(Owner& owner, Inbox& inbox) {
 void shut_down(Owner& owner) {
   release(owner.utf8);
   release(owner.latin1);
+  release(owner.pending);
   for (Transfer& transfer : owner.transfers) release(transfer.data);
   if (owner.x != nullptr) xcb_disconnect(owner.x);
 }

@@ -15,16 +15,35 @@ class Error : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+/// A copy that did not finish in time, or that the time budget of all the
+/// copies of the clipboard refused.
+class TimeoutError : public Error {
+ public:
+  using Error::Error;
+};
+
 /// A clipboard that text can be put on.
 class Clipboard {
  public:
   virtual ~Clipboard() = default;
 
-  /// Puts `text` on the clipboard and returns once it is there; throws
-  /// Error on failure, and nembit::Interrupted when the process is asked to
-  /// stop meanwhile. The clipboards that open_system_clipboard gives may be
-  /// used from several threads at once: their copies take turns.
+  /// Puts `text` on the clipboard. Throws Error on failure, and
+  /// nembit::Interrupted when the process is asked to stop meanwhile.
+  ///
+  /// The clipboards that open_system_clipboard gives return at once: the
+  /// text goes to the clipboard on a thread of their own as soon as the
+  /// desktop takes it, one copy at a time, and a newer copy takes the place
+  /// of one that has not begun. A failure is thrown by the next copy or by
+  /// flush(). A copy that timed out makes every later one fail at once with
+  /// its error; any other failure ends the clipboard's work: later copies
+  /// are dropped without a word. They may be used from several threads.
   virtual void copy(std::string_view text) = 0;
+
+  /// Waits until the last text copied is on the clipboard, or its copy has
+  /// failed, within the clipboard's time limits; throws as copy() does. A
+  /// stop signal ends the wait and drops a copy that has not begun. The
+  /// destructor waits too, unless a stop signal has come.
+  virtual void flush() {}
 };
 
 /// The clipboard of this desktop session, chosen once, without touching the

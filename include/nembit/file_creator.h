@@ -32,12 +32,20 @@ class FileCreator {
 
   /// Creates `filepath` with its missing parent directories, or refreshes its
   /// times when it exists, and prints one line about it. True when created.
+  /// It returns before the path is on the clipboard and before a notice to
+  /// the desktop's own service is shown: see flush().
   bool create_file(const std::string& filepath);
 
   /// Expands every argument that holds both "{" and "}", then creates each
-  /// name in turn. Returns how many were created. A stop signal noted
-  /// meanwhile (see Interrupted) ends it after the line of the file at hand.
+  /// name in turn, and flushes. Returns how many were created. A stop signal
+  /// noted meanwhile (see Interrupted) ends it after the line of the file at
+  /// hand, without waiting for the clipboard or the notices.
   int create_files(const std::vector<std::string>& files);
+
+  /// Waits until the last path copied is on the clipboard and the last
+  /// notice has gone out, each within its component's time limits, and
+  /// prints what failed meanwhile as create_file does.
+  void flush();
 
   /// The program's icon picture, offered with every notice when it exists.
   std::string icon_path;
@@ -50,6 +58,8 @@ class FileCreator {
 
   void create_and_announce(const std::string& path);
   void copy_to_clipboard(const std::string& path);
+  void report_copy_failure(const std::exception& error);
+  void report_notice_failure(const std::exception& error);
   void print_created(const std::string& path);
   void make_dirs(std::string_view dir);
   void make_file(const std::string& path);

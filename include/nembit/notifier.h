@@ -42,9 +42,9 @@ class TimeoutError : public Error {
   using Error::Error;
 };
 
-/// Registers one application and sends its notifications. Every call waits
-/// for the service's answer; it throws Error on failure, and
-/// nembit::Interrupted when the process is asked to stop meanwhile.
+/// Registers one application and sends its notifications. Every call throws
+/// Error on failure, and nembit::Interrupted when the process is asked to
+/// stop meanwhile.
 class Notifier {
  public:
   virtual ~Notifier() = default;
@@ -52,8 +52,16 @@ class Notifier {
   /// Declares the application and its notification types to the service.
   virtual void register_app() = 0;
 
-  /// Shows one notification.
+  /// Shows one notification. It may return before the service has it:
+  /// notices to the desktop's own service go out on a thread of their own,
+  /// one at a time, a newer notice taking the place of one that has not
+  /// begun; a failure is then thrown by the next notify() or by flush().
   virtual void notify(const Note& note) = 0;
+
+  /// Waits until the last notice is shown, or has failed, within the
+  /// notifier's time limits, and throws as notify() does. The destructor
+  /// waits too, unless a stop signal has come.
+  virtual void flush() {}
 
   /// What the program should tell the user about how the notifier was
   /// set up, such as a setting it did not understand; one line each.

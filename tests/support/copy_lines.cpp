@@ -1,17 +1,16 @@
 // Test support: puts each line of its standard input on the system
-// clipboard through libnembit's clipboard component, and answers "ok" or
-// "error <reason>" for each. A line "@<path>" copies the content of the
+// clipboard through libnembit's clipboard component, waits until it is
+// there, and answers "ok" or "error <reason>" for each. A line "@<path>" copies the content of the
 // file at <path> instead; a line "!" opens the clipboard anew, as a program
 // does that runs nembit once per request, and answers with the number of
 // its children that have ended and not been reaped.
+#include <nembit/clipboard.h>
 #include <unistd.h>
 
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <string>
-
-#include <nembit/clipboard.h>
 
 namespace {
 
@@ -51,6 +50,7 @@ int main() {
     }
     try {
       clipboard->copy(text);
+      clipboard->flush();
       std::cout << "ok" << std::endl;
     } catch (const nembit::clipboard::Error& error) {
       std::cout << "error " << error.what() << std::endl;

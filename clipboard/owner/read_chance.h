@@ -1,0 +1,42 @@
+// When a clipboard owner may replace the text it holds with a newer one.
+// A clipboard manager reads each new selection as it appears: one that finds
+// it replaced records nothing, and one that re-serves what it read (so that
+// the text outlives its owner) may put an older text back after a newer one.
+// So a text that readers may want gets a short chance to be read, and to be
+// re-served, before the next takes its place; without readers nothing waits.
+#pragma once
+
+#include <cstdint>
+
+namespace nembit::owner {
+
+/// How long a text that a clipboard manager may read stays the selection,
+/// unless another client takes the selection first.
+constexpr int64_t kReadChanceMs = 100;
+
+/// How long a text stays while a reader that asked for it does not have it
+/// yet, whatever else: a reader that stalls holds up no copy for long.
+constexpr int64_t kReaderHoldMs = 500;
+
+/// What the owner knows of the readers of the text it holds.
+struct ReadChance {
+  int64_t set_at = -1;   ///< When the text became the selection; -1 before the first.
+  bool first = true;     ///< The text is the run's first.
+  bool manager = false;  ///< A reader has had one of the run's texts whole.
+  bool owned = false;    ///< The text is still the selection.
+  int readers = 0;       ///< Readers that asked for the text and do not have it yet.
+};
+
+/// Notes that a new text became the selection at `now`.
+void text_set(ReadChance& chance, int64_t now);
+
+/// Notes that a reader has had the whole text.
+void text_read(ReadChance& chance);
+
+/// Milliseconds until the text may be replaced; 0 when it may be now. The
+/// run's first text gets the chance too with `first_text_chance`: where a
+/// reader that comes late finds nothing, as under Wayland, a manager can
+/// only be told from its first read.
+int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance);
+
+}  // namespace nembit::owner

@@ -1,0 +1,32 @@
+// A clipboard that takes copies at the desktop's pace.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "common/paced_delivery.h"
+#include "nembit/clipboard.h"
+
+namespace nembit::clipboard {
+
+/// Hands each copy to `clipboard` on a thread of its own, one at a time, a
+/// newer copy taking the place of one that has not begun, so that a run goes
+/// on while the desktop takes the text and its last path always arrives.
+/// What failures mean for later copies is PacedCalls' rule: a time-out
+/// refuses them, any other failure ends the clipboard's work for the run.
+class PacedClipboard : public Clipboard {
+ public:
+  explicit PacedClipboard(std::unique_ptr<Clipboard> clipboard)
+      : clipboard_(std::move(clipboard)) {}
+
+  void copy(std::string_view text) override {
+    calls_.submit([this, text = std::string(text)] { clipboard_->copy(text); });
+  }
+  void flush() override { calls_.finish(); }
+
+ private:
+  std::unique_ptr<Clipboard> clipboard_;
+  PacedCalls<Error, TimeoutError> calls_{/*end_on_failure=*/true};
+};
+
+}  // namespace nembit::clipboard

@@ -1,0 +1,59 @@
+#include "common/paced_delivery.h"
+
+#include "common/stop_signals.h"
+
+namespace nembit {
+
+PacedDelivery::~PacedDelivery() {
+  std::unique_lock lock(mutex_);
+  if (!worker_.joinable()) return;
+  settle(lock);
+  closing_ = true;
+  changed_.notify_all();
+  lock.unlock();
+  worker_.join();
+}
+
+void PacedDelivery::submit(Delivery delivery) {
+  const std::lock_guard lock(mutex_);
+  waiting_ = std::move(delivery);
+  if (!worker_.joinable()) {
+    worker_ = std::thread([this] { work(); });
+  } else {
+    changed_.notify_all();
+  }
+}
+
+void PacedDelivery::finish() {
+  const StopSignalScope stop_scope;
+  std::unique_lock lock(mutex_);
+  if (const int signal = settle(lock); signal != 0) throw Interrupted{signal};
+}
+
+int PacedDelivery::settle(std::unique_lock<std::mutex>& lock) {
+  // The worker wakes this at every end of a delivery; a stop is looked for
+  // between, as often as every wait for something outside does.
+  for (;;) {
+    const int signal = stop_signal();
+    if (signal != 0) waiting_ = nullptr;
+    if (!busy_ && !waiting_) return signal;
+    changed_.wait_for(lock, kStopCheckInterval);
+  }
+}
+
+void PacedDelivery::work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [&] { return waiting_ || closing_; });
+    if (!waiting_) return;
+    const Delivery delivery = std::exchange(waiting_, nullptr);
+    busy_ = true;
+    lock.unlock();
+    delivery();
+    lock.lock();
+    busy_ = false;
+    changed_.notify_all();
+  }
+}
+
+}  // namespace nembit
