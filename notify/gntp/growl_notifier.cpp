@@ -1,23 +1,40 @@
 #include "notify/gntp/growl_notifier.h"
 
 #include <array>
+#include <random>
 
+#include "common/hex.h"
 #include "notify/gntp/crypto.h"
 #include "notify/gntp/message.h"
 
 namespace nembit::gntp {
 
+namespace {
+
+// "nembit-" and 16 random hexadecimal digits: no other run's notices begin so.
+std::string unique_prefix() {
+  std::random_device random;
+  std::string prefix = "nembit-";
+  for (int i = 0; i < 2; ++i) append_hex(prefix, random(), 8, HexCase::kLower);
+  return prefix;
+}
+
+}  // namespace
+
 GrowlNotifier::GrowlNotifier(notify::Application application, Settings settings)
     : application_(std::move(application)),
       settings_(std::move(settings)),
-      budget_("the GNTP server", settings_.budget) {}
+      budget_("the GNTP server", settings_.budget),
+      id_prefix_(unique_prefix()) {}
 
 void GrowlNotifier::register_app() {
   send([&] { return register_request(application_, key()); });
 }
 
 void GrowlNotifier::notify(const notify::Note& note) {
-  send([&] { return notify_request(application_.applicationName, note, key()); });
+  const NoticeIds ids{.id = id_prefix_ + "-" + std::to_string(++sent_), .replaces = first_id_};
+  if (first_id_.empty()) first_id_ = ids.id;
+  send([&] { return notify_request(application_.applicationName, note, key(), ids); });
 }
 
 void GrowlNotifier::send(const std::function<std::string()>& compose) {

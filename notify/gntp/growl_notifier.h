@@ -13,7 +13,9 @@
 namespace nembit::gntp {
 
 /// Registers an application with a GNTP server and sends its notifications,
-/// one connection per request. With a password, every request carries a
+/// one connection per request. Each notice has an id of its own, and each
+/// after the first asks the server to show it in the first's place, so that
+/// a server that honours it keeps one notice on screen. With a password, every request carries a
 /// SHA-256 key hash with a fresh random salt. Each request may take
 /// `settings.timeout`, and all of them together `settings.budget`; once a
 /// request has timed out or the budget is spent, every later one fails at
@@ -35,6 +37,11 @@ class GrowlNotifier : public notify::Notifier {
   notify::Application application_;
   Settings settings_;
   TimeBudget budget_;
+  /// What every notice id of this notifier begins with, unique to it.
+  std::string id_prefix_;
+  /// How many notices it has sent; the id of the first.
+  unsigned long sent_ = 0;
+  std::string first_id_;
   /// The server's addresses, looked up by the first request that needed
   /// them, the one that answered last first.
   std::vector<Address> addresses_;

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <regex>
 #include <thread>
 
 #include "tests/support/environment.h"
@@ -15,6 +16,7 @@ namespace nembit::gntp {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::EndsWith;
 using ::testing::StartsWith;
 using namespace std::chrono_literals;
 
@@ -49,7 +51,8 @@ std::string failure_of(const std::function<void()>& call) {
 }
 
 TEST(GrowlNotifier, RegistersThenNotifies) {
-  FakeServer server({{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}});
+  FakeServer server(
+      {{.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}, {.bytes = std::string(kOk)}});
   ASSERT_TRUE(server.ok());
   // A host name, looked up once for both requests.
   Settings settings = settings_for(server, "gntp.test");
@@ -61,24 +64,37 @@ TEST(GrowlNotifier, RegistersThenNotifies) {
   GrowlNotifier notifier(kApplication, settings);
   notifier.register_app();
   notifier.notify(kNote);
+  notifier.notify(kNote);
   EXPECT_EQ(*lookups, 1);
-  EXPECT_THAT(server.requests(), ElementsAre("GNTP/1.0 REGISTER NONE\r\n"
-                                             "Application-Name: nembit\r\n"
-                                             "Notifications-Count: 1\r\n"
-                                             "\r\n"
-                                             "Notification-Name: create\r\n"
-                                             "Notification-Display-Name: create\r\n"
-                                             "Notification-Enabled: True\r\n"
-                                             "\r\n",
-                                             "GNTP/1.0 NOTIFY NONE\r\n"
-                                             "Application-Name: nembit\r\n"
-                                             "Notification-Name: create\r\n"
-                                             "Notification-Title: nembit\r\n"
-                                             "Notification-Text: File created: \"x\"\r\n"
-                                             "Notification-Sticky: False\r\n"
-                                             "Notification-Priority: 1\r\n"
-                                             "Notification-Icon: file:///i.jpg\r\n"
-                                             "\r\n"));
+  // Each notice names itself; the later ones take the first's place.
+  std::vector<std::string> requests = server.requests();
+  ASSERT_EQ(requests.size(), 3U);
+  const std::regex id_header("Notification-ID: (nembit-[0-9a-f]{16}-[0-9]+)\r\n");
+  std::smatch first;
+  std::smatch second;
+  ASSERT_TRUE(std::regex_search(requests[1], first, id_header));
+  ASSERT_TRUE(std::regex_search(requests[2], second, id_header));
+  EXPECT_NE(first[1], second[1]);
+  EXPECT_THAT(requests[2], EndsWith("Notification-Coalescing-ID: " + first[1].str() + "\r\n\r\n"));
+  requests[1] = std::regex_replace(requests[1], id_header, "");
+  EXPECT_THAT(requests, ElementsAre("GNTP/1.0 REGISTER NONE\r\n"
+                                    "Application-Name: nembit\r\n"
+                                    "Notifications-Count: 1\r\n"
+                                    "\r\n"
+                                    "Notification-Name: create\r\n"
+                                    "Notification-Display-Name: create\r\n"
+                                    "Notification-Enabled: True\r\n"
+                                    "\r\n",
+                                    "GNTP/1.0 NOTIFY NONE\r\n"
+                                    "Application-Name: nembit\r\n"
+                                    "Notification-Name: create\r\n"
+                                    "Notification-Title: nembit\r\n"
+                                    "Notification-Text: File created: \"x\"\r\n"
+                                    "Notification-Sticky: False\r\n"
+                                    "Notification-Priority: 1\r\n"
+                                    "Notification-Icon: file:///i.jpg\r\n"
+                                    "\r\n",
+                                    requests[2]));
 }
 
 TEST(GrowlNotifier, SignsEveryRequestWithAFreshSalt) {

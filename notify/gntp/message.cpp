@@ -87,7 +87,7 @@ std::string register_request(const notify::Application& application, std::string
 }
 
 std::string notify_request(std::string_view application_name, const notify::Note& note,
-                           std::string_view key) {
+                           std::string_view key, const NoticeIds& ids) {
   std::string message;
   information_line(message, "NOTIFY", key);
   header(message, "Application-Name", application_name);
@@ -97,6 +97,8 @@ std::string notify_request(std::string_view application_name, const notify::Note
   header(message, "Notification-Sticky", boolean(note.sticky));
   header(message, "Notification-Priority", std::to_string(note.priority));
   if (!note.icon.empty()) header(message, "Notification-Icon", note.icon);
+  if (!ids.id.empty()) header(message, "Notification-ID", ids.id);
+  if (!ids.replaces.empty()) header(message, "Notification-Coalescing-ID", ids.replaces);
   message.append(kEnd);
   return message;
 }

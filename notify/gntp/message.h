@@ -21,9 +21,17 @@ std::string key_part(std::string_view password, std::span<const unsigned char> s
 /// `key` is a key part or empty. An empty icon sends no icon header.
 std::string register_request(const notify::Application& application, std::string_view key);
 
+/// How a notice names itself (Notification-ID), and the earlier notice
+/// whose place it takes on a server that honours it
+/// (Notification-Coalescing-ID); each is left out when empty.
+struct NoticeIds {
+  std::string id;
+  std::string replaces;
+};
+
 /// A NOTIFY request of `application_name` for `note`.
 std::string notify_request(std::string_view application_name, const notify::Note& note,
-                           std::string_view key);
+                           std::string_view key, const NoticeIds& ids = {});
 
 /// Length of the first complete message in `bytes` (up to and including its
 /// closing empty line), or 0 while it is incomplete.

@@ -1,11 +1,14 @@
 #include "notify/gntp/message.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
 
 namespace nembit::gntp {
 namespace {
+
+using ::testing::EndsWith;
 
 std::string error_of(std::string_view reply) {
   try {
@@ -53,6 +56,11 @@ TEST(Message, NotifiesWithoutAnEmptyIcon) {
             "Notification-Sticky: False\r\n"
             "Notification-Priority: 1\r\n"
             "\r\n");
+  EXPECT_THAT(notify_request("nembit", note, "", {.id = "r-2", .replaces = "r-1"}),
+              EndsWith("Notification-Priority: 1\r\n"
+                       "Notification-ID: r-2\r\n"
+                       "Notification-Coalescing-ID: r-1\r\n"
+                       "\r\n"));
 }
 
 TEST(Message, NoValueCanBreakALine) {
