@@ -25,6 +25,7 @@ WITH_WAYLAND_OWNER = os.environ.get("NEMBIT_WITH_WAYLAND_OWNER") == "ON"
 
 DISPLAY = os.environ.get("DISPLAY")
 WAYLAND = os.environ.get("NEMBIT_WAYLAND_DISPLAY")
+MUTTER = os.environ.get("NEMBIT_MUTTER_DISPLAY")
 GOL_DB = os.environ.get("NEMBIT_GOL_DB")
 BUS = os.environ.get("DBUS_SESSION_BUS_ADDRESS")
 WITH_DESKTOP = os.environ.get("NEMBIT_WITH_DESKTOP") == "ON"
@@ -176,6 +177,11 @@ class RealClipboard(NembitTestCase):
         self.assertIn("Warning: Could not copy to clipboard: nembit-clipboard-owner: cannot open"
                       f" the display: {dead}", run.lines)
         self.assertEqual(live_owners(dead), [])
+        # With the tool, which cannot open it either: one warning for the run.
+        run = self.run_nembit("a", "b", "c", env=self.environment(DISPLAY=dead))
+        self.assertEqual([line for line in run.lines if line.startswith("Warning: Could not copy")],
+                         ["Warning: Could not copy to clipboard: xclip: exited with status 1: Error:"
+                          f" Can't open display: {dead}"])
         # A display that takes the connection and never answers: the run is
         # stopped while its owner is still connecting.
         number = 40000 + (os.getpid() + 1) % 20000
@@ -195,10 +201,12 @@ class RealClipboard(NembitTestCase):
         self.assertEqual(live_owners(display), [])
 
 
-def wl_paste(*args):
-    """What the clipboard of the test compositor holds, as wl-paste reads it."""
-    return subprocess.run(["wl-paste", "--no-newline", *args], env={"WAYLAND_DISPLAY": WAYLAND},
-                          stdin=subprocess.DEVNULL, capture_output=True, timeout=10).stdout
+def wl_paste(*args, display=None):
+    """What the clipboard of the test compositor (or of `display`) holds, as
+    wl-paste reads it."""
+    return subprocess.run(["wl-paste", "--no-newline", *args],
+                          env={"WAYLAND_DISPLAY": display or WAYLAND}, stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=10).stdout
 
 
 @unittest.skipUnless(WITH_CLIPBOARD, "built without the clipboard component")
@@ -243,6 +251,93 @@ class RealWaylandClipboard(NembitTestCase):
         run = self.run_nembit("a", "b", program=program)
         self.assertNotIn("Warning: Could not copy", run.out)
         self.assertTrue(wait_until(lambda: wl_paste() == str(self.work / "b").encode()), wl_paste())
+
+
+@unittest.skipUnless(WITH_CLIPBOARD, "built without the clipboard component")
+class ClipboardManagers(NembitTestCase):
+    """Runs of many files on desktops whose clipboard managers read each new
+    selection as it appears, and on GNOME, where a tool makes each copy."""
+
+    def run_paths(self, count):
+        """The names of a run of `count` files, and their paths."""
+        names = [f"f{i}" for i in range(1, count + 1)]
+        return names, [str(self.work / name) for name in names]
+
+    def wait_for_manager(self, copy, env, holds):
+        """Copies a marker with the tool `copy`, and a new one until the
+        manager, which may watch the clipboard only some time after it
+        started, has one in what `holds()` returns; that marker."""
+        for attempt in range(10):
+            marker = f"start-{os.getpid()}-{attempt}"
+            subprocess.run(copy, input=marker.encode(), env=env, timeout=10, check=True,
+                           stdout=subprocess.DEVNULL)
+            if wait_until(lambda: marker in holds(), 1):
+                return marker
+        self.fail("the clipboard manager did not start")
+
+    @require(WAYLAND and shutil.which("clipman"), "no Wayland compositor with clipman")
+    def test_clipman_ends_each_run_with_its_last_path(self):
+        # Its default persist mode copies what it stored once more, late.
+        env = {"WAYLAND_DISPLAY": WAYLAND, "PATH": "/usr/bin:/bin", "HOME": str(self.dir)}
+        history = self.dir / "history.json"
+        self.start(["wl-paste", "-t", "text", "--watch", "clipman", "store",
+                    f"--histpath={history}"], env=env)
+        self.wait_for_manager(["wl-copy"], env, lambda: history.exists() and history.read_text())
+        for _ in range(3):
+            names, paths = self.run_paths(50)
+            run = self.run_nembit(*names, env=self.environment(WAYLAND_DISPLAY=WAYLAND))
+            self.assertEqual(run.status, 0)
+            self.assertNotIn("Warning: Could not copy", run.out)
+            time.sleep(2.5)  # What the manager does late, it has done by now.
+            self.assertEqual(wl_paste().decode(), paths[-1])
+
+    @require(WAYLAND and shutil.which("wl-paste"), "no Wayland compositor with wl-clipboard")
+    def test_a_wayland_manager_records_whole_paths_and_the_last(self):
+        env = {"WAYLAND_DISPLAY": WAYLAND, "PATH": "/usr/bin:/bin"}
+        record = self.dir / "record"
+        self.start(["wl-paste", "--watch", "sh", "-c", f'x=$(cat); printf "%s\\0" "$x" >>"{record}"'],
+                   env=env)
+        marker = self.wait_for_manager(["wl-copy"], env,
+                                       lambda: record.exists() and record.read_text())
+        names, paths = self.run_paths(50)
+        run = self.run_nembit(*names, env=self.environment(WAYLAND_DISPLAY=WAYLAND))
+        self.assertNotIn("Warning: Could not copy", run.out)
+        time.sleep(1)
+        entries = record.read_text().split("\0")[:-1]
+        entries = entries[len(entries) - entries[::-1].index(marker):]
+        self.assertEqual(entries[-1:], paths[-1:])
+        self.assertEqual([entry for entry in entries if entry not in paths], [])
+
+    @require(DISPLAY and shutil.which("copyq"), "no X display with copyq")
+    def test_an_x11_manager_records_whole_paths_and_the_last(self):
+        home = self.dir / "copyq"
+        home.mkdir(mode=0o700)
+        env = {"DISPLAY": DISPLAY, "HOME": str(home), "XDG_RUNTIME_DIR": str(home),
+               "QT_QPA_PLATFORM": "xcb", "PATH": "/usr/bin:/bin"}
+        self.start(["copyq"], env=env)
+
+        def copyq(*args):
+            return subprocess.run(["copyq", *args], env=env, stdin=subprocess.DEVNULL,
+                                  capture_output=True, timeout=10)
+
+        def newest():
+            return copyq("read", "0").stdout.decode()
+
+        marker = self.wait_for_manager(["xclip", "-selection", "clipboard"], env, newest)
+        names, paths = self.run_paths(50)
+        run = self.run_nembit(*names, env=self.environment(DISPLAY=DISPLAY))
+        self.assertNotIn("Warning: Could not copy", run.out)
+        self.assertTrue(wait_until(lambda: newest() == paths[-1], 5), newest())
+        items = [copyq("read", str(i)).stdout.decode() for i in range(int(copyq("count").stdout))]
+        self.assertEqual([item for item in items[:items.index(marker)] if item not in paths], [])
+
+    @require(MUTTER and shutil.which("wl-paste"), "no GNOME compositor (mutter)")
+    def test_gnome_gets_the_last_of_many_paths_through_its_tool(self):
+        names, paths = self.run_paths(200)
+        run = self.run_nembit(*names, env=self.environment(WAYLAND_DISPLAY=MUTTER))
+        self.assertEqual(run.status, 0)
+        self.assertNotIn("Warning: Could not copy", run.out)
+        self.assertEqual(wl_paste(display=MUTTER).decode(), paths[-1])
 
 
 def query(sql, *parameters):
@@ -339,16 +434,6 @@ class DesktopNotices(NembitTestCase):
             stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
         return Run(completed)
 
-    def start(self, command, **options):
-        """Starts a helper that is stopped at the end of the test; its
-        standard output is a pipe."""
-        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                   **options)
-        self.addCleanup(process.stdout.close)
-        self.addCleanup(process.wait)
-        self.addCleanup(process.kill)
-        return process
-
     def named(self, *names):
         return [f"{name}-{self.token}.txt" for name in names]
 
@@ -426,6 +511,19 @@ class DesktopNotices(NembitTestCase):
         self.assertEqual(run.lines.count(
             "Notification error: timed out talking to the desktop notification service"), 1)
         self.assertLess(elapsed, 9)
+
+    def test_a_slow_service_shows_the_last_notice_of_a_long_run(self):
+        names = self.named(*map(str, range(1000)))
+        run = self.run_nembit("--debug", *names, env=self.environment(
+            NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=self.service("slow")))
+        self.assertEqual(run.status, 0)
+        self.assertNotIn("Notification error", run.out)
+        os.set_blocking(self.notices.fileno(), False)
+        shown = [line.split(" ", 2) for line in self.notices.read().decode().splitlines()]
+        self.assertEqual(shown[-1][2], f'File created: "{names[-1]}"')
+        # Each notice took the place of the one before it.
+        self.assertEqual([replaces for _, replaces, _ in shown],
+                         ["0"] + [given for given, _, _ in shown[:-1]])
 
     def test_a_bus_that_never_answers_costs_one_wait(self):
         # It takes the connection and never says a word.

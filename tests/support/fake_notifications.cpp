@@ -2,13 +2,15 @@
 // (DBUS_SESSION_BUS_ADDRESS) that lists "body-markup" first among its
 // capabilities, then treats every Notify as its argument says: "silent"
 // takes it and never answers, "crash" ends the service, "answer" answers
-// with a new id and prints the notice's body on a line. Prints "ready" once
-// it owns the name.
+// with a new id and prints the notice's body on a line, "slow" does the
+// same 15 ms later, printing the new id and the one the notice replaces
+// before the body. Prints "ready" once it owns the name.
 #include <systemd/sd-bus.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 int main(int argc, char** argv) {
   const char* mode = argc > 1 ? argv[1] : "silent";
@@ -29,10 +31,15 @@ int main(int argc, char** argv) {
       if (std::strcmp(mode, "crash") == 0) return 0;
       const char* text[4] = {};
       uint32_t replaces = 0;
-      if (std::strcmp(mode, "answer") == 0 &&
+      const bool slow = std::strcmp(mode, "slow") == 0;
+      if ((slow || std::strcmp(mode, "answer") == 0) &&
           sd_bus_message_read(message, "susss", &text[0], &replaces, &text[1], &text[2],
                               &text[3]) >= 0) {
         const char* body = text[3];
+        if (slow) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(15));
+          std::printf("%u %u ", id, replaces);
+        }
         std::printf("%s\n", body);
         std::fflush(stdout);
         sd_bus_reply_method_return(message, "u", id);

@@ -3,6 +3,7 @@
 import os
 import pathlib
 import shutil
+import signal
 import socket
 import stat
 import subprocess
@@ -85,6 +86,17 @@ class NembitTestCase(unittest.TestCase):
         path.chmod(0o755)
         return path
 
+    def start(self, command, **options):
+        """Starts a helper in a process group of its own, which is stopped
+        with all it started at the end of the test; its standard output is
+        a pipe."""
+        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                   stdin=subprocess.DEVNULL, start_new_session=True, **options)
+        self.addCleanup(process.stdout.close)
+        self.addCleanup(process.wait)
+        self.addCleanup(kill_group, process.pid)
+        return process
+
     def startup_lines(self, clipboard=False):
         lines = []
         if not (clipboard and WITH_CLIPBOARD):
@@ -105,6 +117,14 @@ class NembitTestCase(unittest.TestCase):
         """Lets an unprivileged user into the scratch directory."""
         for path in (self.dir, self.work):
             path.chmod(path.stat().st_mode | stat.S_IXOTH | stat.S_IROTH | stat.S_IWOTH)
+
+
+def kill_group(pid):
+    """Kills the process group `pid` of a helper that a test started, if it is there still."""
+    try:
+        os.killpg(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
 
 
 def as_unprivileged_user():
