@@ -5,7 +5,7 @@
 // speaks to nembit as link.h says; it answers "error" at once where the
 // compositor lacks the protocol (GNOME), and nembit then copies with
 // wl-copy. Each text is offered as text/plain;charset=utf-8, text/plain,
-// UTF8_STRING, STRING and TEXT. Readers are served without waiting on any
+// UTF8_STRING, STRING and TEXT, and as the owners' mark. Readers are served without waiting on any
 // of them: each gets the text through a non-blocking pipe, shared rather
 // than copied, and one that stops reading for kReaderLimitMs is dropped. A
 // newer text waits for the readers of the one it replaces as read_chance.h
@@ -31,6 +31,9 @@ namespace {
 
 constexpr const char* kTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING",
                                   "TEXT"};
+// A type of the owners' own, offered last, by which one owner tells that
+// another holds the clipboard; a reader that asks for it gets the text.
+constexpr const char* kOwnerMark = "application/x-nembit-owner";
 constexpr size_t kMaxReaders = 64;
 constexpr int64_t kReaderLimitMs = 5000;
 // How long after the newest text became the selection an older one that
@@ -60,6 +63,13 @@ void drop(Text* text) {
     std::free(text);
   }
 }
+
+// The offer of another client that came last, and whether it holds the
+// type that marks an owner of nembit's.
+struct Incoming {
+  zwlr_data_control_offer_v1* offer = nullptr;
+  bool owners = false;
+};
 
 // What another client put on the clipboard, as it comes in.
 struct Check {
@@ -106,6 +116,7 @@ struct Owner {
   ReadChance chance;
   uint64_t set_texts[kRemembered] = {};  // Hashes of the run's latest texts.
   size_t set_count = 0;
+  Incoming incoming;
   Check check;  // What another client offers, read to tell a late re-serve.
   int retakes = 0;
 };
@@ -192,6 +203,7 @@ void offer_text(Owner& owner) {
       zwlr_data_control_manager_v1_create_data_source(owner.manager);
   zwlr_data_control_source_v1_add_listener(source, &kSourceListener, &owner);
   for (const char* type : kTypes) zwlr_data_control_source_v1_offer(source, type);
+  zwlr_data_control_source_v1_offer(source, kOwnerMark);
   zwlr_data_control_device_v1_set_selection(owner.device, source);
   if (owner.source != nullptr) zwlr_data_control_source_v1_destroy(owner.source);
   owner.source = source;
@@ -271,9 +283,23 @@ int take_pending(Owner& owner) {
   return -1;
 }
 
-// The offers of other clients, which come before the selection they make.
-void on_data_offer(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
-                   zwlr_data_control_offer_v1* /*offer*/) {}
+// Each type that an offer of another client holds, which come after the
+// offer and before the selection it makes.
+void on_offer_type(void* data, zwlr_data_control_offer_v1* offer, const char* type) {
+  auto& owner = *static_cast<Owner*>(data);
+  if (offer == owner.incoming.offer && std::strcmp(type, kOwnerMark) == 0) {
+    owner.incoming.owners = true;
+  }
+}
+
+constexpr zwlr_data_control_offer_v1_listener kOfferListener = {on_offer_type};
+
+void on_data_offer(void* data, zwlr_data_control_device_v1* /*device*/,
+                   zwlr_data_control_offer_v1* offer) {
+  auto& owner = *static_cast<Owner*>(data);
+  owner.incoming = {.offer = offer, .owners = false};
+  zwlr_data_control_offer_v1_add_listener(offer, &kOfferListener, &owner);
+}
 
 // The primary selection, which the owner never reads.
 void drop_offer(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
@@ -290,11 +316,15 @@ int guard_left(const Owner& owner) {
 
 // The clipboard as it now stands. When another client has taken it from
 // the newest text soon after it came, what it offers is read, to tell
-// whether it put back an older text of the run (see finish_check).
+// whether it put back an older text of the run (see continue_check). An
+// offer with the owners' mark is another run's owner, whose texts may well
+// be this run's again: that one is left alone.
 void on_selection(void* data, zwlr_data_control_device_v1* device,
                   zwlr_data_control_offer_v1* offer) {
   auto& owner = *static_cast<Owner*>(data);
-  const bool guarded = owner.source == nullptr && owner.check.fd < 0 && guard_left(owner) > 0;
+  const bool owners = offer == owner.incoming.offer && owner.incoming.owners;
+  const bool guarded =
+      !owners && owner.source == nullptr && owner.check.fd < 0 && guard_left(owner) > 0;
   int fds[2] = {-1, -1};
   if (offer != nullptr && guarded && ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
     zwlr_data_control_offer_v1_receive(offer, kTypes[0], fds[1]);
