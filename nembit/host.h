@@ -24,25 +24,6 @@ bool occupy_closed_standard_streams();
 /// process may have left ignored: the clipboard tools must be waited for.
 void restore_child_signal();
 
-/// Whether standard stream `stream` (1 output, 2 error) is a terminal.
-bool is_terminal(int stream);
-
-/// The most bytes that one write to standard stream `stream` (1 output,
-/// 2 error) puts there whole or not at all: PIPE_BUF for a pipe or a
-/// socket, where a longer write may be cut short; no limit for a file, a
-/// terminal or a device, which take a write whole or fail.
-size_t whole_write_size(int stream);
-
-/// Writes `bytes` to standard stream `stream` (1 output, 2 error), with
-/// `written` telling how many went out; UTF-8 text shows as such in a
-/// Windows console. Returns 0 once all is written; EINTR when a stop signal
-/// (see stop_signals.h) cut a wait for the stream short; with a `patience`
-/// of zero or more, EAGAIN when the stream took nothing for that long;
-/// otherwise the system's error number. A negative `patience` waits as long
-/// as the stream needs.
-int write_standard(int stream, std::string_view bytes, std::chrono::milliseconds patience,
-                   size_t& written);
-
 /// The absolute directory, without "." or ".." components, that holds the
 /// program's own files, found from the running executable with symbolic
 /// links resolved: share/nembit beside the executable's bin folder

@@ -88,9 +88,11 @@ int main(const Process& process, DiskInterface& disk, std::ostream& out, std::os
 }
 
 int run(int argc, char** argv) {
+  // Before anything opens a descriptor, which could take a closed one's place.
+  const bool output_closed = occupy_closed_standard_streams();
   FdStreamBuf out_buffer(1);
   FdStreamBuf err_buffer(2);
-  if (occupy_closed_standard_streams()) out_buffer.set_error(EBADF);
+  if (output_closed) out_buffer.set_error(EBADF);
   restore_child_signal();
   std::ostream out(&out_buffer);
   std::ostream err(&err_buffer);

@@ -4,7 +4,6 @@
 #include <cerrno>
 
 #include "common/stop_signals.h"
-#include "host.h"
 
 namespace nembit {
 
@@ -14,15 +13,24 @@ constexpr size_t kBlock = size_t{64} * 1024;
 
 }  // namespace
 
-FdStreamBuf::FdStreamBuf(int stream)
-    : FdStreamBuf(stream, write_standard, is_terminal(stream), whole_write_size(stream)) {}
-
-FdStreamBuf::FdStreamBuf(int stream, StreamWriter write, bool line_buffered, size_t piece)
-    : stream_(stream), write_(write), line_buffered_(line_buffered), piece_(piece) {
+FdStreamBuf::FdStreamBuf(int stream) : channel_(open_output(stream)) {
+  write_ = [this](std::string_view bytes, std::chrono::milliseconds patience, size_t& written) {
+    return write_output(channel_, bytes, patience, written);
+  };
+  line_buffered_ = channel_.terminal;
+  piece_ = channel_.piece > 0 ? channel_.piece : SIZE_MAX;
   pending_.reserve(kBlock + 4096);
 }
 
-FdStreamBuf::~FdStreamBuf() { write_out(false); }
+FdStreamBuf::FdStreamBuf(StreamWriter write, bool line_buffered, size_t piece)
+    : write_(std::move(write)), line_buffered_(line_buffered), piece_(piece) {
+  pending_.reserve(kBlock + 4096);
+}
+
+FdStreamBuf::~FdStreamBuf() {
+  write_out(false);
+  close_output(channel_);
+}
 
 size_t FdStreamBuf::piece_end(size_t begin, size_t end) const {
   if (end - begin <= piece_) return end;
@@ -48,9 +56,8 @@ bool FdStreamBuf::write_out(bool whole_lines_only) {
   size_t done = 0;
   while (error_ == 0 && done < end) {
     size_t written = 0;
-    const int error =
-        write_(stream_, std::string_view(pending_).substr(done, piece_end(done, end) - done),
-               patience(), written);
+    const int error = write_(std::string_view(pending_).substr(done, piece_end(done, end) - done),
+                             patience(), written);
     done += written;
     if (error == 0) continue;
     if (error != EINTR && error != EAGAIN) {

@@ -4,17 +4,20 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <streambuf>
 #include <string>
 #include <string_view>
 
 #include "common/run_clock.h"
+#include "output_channel.h"
 
 namespace nembit {
 
-/// Writes to a standard stream as write_standard() in host.h does.
-using StreamWriter = int (*)(int stream, std::string_view bytes, std::chrono::milliseconds patience,
-                             size_t& written);
+/// Writes to a standard stream as write_output() in output_channel.h does.
+using StreamWriter =
+    std::function<int(std::string_view bytes, std::chrono::milliseconds patience, size_t& written)>;
 
 /// How long the output may take, once a stop signal has come, to take the
 /// lines that are left: they are written if it takes them in that time.
@@ -24,8 +27,10 @@ inline constexpr std::chrono::milliseconds kStopGrace{200};
 /// collects lines and writes only whole ones, in blocks of about 64 KiB, or
 /// after every line when the stream is a terminal, so that a user sees each
 /// line as it is done; sync() writes all it holds. Each write holds whole
-/// lines and takes a pipe whole (see whole_write_size() in host.h), so that
-/// a run that ends at any write, a stop included, leaves no line cut off.
+/// lines, no more than a pipe takes whole by itself where one line is not
+/// longer, and goes through an OutputChannel, so that a run that ends at
+/// any write, a stop included, leaves no line cut off where the output
+/// tells its room.
 /// Once a stop signal has come (see stop_signals.h), it waits no longer than
 /// kStopGrace in all for the stream to take what it holds. After a failed
 /// write it discards what it holds and takes nothing more; error() then
@@ -35,7 +40,7 @@ class FdStreamBuf : public std::streambuf {
   explicit FdStreamBuf(int stream);
   /// For tests: writes through `write`, line by line when `line_buffered`,
   /// in pieces of at most `piece` bytes that end at line ends.
-  FdStreamBuf(int stream, StreamWriter write, bool line_buffered, size_t piece);
+  FdStreamBuf(StreamWriter write, bool line_buffered, size_t piece);
   FdStreamBuf(const FdStreamBuf&) = delete;
   FdStreamBuf& operator=(const FdStreamBuf&) = delete;
   ~FdStreamBuf() override;
@@ -60,10 +65,10 @@ class FdStreamBuf : public std::streambuf {
   /// as it needs.
   std::chrono::milliseconds patience();
 
-  int stream_;
+  OutputChannel channel_;
   StreamWriter write_;
-  bool line_buffered_;
-  size_t piece_;
+  bool line_buffered_ = false;
+  size_t piece_ = SIZE_MAX;
   int error_ = 0;
   std::string pending_;
   bool stopping_ = false;

@@ -11,15 +11,13 @@ namespace {
 
 std::vector<std::string> writes;
 
-int record(int /*stream*/, std::string_view bytes, std::chrono::milliseconds /*patience*/,
-           size_t& written) {
+int record(std::string_view bytes, std::chrono::milliseconds /*patience*/, size_t& written) {
   writes.emplace_back(bytes);
   written = bytes.size();
   return 0;
 }
 
-int fail(int /*stream*/, std::string_view /*bytes*/, std::chrono::milliseconds /*patience*/,
-         size_t& written) {
+int fail(std::string_view /*bytes*/, std::chrono::milliseconds /*patience*/, size_t& written) {
   written = 0;
   return 28;
 }
@@ -30,7 +28,7 @@ TEST(FdStreamBuf, WritesOnlyWholeLines) {
   writes.clear();
   std::string all;
   {
-    FdStreamBuf buffer(1, record, false, 4096);
+    FdStreamBuf buffer(record, false, 4096);
     std::ostream out(&buffer);
     for (int i = 0; i < 5000; ++i) {
       const std::string line = std::string(static_cast<size_t>(i % 97), 'x') + "\n";
@@ -55,7 +53,7 @@ TEST(FdStreamBuf, WritesOnlyWholeLines) {
 
 TEST(FdStreamBuf, WritesEachLineToATerminal) {
   writes.clear();
-  FdStreamBuf buffer(1, record, true, 4096);
+  FdStreamBuf buffer(record, true, 4096);
   std::ostream out(&buffer);
   out << "one\ntw";
   out << "o\n";
@@ -63,7 +61,7 @@ TEST(FdStreamBuf, WritesEachLineToATerminal) {
 }
 
 TEST(FdStreamBuf, TakesNothingAfterAFailedWrite) {
-  FdStreamBuf buffer(1, fail, true, 4096);
+  FdStreamBuf buffer(fail, true, 4096);
   std::ostream out(&buffer);
   out << "a\n";
   EXPECT_EQ(buffer.error(), 28);

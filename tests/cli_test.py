@@ -6,6 +6,7 @@ what exists at a path are covered by the unit tests of FileCreator."""
 
 import os
 import pathlib
+import pty
 import re
 import resource
 import shutil
@@ -200,26 +201,71 @@ class StandardOutput(NembitTestCase):
         self.assertEqual(created[-1], self.created(names[len(created) - 1])[0])
 
     def test_a_stop_ends_a_run_whose_output_nobody_reads(self):
+        # Short names, then four whose error lines hold 12 KB each: one is
+        # pending once the short ones have filled most of the pipe.
+        names = [f"f{i}" for i in range(1000)] + ["x" * 6000] * 4
+        for output in ("pipe", "FIFO", "non-blocking pipe", "pipe, stopped and continued",
+                       "terminal"):
+            with self.subTest(output=output):
+                shutil.rmtree(self.work)
+                self.work.mkdir()
+                reader, writer = self.unread_output(output)
+                process = subprocess.Popen([str(PROGRAM), *names], cwd=self.work, stdout=writer,
+                                           env=self.environment(), stdin=subprocess.DEVNULL)
+                # It waits once the output is full, as nobody reads it.
+                made = -1
+                while made != len(os.listdir(self.work)):
+                    made = len(os.listdir(self.work))
+                    time.sleep(0.3)
+                if "non-blocking" in output:  # It waits without a write a moment.
+                    writes = self.write_calls(process.pid)
+                    time.sleep(1)
+                    self.assertLess(self.write_calls(process.pid) - writes, 50)
+                if "stopped" in output:
+                    process.send_signal(signal.SIGSTOP)
+                    process.send_signal(signal.SIGCONT)
+                process.send_signal(signal.SIGTERM)
+                self.assertEqual(process.wait(timeout=5), -signal.SIGTERM)
+                # The description it shared keeps the flags its parent gave it.
+                self.assertEqual(os.get_blocking(writer), "non-blocking" not in output)
+                os.close(writer)
+                if output == "terminal":
+                    os.close(reader)
+                    continue  # A terminal does not tell its room: a line may stop short there.
+                out = b""
+                while chunk := os.read(reader, 65536):
+                    out += chunk
+                os.close(reader)
+                self.assertTrue(out.endswith(b"\n"), out[-100:])
+                for line in out.decode().splitlines():
+                    if not line.startswith("Warning: "):
+                        self.assertRegex(line, '^(✓ File created: ".*/f\\d+"|✗ Error creating '
+                                               'file "x+": .* too long: \'x+\')$')
+
+    def unread_output(self, kind):
+        """A read end and a write end of an output of `kind` that nobody
+        reads; reading the first after the run gives what it took."""
+        if kind == "terminal":
+            master, slave = pty.openpty()
+            os.set_blocking(master, False)
+            return master, slave
+        if kind == "FIFO":
+            fifo = self.dir / "fifo"
+            os.mkfifo(fifo)
+            reader = os.open(fifo, os.O_RDONLY | os.O_NONBLOCK)
+            return reader, os.open(fifo, os.O_WRONLY)
         reader, writer = os.pipe()
-        self.addCleanup(os.close, reader)
-        process = subprocess.Popen([str(PROGRAM), *(f"f{i}" for i in range(20000))],
-                                   cwd=self.work, env=self.environment(), stdout=writer,
-                                   stdin=subprocess.DEVNULL)
-        os.close(writer)
-        # It blocks once the pipe is full, as nobody reads it.
-        made = -1
-        while made != len(os.listdir(self.work)):
-            made = len(os.listdir(self.work))
-            time.sleep(0.3)
-        process.send_signal(signal.SIGTERM)
-        self.assertEqual(process.wait(timeout=5), -signal.SIGTERM)
-        out = b""
-        while chunk := os.read(reader, 65536):
-            out += chunk
-        self.assertTrue(out.endswith(b"\n"))
-        for line in out.decode().splitlines():
-            if not line.startswith("Warning: "):
-                self.assertRegex(line, f'^✓ File created: "{re.escape(str(self.work))}/f\\d+"$')
+        os.set_blocking(reader, False)
+        os.set_blocking(writer, "non-blocking" not in kind)
+        return reader, writer
+
+    @staticmethod
+    def write_calls(pid):
+        """How many write calls process `pid` has made."""
+        for line in pathlib.Path(f"/proc/{pid}/io").read_text().splitlines():
+            if line.startswith("syscw:"):
+                return int(line.split()[1])
+        raise AssertionError("no syscw")
 
     def test_an_ignored_hangup_stays_ignored(self):
         names = [f"f{i:05}" for i in range(20000)]
