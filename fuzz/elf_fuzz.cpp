@@ -4,14 +4,13 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <string>
 
-#include "notify/desktop/loader.h"
+#include "notify/desktop/module_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fd = ::memfd_create("module", MFD_CLOEXEC);
   if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size)) return 0;
-  nembit::notify::is_whole_elf("/proc/self/fd/" + std::to_string(fd));
+  nembit::notify::module_file_fault(fd);
   ::close(fd);
   return 0;
 }

@@ -540,7 +540,7 @@ class NoticesWithoutAServer(NembitTestCase):
                       "from 1 to 65535, not 'notify'", run.lines)
 
     @unittest.skipUnless(os.environ.get("NEMBIT_WITH_DESKTOP") == "ON", "no desktop module")
-    def test_a_module_cut_short_is_not_loaded(self):
+    def test_a_module_that_cannot_be_loaded_is_never_waited_for(self):
         program = self.dir / "tree/bin/nembit"
         module = self.dir / "tree/lib/nembit/nembit-desktop.so"
         for path in (program, module):
@@ -553,12 +553,26 @@ class NoticesWithoutAServer(NembitTestCase):
         count, = struct.unpack_from("<H", whole, 0x38)
         ends = [struct.unpack_from("<QQQQQ", whole, offset + 56 * i + 8) for i in range(count)]
         end = max(start + size // 2 for start, _, _, size, _ in ends if size > 0)
-        module.write_bytes(whole[:end])
-        run = self.run_nembit("a", program=program,
-                              env=self.environment(NEMBIT_NOTIFIER="desktop"))
-        self.assertEqual(run.without_warnings(), self.created("a") + summary(1, 1))
-        self.assertIn(f"Warning: Could not initialize Growl: cannot load {module}: not a whole"
-                      " shared object", run.lines)
+        cases = [
+            ("cut short", lambda: module.write_bytes(whole[:end]), "not a whole shared object"),
+            ("without program headers",
+             lambda: module.write_bytes(whole[:0x38] + b"\0\0" + whole[0x3a:]),
+             "not a whole shared object"),
+            ("for another machine",  # AArch64
+             lambda: module.write_bytes(whole[:0x12] + struct.pack("<H", 183) + whole[0x14:]),
+             "built for another architecture"),
+            ("a FIFO", lambda: os.mkfifo(module), "not a regular file"),
+            ("missing", lambda: None, "[Errno 2] No such file or directory"),
+        ]
+        for case, make, reason in cases:
+            with self.subTest(module=case):
+                module.unlink(missing_ok=True)
+                make()
+                run = self.run_nembit("a", program=program,
+                                      env=self.environment(NEMBIT_NOTIFIER="desktop"))
+                self.assertEqual(run.without_warnings(), self.created("a") + summary(1, 1))
+                self.assertIn(f"Warning: Could not initialize Growl: cannot load {module}: {reason}",
+                              run.lines)
 
 
 class Switches(NembitTestCase):

@@ -14,10 +14,4 @@ namespace nembit::notify {
 /// the process; null, with the reason in `error`, when it cannot be loaded.
 const NembitDesktopApi* load_desktop_module(std::string& error);
 
-/// Whether the file `path` is a whole ELF object of this kind of process:
-/// its header, its program headers and every segment they name lie within
-/// the file. A file cut short would make the loader fault on what it maps
-/// past its end. POSIX only.
-bool is_whole_elf(const std::string& path);
-
 }  // namespace nembit::notify
