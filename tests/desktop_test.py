@@ -3,6 +3,7 @@ starts: an X display with the clipboard tool xclip, the GNTP server gol,
 whose history tells what reached it, and a private session bus with the
 notification server dunst, whose history does the same."""
 
+import itertools
 import json
 import os
 import pathlib
@@ -49,19 +50,20 @@ def paste(target="UTF8_STRING", tool="xclip"):
                           capture_output=True, timeout=10).stdout
 
 
-def live_owners(display=None, wayland=False):
-    """The clipboard owners that serve the X display, by default the test's,
-    or with `wayland` the Wayland display."""
-    owners = []
+def live_owners(value=None, variable="DISPLAY"):
+    """The clipboard owners whose `variable`, DISPLAY or WAYLAND_DISPLAY, is
+    `value`: by default the test's own display."""
+    wayland = variable == "WAYLAND_DISPLAY"
+    value = value or (WAYLAND if wayland else DISPLAY)
     name = "nembit-wayland" if wayland else "nembit-clip"
-    variable = f"WAYLAND_DISPLAY={WAYLAND}" if wayland else f"DISPLAY={display or DISPLAY}"
+    owners = []
     for proc in pathlib.Path("/proc").iterdir():
         try:
             if not (proc / "comm").read_text().startswith(name):
                 continue
             if (proc / "stat").read_text().split()[2] == "Z":
                 continue
-            if variable.encode() in (proc / "environ").read_bytes().split(b"\0"):
+            if f"{variable}={value}".encode() in (proc / "environ").read_bytes().split(b"\0"):
                 owners.append(int(proc.name))
         except OSError:
             continue
@@ -182,23 +184,34 @@ class RealClipboard(NembitTestCase):
         self.assertEqual([line for line in run.lines if line.startswith("Warning: Could not copy")],
                          ["Warning: Could not copy to clipboard: xclip: exited with status 1: Error:"
                           f" Can't open display: {dead}"])
-        # A display that takes the connection and never answers: the run is
-        # stopped while its owner is still connecting.
+        # Displays that take the connection and never answer: the run is
+        # stopped, or killed, while its owner is still connecting.
         number = 40000 + (os.getpid() + 1) % 20000
-        path = pathlib.Path(f"/tmp/.X11-unix/X{number}")
+        x11 = self.silent_socket(pathlib.Path(f"/tmp/.X11-unix/X{number}"))
+        wayland = self.silent_socket(self.dir / "wayland-silent")
+        displays = [("DISPLAY", f":{number}")]
+        if WITH_WAYLAND_OWNER:
+            displays.append(("WAYLAND_DISPLAY", str(wayland)))
+        for (variable, display), stop in itertools.product(displays, (signal.SIGTERM,
+                                                                     signal.SIGKILL)):
+            with self.subTest(display=variable, signal=stop.name):
+                process = subprocess.Popen([str(PROGRAM), "b"], cwd=self.work,
+                                           stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                                           env=self.environment(**{variable: display}))
+                self.assertTrue(wait_until(lambda: live_owners(display, variable), 5))
+                process.send_signal(stop)
+                process.communicate(timeout=10)
+                self.assertEqual(process.returncode, -stop)
+                self.assertTrue(wait_until(lambda: not live_owners(display, variable)))
+
+    def silent_socket(self, path):
+        """A socket at `path` that takes connections and never answers."""
         silent = socket.socket(socket.AF_UNIX)
         self.addCleanup(silent.close)
         self.addCleanup(path.unlink, missing_ok=True)
         silent.bind(str(path))
         silent.listen()
-        display = f":{number}"
-        process = subprocess.Popen([str(PROGRAM), "b"], cwd=self.work, stdout=subprocess.PIPE,
-                                   env=self.environment(DISPLAY=display), stdin=subprocess.DEVNULL)
-        self.assertTrue(wait_until(lambda: live_owners(display), 5))
-        process.send_signal(signal.SIGTERM)
-        process.communicate(timeout=10)
-        self.assertEqual(process.returncode, -signal.SIGTERM)
-        self.assertEqual(live_owners(display), [])
+        return path
 
 
 def wl_paste(*args, display=None):
@@ -230,11 +243,11 @@ class RealWaylandClipboard(NembitTestCase):
         self.assertEqual(wl_paste("--list-types").split(), types)
         if not WITH_WAYLAND_OWNER:
             return
-        self.assertTrue(wait_until(lambda: len(live_owners(wayland=True)) == 1))
+        self.assertTrue(wait_until(lambda: len(live_owners(variable="WAYLAND_DISPLAY")) == 1))
         subprocess.run(["wl-copy", "other"], env={"WAYLAND_DISPLAY": WAYLAND}, timeout=10,
                        check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
-        self.assertTrue(wait_until(lambda: not live_owners(wayland=True), 5))
+        self.assertTrue(wait_until(lambda: not live_owners(variable="WAYLAND_DISPLAY"), 5))
         self.assertEqual(wl_paste(), b"other")
 
     @unittest.skipUnless(WITH_WAYLAND_OWNER, "built without the Wayland owner")
@@ -284,7 +297,8 @@ class ClipboardManagers(NembitTestCase):
         history = self.dir / "history.json"
         self.start(["wl-paste", "-t", "text", "--watch", "clipman", "store",
                     f"--histpath={history}"], env=env)
-        self.wait_for_manager(["wl-copy"], env, lambda: history.exists() and history.read_text())
+        self.wait_for_manager(["wl-copy"], env,
+                              lambda: history.read_text() if history.exists() else "")
         for _ in range(3):
             names, paths = self.run_paths(50)
             run = self.run_nembit(*names, env=self.environment(WAYLAND_DISPLAY=WAYLAND))
@@ -300,7 +314,7 @@ class ClipboardManagers(NembitTestCase):
         self.start(["wl-paste", "--watch", "sh", "-c", f'x=$(cat); printf "%s\\0" "$x" >>"{record}"'],
                    env=env)
         marker = self.wait_for_manager(["wl-copy"], env,
-                                       lambda: record.exists() and record.read_text())
+                                       lambda: record.read_text() if record.exists() else "")
         names, paths = self.run_paths(50)
         run = self.run_nembit(*names, env=self.environment(WAYLAND_DISPLAY=WAYLAND))
         self.assertNotIn("Warning: Could not copy", run.out)

@@ -1,5 +1,6 @@
 #include "clipboard/owner/link.h"
 
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -87,14 +88,24 @@ int soonest(std::initializer_list<int> waits) {
   return wait;
 }
 
+bool end_with_parent(long parent) {
+  if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) return true;  // Then nembit ends it itself.
+  return ::getppid() == parent;
+}
+
+void outlive_parent() { ::prctl(PR_SET_PDEATHSIG, 0); }
+
 }  // namespace nembit::owner
 
-int main() {
+int main(int argc, char** argv) {
   // No folder kept busy, and no end by the hang-up of a terminal or by
   // writing to a nembit that has gone.
   std::signal(SIGHUP, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
   if (::chdir("/") != 0) return 1;
+  // Until it holds the clipboard, the owner ends with nembit, however
+  // nembit ends, even while the display keeps it waiting.
+  if (argc > 1 && !nembit::owner::end_with_parent(std::strtol(argv[1], nullptr, 10))) return 1;
   nembit::owner::Inbox inbox;
   const int status = nembit::owner::run(inbox);
   nembit::owner::release(inbox.buffer);

@@ -5,7 +5,8 @@
 // length in decimal, followed by its bytes; the owner takes the clipboard
 // with that text and answers "ok" once it holds it (or "error <reason>").
 // When nembit has gone, the owner keeps serving the last text until another
-// client takes the clipboard, then ends; if it never held it, it ends at once.
+// client takes the clipboard, then ends; if it never held it, it ends at once,
+// also when nembit was killed while the display kept the owner waiting.
 //
 // Owners use the C library alone besides their display library, and throw
 // nothing: a lack of memory ends them.
@@ -47,6 +48,14 @@ void receive(Inbox& inbox);
 
 /// Takes the next whole text out of `inbox` into `text`; false while none.
 bool next_text(Inbox& inbox, Bytes& text);
+
+/// Has the owner ended by the system when the thread of nembit that started
+/// it ends (`parent` is nembit's process id); false when nembit has gone
+/// already.
+bool end_with_parent(long parent);
+
+/// Lets the owner outlive nembit, once it holds the clipboard.
+void outlive_parent();
 
 /// Milliseconds on a steady clock.
 int64_t now_ms();

@@ -192,6 +192,7 @@ void on_confirmed(void* data, wl_callback* callback, uint32_t /*serial*/) {
   auto& owner = *static_cast<Owner*>(data);
   wl_callback_destroy(callback);
   owner.owns = owner.source != nullptr;
+  if (owner.owns) outlive_parent();
   reply("ok\n");
 }
 

@@ -274,6 +274,7 @@ void take_selection(Owner& owner) {
   xcb_get_selection_owner_reply_t* answer = xcb_get_selection_owner_reply(owner.x, cookie, nullptr);
   owner.owns = answer != nullptr && answer->owner == owner.window;
   std::free(answer);
+  if (owner.owns) outlive_parent();
   for (Transfer& transfer : owner.transfers) transfer.of_text = false;
   text_set(owner.chance, now_ms());
   owner.chance.owned = owner.owns;
