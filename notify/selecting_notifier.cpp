@@ -1,7 +1,5 @@
 #include "notify/selecting_notifier.h"
 
-#include "notify/gntp/connection.h"
-
 namespace nembit::notify {
 
 SelectingNotifier::SelectingNotifier(Application application, NotifierChoice choice,
@@ -28,7 +26,7 @@ void SelectingNotifier::register_app() {
   }
   try {
     register_with_gntp();
-  } catch (const gntp::RefusedError& refused) {
+  } catch (const notify::RefusedError& refused) {
     try {
       auto desktop = make_desktop_(application_);
       desktop->register_app();

@@ -30,7 +30,7 @@ class FakeNotifier : public Notifier {
       : name_(std::move(name)), log_(log), refuse_(refuse), fail_(fail) {}
   void register_app() override {
     log_.calls.push_back(name_ + " register");
-    if (refuse_) throw gntp::RefusedError("[Errno 111] Connection refused");
+    if (refuse_) throw notify::RefusedError("[Errno 111] Connection refused");
     if (fail_) throw Error(name_ + " failed");
   }
   void notify(const Note& /*note*/) override { log_.calls.push_back(name_ + " notify"); }

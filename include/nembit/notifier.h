@@ -42,6 +42,13 @@ class TimeoutError : public Error {
   using Error::Error;
 };
 
+/// A service that nobody runs: nothing listens where it should be, or it
+/// cannot be reached from this machine.
+class RefusedError : public Error {
+ public:
+  using Error::Error;
+};
+
 /// Registers one application and sends its notifications. Every call throws
 /// Error on failure, and nembit::Interrupted when the process is asked to
 /// stop meanwhile.

@@ -111,7 +111,7 @@ Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses
       continue;
     }
     if (attempts.empty()) {
-      if (all_refused) throw RefusedError(errno_text(refusal != 0 ? refusal : last_error));
+      if (all_refused) throw notify::RefusedError(errno_text(refusal != 0 ? refusal : last_error));
       throw notify::Error(errno_text(last_error));
     }
     if (Clock::now() >= deadline) time_out(peer);

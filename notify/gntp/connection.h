@@ -41,13 +41,6 @@ struct Settings {
   static Settings from_environment();
 };
 
-/// A connection that found nobody listening on any address: each refused
-/// it, or cannot be reached from this machine.
-class RefusedError : public notify::Error {
- public:
-  using notify::Error::Error;
-};
-
 /// A connection, and which of the addresses tried it reached.
 struct Connection {
   Socket socket;
@@ -58,7 +51,7 @@ struct Connection {
 /// staggered ("Happy Eyeballs", RFC 8305): they alternate between address
 /// families, and the next one starts when the last has failed or has not
 /// connected within `attempt_delay`, while earlier ones go on. Throws
-/// TimeoutError at `deadline`, RefusedError when every attempt found nobody
+/// TimeoutError at `deadline`, notify::RefusedError when every attempt found nobody
 /// listening (see nobody_listens), Error when every attempt has failed
 /// otherwise, and
 /// Interrupted when the process is asked to stop meanwhile.

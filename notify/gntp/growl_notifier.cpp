@@ -32,9 +32,15 @@ void GrowlNotifier::register_app() {
 }
 
 void GrowlNotifier::notify(const notify::Note& note) {
+  if (gone_) return;
   const NoticeIds ids{.id = id_prefix_ + "-" + std::to_string(++sent_), .replaces = first_id_};
   if (first_id_.empty()) first_id_ = ids.id;
-  send([&] { return notify_request(application_.applicationName, note, key(), ids); });
+  try {
+    send([&] { return notify_request(application_.applicationName, note, key(), ids); });
+  } catch (const notify::RefusedError&) {
+    gone_ = true;
+    throw;
+  }
 }
 
 void GrowlNotifier::send(const std::function<std::string()>& compose) {

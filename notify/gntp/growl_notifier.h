@@ -13,7 +13,8 @@
 namespace nembit::gntp {
 
 /// Registers an application with a GNTP server and sends its notifications,
-/// one connection per request. Each notice has an id of its own, and each
+/// one connection per request. A server that refuses a notice, having gone
+/// since the registration, is not asked again: later notices are dropped. Each notice has an id of its own, and each
 /// after the first asks the server to show it in the first's place, so that
 /// a server that honours it keeps one notice on screen. With a password, every request carries a
 /// SHA-256 key hash with a fresh random salt. Each request may take
@@ -42,6 +43,8 @@ class GrowlNotifier : public notify::Notifier {
   /// How many notices it has sent; the id of the first.
   unsigned long sent_ = 0;
   std::string first_id_;
+  /// Whether the server refused a notice.
+  bool gone_ = false;
   /// The server's addresses, looked up by the first request that needed
   /// them, the one that answered last first.
   std::vector<Address> addresses_;

@@ -9,6 +9,7 @@
 #include <regex>
 #include <thread>
 
+#include "common/system_error.h"
 #include "tests/support/environment.h"
 #include "tests/support/fake_server.h"
 
@@ -165,6 +166,15 @@ TEST(GrowlNotifier, WaitsForAStalledServerOnce) {
   EXPECT_EQ(server.requests().size(), 2U);
 }
 
+TEST(GrowlNotifier, GivesUpOnAServerThatHasGone) {
+  auto server = std::make_unique<FakeServer>(std::vector<FakeServer::Step>{{.bytes = std::string(kOk)}});
+  GrowlNotifier notifier(kApplication, settings_for(*server));
+  notifier.register_app();
+  server.reset();  // Nobody listens on its port any more.
+  EXPECT_EQ(failure_of([&] { notifier.notify(kNote); }), errno_text(refused_error()));
+  EXPECT_EQ(failure_of([&] { notifier.notify(kNote); }), "no error");
+}
+
 TEST(GrowlNotifier, SpendsAtMostItsBudgetOnASlowServer) {
   // Two slow answers spend most of the budget; the third request is never
   // answered, and is given only what is left of it, far less than its limit.
@@ -273,7 +283,8 @@ TEST(ConnectFirst, StaggersAttemptsAcrossFamilies) {
   EXPECT_THAT(sockets.attempts(), ElementsAre(0, 2));  // The IPv4 address comes second.
 
   // A refused attempt makes way for the next at once, without the delay,
-  // also when the refusal comes while it waits.
+  // also when the refusal comes while it waits, and while an earlier one
+  // still waits.
   for (const FakeSockets::Peer refuse : {kRefuse, kRefuseLater}) {
     FakeSockets refusing;
     const std::vector<Address> two = {refusing.add(refuse, Family::kIPv4),
@@ -282,6 +293,13 @@ TEST(ConnectFirst, StaggersAttemptsAcrossFamilies) {
     EXPECT_EQ(connect_first(refusing, two, start + 2s, 1s, "test").address, 1U);
     EXPECT_LT(Clock::now() - start, 500ms);
   }
+  FakeSockets staggered;
+  const std::vector<Address> three = {staggered.add(kHang, Family::kIPv4),
+                                      staggered.add(kRefuseLater, Family::kIPv4),
+                                      staggered.add(kAccept, Family::kIPv4)};
+  const Clock::time_point start = Clock::now();
+  EXPECT_EQ(connect_first(staggered, three, start + 5s, 1s, "test").address, 2U);
+  EXPECT_LT(Clock::now() - start, 1500ms);
 }
 
 TEST(ConnectFirst, FindsNobodyListeningOnlyWhenNoAddressCouldAnswer) {
@@ -294,15 +312,17 @@ TEST(ConnectFirst, FindsNobodyListeningOnlyWhenNoAddressCouldAnswer) {
       addresses.push_back(sockets.add(peer, Family::kIPv6));
     try {
       connect_first(sockets, addresses, RunClock::now() + 200ms, 20ms, "test");
-    } catch (const RefusedError&) {
-      return "nobody listens";
+    } catch (const notify::RefusedError& error) {
+      return std::string("nobody listens: ") + error.what();
     } catch (const notify::TimeoutError&) {
       return "timed out";
     }
     return "connected";
   };
-  EXPECT_EQ(outcome({kUnreachable, kRefuse}), "nobody listens");  // IPv6 off, nobody on IPv4.
-  EXPECT_EQ(outcome({kRefuse, kRefuseLater}), "nobody listens");
+  const std::string refused = "nobody listens: " + errno_text(refused_error());
+  EXPECT_EQ(outcome({kUnreachable, kRefuse}), refused);  // IPv6 off, nobody on IPv4.
+  EXPECT_EQ(outcome({kRefuse, kUnreachable}), refused);
+  EXPECT_EQ(outcome({kRefuse, kRefuseLater}), refused);
   EXPECT_EQ(outcome({kHang, kRefuse}), "timed out");  // One that hangs may yet answer.
 }
 
