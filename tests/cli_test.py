@@ -538,6 +538,11 @@ class NoticesWithoutAServer(NembitTestCase):
         self.assertEqual(run.without_warnings(), self.created("a") + summary(1, 1))
         self.assertIn("Warning: Could not initialize Growl: GNTP_PORT must be a port number "
                       "from 1 to 65535, not 'notify'", run.lines)
+        if os.environ.get("NEMBIT_WITH_DESKTOP") == "ON":
+            run = self.run_nembit("b", env=self.environment(
+                NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS="tcp:host=127.0.0.1,port=9"))
+            self.assertIn("Warning: Could not initialize Growl: no session bus: it is reached over"
+                          " TCP, which is not supported; only unix: addresses are", run.lines)
 
     @unittest.skipUnless(os.environ.get("NEMBIT_WITH_DESKTOP") == "ON", "no desktop module")
     def test_a_module_that_cannot_be_loaded_is_never_waited_for(self):
