@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,8 @@
 #include <set>
 #include <thread>
 
+#include "common/stop_signals.h"
+#include "nembit/interrupted.h"
 #include "tests/support/scratch_dir.h"
 
 namespace nembit::clipboard {
@@ -118,20 +122,62 @@ TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
     EXPECT_EQ(failure(stalled, "x"), "nembit-clipboard-owner: timed out after 200 ms");
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
-  // The owners were reaped, and the sleep went with its owner's group.
+  // One that served a copy, and so would outlive the clipboard, stalls too.
+  OwnerClipboard served(owner("ready", R"(read n; head -c "$n" >/dev/null; echo ok
+    sleep 30 & echo $! > "$0.pid"; wait)"),
+                        nullptr, 200ms);
+  EXPECT_EQ(failure(served, "x"), "no error");
+  EXPECT_EQ(failure(served, "y"), "nembit-clipboard-owner: timed out after 200 ms");
+  // The owners were reaped, and each sleep went with its owner's group.
   EXPECT_THAT(new_children(), IsEmpty());
-  std::ifstream pid_file(dir_ / "2/nembit-clipboard-owner.pid");
-  std::string pid;
-  pid_file >> pid;
-  // Killed, it may take a moment to end: it is not this process's child.
-  const auto has_ended = [&] {
-    std::ifstream stat("/proc/" + pid + "/stat");
-    std::string fields[3];
-    stat >> fields[0] >> fields[1] >> fields[2];
-    return !stat || fields[2] == "Z";
-  };
-  for (int i = 0; i < 100 && !has_ended(); ++i) std::this_thread::sleep_for(50ms);
-  EXPECT_TRUE(has_ended()) << "the owner's child " << pid << " still runs";
+  for (const char* folder : {"2", "3"}) {
+    std::ifstream pid_file(dir_ / folder / "nembit-clipboard-owner.pid");
+    std::string pid;
+    pid_file >> pid;
+    // Killed, it may take a moment to end: it is not this process's child.
+    const auto has_ended = [&] {
+      std::ifstream stat("/proc/" + pid + "/stat");
+      std::string fields[3];
+      stat >> fields[0] >> fields[1] >> fields[2];
+      return !stat || fields[2] == "Z";
+    };
+    for (int i = 0; i < 100 && !has_ended(); ++i) std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(has_ended()) << "the owner's child " << pid << " still runs";
+  }
+}
+
+TEST_F(OwnerClipboardTest, KeepsAnOwnerThatRefusesACopy) {
+  OwnerClipboard clipboard(owner("ready", R"(echo >> "$0.starts"
+    while read n; do head -c "$n" >/dev/null; echo "error busy"; done)"),
+                           nullptr);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(failure(clipboard, "x"), "nembit-clipboard-owner: busy");
+  std::ifstream starts(dir_ / "1/nembit-clipboard-owner.starts");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(starts), {}), "\n");
+}
+
+TEST_F(OwnerClipboardTest, EndsAnOwnerThatAStopInterrupted) {
+  // On a thread that blocks every signal, as a library's host may have one:
+  // the stop reaches another thread, and the copy sees it at its next look.
+  OwnerClipboard clipboard(owner("ready", "exec sleep 30"), nullptr, 10s);
+  const StopSignalScope stop_scope;
+  bool interrupted = false;
+  std::thread copying([&] {
+    sigset_t all;
+    sigfillset(&all);
+    pthread_sigmask(SIG_BLOCK, &all, nullptr);
+    try {
+      clipboard.copy("x");
+    } catch (const Interrupted&) {
+      interrupted = true;
+    }
+  });
+  std::this_thread::sleep_for(200ms);
+  const auto start = std::chrono::steady_clock::now();
+  ::kill(::getpid(), SIGUSR1);
+  copying.join();
+  EXPECT_TRUE(interrupted);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_THAT(new_children(), IsEmpty());  // The owner, which held nothing, went with the copy.
 }
 
 TEST_F(OwnerClipboardTest, TakesCopiesFromSeveralThreadsInTurn) {
@@ -165,6 +211,17 @@ TEST_F(OwnerClipboardTest, SpendsAtMostItsBudgetOnASlowOwner) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
   EXPECT_EQ(texts(), "1\n2\nx\n");
   EXPECT_THAT(fallback_copies_, IsEmpty());
+}
+
+TEST_F(OwnerClipboardTest, SaysTheBudgetIsSpentOnceSlowCopiesHaveSpentIt) {
+  OwnerClipboard clipboard(owner("ready", R"(while read n; do head -c "$n" >/dev/null
+    sleep 0.25; echo ok; done)"),
+                           nullptr, 10s, 1s);
+  std::vector<std::string> failures;
+  for (int i = 0; i < 5; ++i) failures.push_back(failure(clipboard, "x"));
+  const std::string spent =
+      "nembit-clipboard-owner has used up the 1000 ms that its calls may take in one run";
+  EXPECT_THAT(failures, ElementsAre("no error", "no error", "no error", spent, spent));
 }
 
 }  // namespace

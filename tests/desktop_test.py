@@ -110,6 +110,7 @@ class RealClipboard(NembitTestCase):
             self.assertEqual(paste("STRING"), str(self.work / "caf\u00e9/?.txt").encode("latin-1"))
             self.assertEqual(paste("TARGETS").split(),
                              [b"TARGETS", b"TIMESTAMP", b"UTF8_STRING", b"TEXT", b"STRING"])
+            self.assertEqual(paste("TEXT").decode(), str(self.work / "caf\u00e9/\u65e5.txt"))
 
     @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
     def test_one_owner_serves_until_another_client_takes_the_clipboard(self):
@@ -117,6 +118,12 @@ class RealClipboard(NembitTestCase):
             self.assertEqual(self.run_nembit(name).status, 0)
             self.assertEqual(paste().decode(), str(self.work / name))
         self.assertTrue(wait_until(lambda: len(live_owners()) == 1), live_owners())
+        # It keeps no folder busy, holds no terminal, and a hang-up leaves it serving.
+        owner = live_owners()[0]
+        self.assertEqual(os.readlink(f"/proc/{owner}/cwd"), "/")
+        self.assertEqual(int(pathlib.Path(f"/proc/{owner}/stat").read_text().split()[5]), owner)
+        os.kill(owner, signal.SIGHUP)
+        self.assertEqual(paste().decode(), str(self.work / "two"))
         subprocess.run(["xclip", "-selection", "clipboard"], input=b"other",
                        env={"DISPLAY": DISPLAY}, timeout=10, check=True)
         self.assertTrue(wait_until(lambda: not live_owners()), live_owners())
@@ -139,7 +146,7 @@ class RealClipboard(NembitTestCase):
 
         def xcb_paste(*args):
             return subprocess.run([str(BUILD_DIR / "tests/xcb_paste"), "UTF8_STRING", *args],
-                                  env={"DISPLAY": DISPLAY}, capture_output=True, timeout=10).stdout
+                                  env={"DISPLAY": DISPLAY}, capture_output=True, timeout=30).stdout
 
         self.assertEqual(copy(f"@{big}"), "ok")
         # Requestors that leave a transfer unfinished give up its slot.
@@ -147,6 +154,14 @@ class RealClipboard(NembitTestCase):
             self.assertEqual(xcb_paste("stall"), b"INCR\n")
         self.assertEqual(xcb_paste(), b"INCR\n" + big.read_bytes())
         self.assertEqual(paste(), big.read_bytes())
+        # Each piece renews the time a requestor has to take the next.
+        self.assertEqual(xcb_paste("slow"), b"INCR\n" + big.read_bytes())
+        # A request of Xvfb holds 65,535 words; a piece leaves 1 KiB of them
+        # to the request's own fields.
+        for size, way in ((261_116, b"UTF8_STRING"), (261_117, b"INCR")):
+            (self.dir / "sized").write_bytes(b"x" * size)
+            self.assertEqual(copy(f"@{self.dir / 'sized'}"), "ok")
+            self.assertEqual(xcb_paste().split(b"\n", 1), [way, b"x" * size])
         # STRING takes each byte that begins no UTF-8 character as a "?".
         for name, latin1 in ((b"caf\xe9.txt", b"caf?.txt"), (b"x\xc3AB.txt", b"x?AB.txt"),
                              (b"\xe2/y.txt", b"?/y.txt")):
@@ -251,13 +266,40 @@ class RealWaylandClipboard(NembitTestCase):
         self.assertEqual(wl_paste(), b"other")
 
     @unittest.skipUnless(WITH_WAYLAND_OWNER, "built without the Wayland owner")
-    def test_copies_a_text_larger_than_a_pipe_holds(self):
+    def test_copies_a_text_larger_than_a_pipe_holds_to_every_reader(self):
         big = self.dir / "big"
         big.write_bytes(("/" + "\u00e9" * 600_000).encode())
-        completed = subprocess.run([str(BUILD_DIR / "tests/copy_lines")], env=self.environment(),
-                                   input=f"@{big}\n".encode(), capture_output=True, timeout=30)
-        self.assertEqual(completed.stdout, b"ok\n")
+        helper = subprocess.Popen([str(BUILD_DIR / "tests/copy_lines")], env=self.environment(),
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.addCleanup(helper.wait, 10)
+        self.addCleanup(helper.stdout.close)
+        self.addCleanup(helper.stdin.close)
+
+        def copy(line):
+            helper.stdin.write(line.encode() + b"\n")
+            helper.stdin.flush()
+            return helper.stdout.readline().decode().rstrip("\n")
+
+        self.assertEqual(copy(f"@{big}"), "ok")
         self.assertEqual(wl_paste(), big.read_bytes())
+
+        def reader():
+            return self.start(["wl-paste", "--no-newline"], env={"WAYLAND_DISPLAY": WAYLAND})
+
+        # A reader overtaken after its first kilobyte still gets it all.
+        slow = reader()
+        first = slow.stdout.read(1000)
+        subprocess.run(["wl-copy", "other"], env={"WAYLAND_DISPLAY": WAYLAND}, timeout=10,
+                       check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        self.assertEqual(first + slow.stdout.read(), big.read_bytes())
+        # One that reads nothing holds up the next copy only a moment.
+        self.assertEqual(copy(f"@{big}"), "ok")
+        reader()
+        time.sleep(0.2)
+        start = time.monotonic()
+        self.assertEqual(copy("next"), "ok")
+        self.assertLess(time.monotonic() - start, 1)
+        self.assertEqual(wl_paste(), b"next")
 
     def test_without_the_owner_wl_copy_does_the_work(self):
         program = self.dir / "plain/bin/nembit"
@@ -346,6 +388,14 @@ class ClipboardManagers(NembitTestCase):
         self.assertTrue(wait_until(lambda: newest() == paths[-1], 5), newest())
         items = [copyq("read", str(i)).stdout.decode() for i in range(int(copyq("count").stdout))]
         self.assertEqual([item for item in items[:items.index(marker)] if item not in paths], [])
+
+    @require(MUTTER and WITH_WAYLAND_OWNER, "no GNOME compositor (mutter), or no Wayland owner")
+    def test_the_owner_says_what_gnome_lacks(self):
+        completed = subprocess.run([str(BUILD_DIR / "tests/copy_lines")], input=b"x\n",
+                                   env=self.environment(WAYLAND_DISPLAY=MUTTER, PATH="/nonexistent"),
+                                   capture_output=True, timeout=30)
+        self.assertEqual(completed.stdout, b"error nembit-wayland-owner: the compositor offers no"
+                                           b" data-control protocol\n")
 
     @require(MUTTER and shutil.which("wl-paste"), "no GNOME compositor (mutter)")
     def test_gnome_gets_the_last_of_many_paths_through_its_tool(self):

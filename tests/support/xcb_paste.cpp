@@ -1,7 +1,8 @@
 // Test support: asks the owner of the X11 clipboard for its text as the
 // target $1 and prints how it came ("INCR" when in pieces, otherwise the
 // type's name) on a line, then the text. With a second argument "stall",
-// it starts an INCR transfer, takes no piece of it, and ends.
+// it starts an INCR transfer, takes no piece of it, and ends; with "slow",
+// it waits 1.5 s before it takes each piece.
 #include <poll.h>
 #include <xcb/xcb.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -72,7 +74,8 @@ int main(int argc, char** argv) {
   std::string text = take(window, property, type);
   if (type == incr) {
     std::puts("INCR");
-    if (argc > 2) return 0;
+    if (argc > 2 && std::strcmp(argv[2], "stall") == 0) return 0;
+    const bool slow = argc > 2 && std::strcmp(argv[2], "slow") == 0;
     xcb_flush(x);  // The deletion asks for the first piece.
     text.clear();
     for (std::string piece = "-"; !piece.empty(); text += piece) {
@@ -83,6 +86,7 @@ int main(int argc, char** argv) {
         std::free(event);
         if (fresh) break;
       }
+      if (slow) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
       piece = take(window, property, type);
       xcb_flush(x);
     }
