@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -73,6 +74,26 @@ TEST_F(ToolClipboardTest, GivesTheToolNoInheritedDescriptor) {
   EXPECT_EQ(failure({tool("check", check)}, "x"), "no error");
   ::close(fds[0]);
   ::close(fds[1]);
+}
+
+TEST_F(ToolClipboardTest, GivesTheToolNoBlockedSignal) {
+  // Copies run on a thread of their own, which may block signals. The tool is
+  // no shell script: a shell would reset the mask of what it starts.
+  sigset_t blocked;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGTERM);
+  sigaddset(&blocked, SIGUSR1);
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+  const std::string out = (dir_ / "mask").string();
+  ToolClipboard({"/usr/bin/python3", "-c",
+                 "import sys\n"
+                 "mask = [l for l in open('/proc/self/status') if l.startswith('SigBlk')]\n"
+                 "open(sys.argv[1], 'w').write(mask[0])",
+                 out})
+      .copy("x");
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  EXPECT_EQ(read("mask"), "SigBlk:\t0000000000000000\n");
 }
 
 TEST_F(ToolClipboardTest, DescribesEveryFailure) {

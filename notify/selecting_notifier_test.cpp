@@ -182,16 +182,17 @@ TEST_F(DesktopNotifierTest, ShowsTheNameAsTypedAndNeverStaysOnScreenUnasked) {
   notifier.notify(note());
   notifier.notify(note(-2));
   notifier.notify(note(2, true));
+  notifier.notify(note(0));
+  notifier.notify(note(-1));
   FakeModule::body_markup = false;
   DesktopNotifier plain(kApplication, FakeModule::kApi);
   plain.register_app();
   plain.notify(note());
-  EXPECT_THAT(FakeModule::bodies, ElementsAre("File created: \"&lt;i&gt;x&amp;y.txt\"",
-                                              "File created: \"&lt;i&gt;x&amp;y.txt\"",
-                                              "File created: \"&lt;i&gt;x&amp;y.txt\"",
+  const std::string escaped = "File created: \"&lt;i&gt;x&amp;y.txt\"";
+  EXPECT_THAT(FakeModule::bodies, ElementsAre(escaped, escaped, escaped, escaped, escaped,
                                               "File created: \"<i>x&y.txt\""));
-  EXPECT_THAT(FakeModule::urgencies, ElementsAre(1, 0, 1, 1));
-  EXPECT_THAT(FakeModule::expiries, ElementsAre(-1, -1, 0, -1));
+  EXPECT_THAT(FakeModule::urgencies, ElementsAre(1, 0, 1, 1, 0, 1));
+  EXPECT_THAT(FakeModule::expiries, ElementsAre(-1, -1, 0, -1, -1, -1));
 }
 
 TEST_F(DesktopNotifierTest, WaitsForAStalledServiceOnce) {

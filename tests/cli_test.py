@@ -242,6 +242,51 @@ class StandardOutput(NembitTestCase):
                         self.assertRegex(line, '^(✓ File created: ".*/f\\d+"|✗ Error creating '
                                                'file "x+": .* too long: \'x+\')$')
 
+    def test_a_stop_gives_the_output_its_grace_and_no_more(self):
+        names = [f"f{i:05}" for i in range(20000)]
+        for reader_returns in (False, True):
+            with self.subTest(reader_returns=reader_returns):
+                shutil.rmtree(self.work)
+                self.work.mkdir()
+                reader, writer = self.unread_output("pipe")
+                process = subprocess.Popen([str(PROGRAM), *names], cwd=self.work, stdout=writer,
+                                           env=self.environment(), stdin=subprocess.DEVNULL)
+                os.close(writer)
+                made = -1
+                while made != len(os.listdir(self.work)):
+                    made = len(os.listdir(self.work))
+                    time.sleep(0.3)
+                process.send_signal(signal.SIGTERM)
+                start = time.monotonic()
+                out = b""
+                if reader_returns:  # Within the grace: every file made gets its line.
+                    time.sleep(0.05)
+                    os.set_blocking(reader, True)
+                    while chunk := os.read(reader, 65536):
+                        out += chunk
+                    self.assertEqual(out.decode().count("✓ File created"),
+                                     len(os.listdir(self.work)))
+                else:  # Continued again and again, it still ends when the grace is up.
+                    while process.poll() is None and time.monotonic() - start < 5:
+                        process.send_signal(signal.SIGCONT)
+                        time.sleep(0.02)
+                    self.assertLess(time.monotonic() - start, 1)
+                self.assertEqual(process.wait(timeout=5), -signal.SIGTERM)
+                os.close(reader)
+
+    def test_a_file_takes_the_output_in_few_writes(self):
+        if not shutil.which("strace"):
+            self.skipTest("no strace")
+        trace = self.dir / "trace"
+        with open(self.dir / "out", "wb") as out:
+            subprocess.run(["strace", "-f", "-e", "trace=write", "-o", str(trace), str(PROGRAM),
+                            *(f"f{i:05}" for i in range(10000))], cwd=self.work, stdout=out,
+                           env=self.environment(), stdin=subprocess.DEVNULL, check=True,
+                           timeout=60)
+        writes = [line for line in trace.read_text().splitlines() if " write(1," in line]
+        self.assertLessEqual(len(writes), 20)
+        self.assertEqual((self.dir / "out").read_text().count("✓ File created"), 10000)
+
     def unread_output(self, kind):
         """A read end and a write end of an output of `kind` that nobody
         reads; reading the first after the run gives what it took."""

@@ -489,15 +489,18 @@ class DesktopNotices(NembitTestCase):
         values.update(changes)
         return super().environment(**values)
 
-    def run_without_gntp_server(self, *args, **env):
+    def run_without_gntp_server(self, *args, loopback=True, **env):
+        """Runs nembit in a network namespace of its own, whose loopback is
+        up (nobody listens on it) or down (it cannot be reached)."""
         if os.geteuid() != 0 or not shutil.which("unshare") or not shutil.which("ip"):
             if IN_CI:
                 self.fail("CI runs as root, with unshare and ip")
             self.skipTest("a network namespace of its own needs root")
+        up = "ip link set lo up && " if loopback else ""
         completed = subprocess.run(
-            ["unshare", "--net", "--", "sh", "-c", 'ip link set lo up && exec "$@"', "sh",
-             str(PROGRAM), *args], cwd=self.work, env=self.environment(**env),
-            stdin=subprocess.DEVNULL, capture_output=True, timeout=60)
+            ["unshare", "--net", "--", "sh", "-c", up + 'exec "$@"', "sh", str(PROGRAM), *args],
+            cwd=self.work, env=self.environment(**env), stdin=subprocess.DEVNULL,
+            capture_output=True, timeout=60)
         return Run(completed)
 
     def named(self, *names):
@@ -517,6 +520,11 @@ class DesktopNotices(NembitTestCase):
         # dunst reads markup: the escaped name shows as the terminal shows it.
         self.assertEqual(desktop_notices(self.token), [
             ("nembit", "nembit", f'File created: "&lt;i&gt;x&amp;y\\x1b-{self.token}.txt"', icon)])
+        # With the loopback down, localhost cannot be reached: nobody listens there either.
+        unreachable, = self.named("unreachable")
+        run = self.run_without_gntp_server(unreachable, loopback=False)
+        self.assertNotIn("Growl", run.out)
+        self.assertEqual(desktop_notices(self.token)[-1][2], f'File created: "{unreachable}"')
 
     def test_a_gntp_server_that_answers_gets_the_notices(self):
         name, = self.named("gntp")
@@ -566,6 +574,22 @@ class DesktopNotices(NembitTestCase):
         self.assertEqual(self.notices.readline(), b"ready\n")
         return bus
 
+    def test_a_stop_while_a_service_keeps_silent_ends_the_run(self):
+        bus = self.service("silent")
+        process = subprocess.Popen([str(PROGRAM), *self.named("1", "2")], cwd=self.work,
+                                   env=self.environment(NEMBIT_NOTIFIER="desktop",
+                                                        DBUS_SESSION_BUS_ADDRESS=bus),
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+        # It has made both files, and waits for the first's notice.
+        self.assertTrue(wait_until(lambda: len(os.listdir(self.work)) == 2))
+        time.sleep(0.3)
+        start = time.monotonic()
+        process.send_signal(signal.SIGTERM)
+        out = process.communicate(timeout=10)[0]
+        self.assertLess(time.monotonic() - start, 1)
+        self.assertEqual(process.returncode, -signal.SIGTERM)
+        self.assertEqual(out.decode().count("✓ File created"), len(os.listdir(self.work)))
+
     def test_a_service_that_never_answers_costs_one_wait(self):
         names = self.named("1", "2", "3", "4")
         start = time.monotonic()
@@ -585,11 +609,12 @@ class DesktopNotices(NembitTestCase):
         self.assertEqual(run.status, 0)
         self.assertNotIn("Notification error", run.out)
         os.set_blocking(self.notices.fileno(), False)
-        shown = [line.split(" ", 2) for line in self.notices.read().decode().splitlines()]
-        self.assertEqual(shown[-1][2], f'File created: "{names[-1]}"')
-        # Each notice took the place of the one before it.
-        self.assertEqual([replaces for _, replaces, _ in shown],
-                         ["0"] + [given for given, _, _ in shown[:-1]])
+        shown = [line.split(" ", 3) for line in self.notices.read().decode().splitlines()]
+        self.assertEqual(shown[-1][3], f'File created: "{names[-1]}"')
+        # Each notice took the place of the one before it, with normal urgency.
+        self.assertEqual([replaces for _, replaces, _, _ in shown],
+                         ["0"] + [given for given, _, _, _ in shown[:-1]])
+        self.assertEqual({urgency for _, _, urgency, _ in shown}, {"1"})
 
     def test_a_bus_that_never_answers_costs_one_wait(self):
         # It takes the connection and never says a word.
@@ -624,6 +649,10 @@ class DesktopNotices(NembitTestCase):
             NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=self.service("crash")))
         self.assertIn("Notification error: the desktop notification service failed: Message"
                       " recipient disconnected from message bus without replying", run.lines)
+        run = self.run_nembit("--debug", name, env=self.environment(
+            NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=self.service("timeout")))
+        self.assertIn("Notification error: timed out talking to the desktop notification service",
+                      run.lines)
 
 if __name__ == "__main__":
     unittest.main()
