@@ -2,8 +2,10 @@
 #   make                   build build/bin/nembit
 #   make run ARGS='...'    build, then run nembit with ARGS
 #   make test              the whole test suite: unit and end-to-end tests of
-#                          the release, sanitizer and minimal builds, then a
-#                          short run of every fuzzer, inside a private desktop
+#                          the release, sanitizer and minimal builds and of the
+#                          Windows build under Wine, a short run of every
+#                          fuzzer, then the naming style over every source,
+#                          inside a private desktop
 #   make bench             benchmarks, which print figures
 #   make fuzz              a run of every fuzzer (FUZZ_SECONDS each)
 #   make install PREFIX=…  build without the tests and install under PREFIX
@@ -18,16 +20,17 @@ FUZZ_SECONDS ?= 20
 CONFIGURE_FLAGS := $(if $(filter true,$(CI)),-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
 build_preset = cmake --preset $(1) --log-level=NOTICE $(CONFIGURE_FLAGS) && cmake --build --preset $(1)
 
-.PHONY: all build run test test-all test-default test-sanitize test-minimal test-windows fuzz \
+.PHONY: all build run test test-all test-default test-sanitize test-minimal test-windows fuzz test-naming \
 	bench install uninstall package windows windows-package format tidy clean
 
 all: build
 build: ; $(call build_preset,default)
 run: build ; ./build/bin/nembit $(ARGS)
 test: ; tools/with-desktop $(MAKE) --no-print-directory test-all
-test-all: test-default test-sanitize test-minimal test-windows fuzz
+test-all: test-default test-sanitize test-minimal test-windows fuzz test-naming
 test-default test-sanitize test-minimal test-windows: test-%: ; $(call build_preset,$*) && ctest --preset $*
 fuzz: ; $(call build_preset,fuzz) && tools/fuzz $(FUZZ_SECONDS)
+test-naming: ; tools/tidy --naming
 bench: build ; tools/with-desktop tools/bench
 install: ; $(call build_preset,release) && cmake --install build-release --prefix $(PREFIX)
 uninstall: ; cmake --build build-release --target uninstall
@@ -35,5 +38,5 @@ package: ; tools/build-package
 windows: ; $(call build_preset,windows)
 windows-package: windows ; cmake --build build-windows --target package
 format: ; clang-format -i $$(git ls-files '*.cpp' '*.h')
-tidy: build ; run-clang-tidy -quiet -p build -j $$(nproc) $$(git ls-files '*.cpp' | grep -v -e win32 -e fuzz/)
+tidy: build ; tools/tidy
 clean: ; rm -rf build build-release build-package build-sanitize build-minimal build-fuzz build-windows

@@ -1,6 +1,6 @@
 // The clipboard that the desktop session offers, one implementation per
-// platform (clipboard_posix.cpp, clipboard_win32.cpp), and none.cpp in a
-// build without the component.
+// platform (desktop_clipboard_posix.cpp, desktop_clipboard_win32.cpp), and
+// desktop_clipboard_none.cpp in a build without the component.
 #pragma once
 
 #include <memory>

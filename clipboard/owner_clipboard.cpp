@@ -1,5 +1,6 @@
 #include "clipboard/owner_clipboard.h"
 
+#include "clipboard/owner/link_words.h"
 #include "common/escape.h"
 #include "common/path.h"
 #include "nembit/interrupted.h"
@@ -8,7 +9,7 @@ namespace nembit::clipboard {
 
 namespace {
 
-// The reason of an owner's "error <reason>" line, as a message shows it.
+// The reason of an owner's error line, as a message shows it.
 std::string reason_of(const std::string& line) {
   return printable_text(line.substr(line.find(' ') + 1), kShownTextLimit);
 }
@@ -50,7 +51,7 @@ bool OwnerClipboard::copy_through_owner(std::string_view text, RunClock::time_po
   check(process_->send(message, deadline), limit);
   std::string line;
   check(process_->read_line(line, deadline), limit);
-  if (line != "ok") throw Error(name_ + ": " + reason_of(line));
+  if (line != link::kOk) throw Error(name_ + ": " + reason_of(line));
   process_->serving();
   return true;
 }
@@ -65,7 +66,7 @@ bool OwnerClipboard::start(RunClock::time_point deadline, std::chrono::milliseco
   const Io io = process_->read_line(line, deadline);
   if (io == Io::kTimedOut) check(io, limit);
   if (io == Io::kGone) return cannot_run(name_ + ": ended before it was ready");
-  if (line != "ready") return cannot_run(name_ + ": " + reason_of(line));
+  if (line != link::kReady) return cannot_run(name_ + ": " + reason_of(line));
   return true;
 }
 

@@ -4,9 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -217,8 +216,8 @@ TEST_F(OwnerClipboardTest, SaysTheBudgetIsSpentOnceSlowCopiesHaveSpentIt) {
   OwnerClipboard clipboard(owner("ready", R"(while read n; do head -c "$n" >/dev/null
     sleep 0.25; echo ok; done)"),
                            nullptr, 10s, 1s);
-  std::vector<std::string> failures;
-  for (int i = 0; i < 5; ++i) failures.push_back(failure(clipboard, "x"));
+  std::vector<std::string> failures(5);
+  for (std::string& outcome : failures) outcome = failure(clipboard, "x");
   const std::string spent =
       "nembit-clipboard-owner has used up the 1000 ms that its calls may take in one run";
   EXPECT_THAT(failures, ElementsAre("no error", "no error", "no error", spent, spent));

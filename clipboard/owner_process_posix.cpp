@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "clipboard/owner_process.h"
+#include "common/child_process.h"
 #include "common/fd_posix.h"
 #include "common/path.h"
-#include "common/process.h"
 #include "common/stop_signals.h"
 #include "common/system_error.h"
 #include "nembit/clipboard.h"
@@ -26,7 +26,8 @@ OwnerProcess::OwnerProcess(const std::string& path) {
   const Fd theirs(ends[1]);
   // A session of its own holds no terminal.
   int error = 0;
-  pid_ = start_program({path, std::to_string(::getpid())}, {.input = theirs.get(), .output = theirs.get(), .errors = -1},
+  pid_ = start_program({path, std::to_string(::getpid())},
+                       {.input = theirs.get(), .output = theirs.get(), .errors = -1},
                        Apart::kSession, error);
   if (pid_ < 0) throw Error(name + ": could not start: " + errno_text(error));
   socket_ = mine.release();

@@ -1,9 +1,9 @@
 #include "clipboard/tool_clipboard.h"
 
 #include "clipboard/tool.h"
+#include "common/child_process.h"
 #include "common/escape.h"
 #include "common/path.h"
-#include "common/process.h"
 
 namespace nembit::clipboard {
 

@@ -10,9 +10,9 @@
 #include <utility>
 
 #include "clipboard/tool.h"
+#include "common/child_process.h"
 #include "common/fd_posix.h"
 #include "common/path.h"
-#include "common/process.h"
 #include "common/run_clock.h"
 #include "common/stop_signals.h"
 #include "common/system_error.h"
@@ -159,10 +159,10 @@ ToolOutcome run_tool(const std::vector<std::string>& argv, std::string_view inpu
     if (input_write.open()) fds[count++] = {input_write.get(), POLLOUT, 0};
     if (errors_read.open()) fds[count++] = {errors_read.get(), POLLIN, 0};
     // The end of the tool cannot be polled for; look again after a nap that
-    // grows from 1 ms, so that a quick tool costs little time and a slow one
-    // little work.
+    // grows from 1 ms to a stop check's interval, so that a quick tool costs
+    // little time and a slow one little work.
     ::poll(fds, count, static_cast<int>(std::min(nap, slice).count()));
-    nap = std::min(nap * 2, std::chrono::milliseconds(50));
+    nap = std::min(nap * 2, kStopCheckInterval);
     if (input_write.open()) write_input(input_write, input);
     if (errors_read.open()) read_errors(errors_read, errors);
   }

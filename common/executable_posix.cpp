@@ -32,8 +32,8 @@ std::string system_executable_path() {
 
 std::string executable_path(const char* argv0) {
   // Asked at start-up and again by the helpers: the system is asked once.
-  static const std::string told = system_executable_path();
-  if (!told.empty() || argv0 == nullptr || *argv0 == '\0') return told;
+  static const std::string kSystemPath = system_executable_path();
+  if (!kSystemPath.empty() || argv0 == nullptr || *argv0 == '\0') return kSystemPath;
   std::error_code error;
   fs::path resolved = fs::canonical(argv0, error);
   return (error ? fs::absolute(argv0, error).lexically_normal() : resolved).string();

@@ -41,7 +41,8 @@ class SlowService {
 };
 
 // What submitting `item` throws, or "".
-std::string submit(PacedCalls<Failed, TimedOut>& calls, SlowService& service, std::string item) {
+std::string submit(PacedCalls<Failed, TimedOut>& calls, SlowService& service,
+                   const std::string& item) {
   try {
     calls.submit([&service, item] { service.take(item); });
   } catch (const TimedOut& error) {

@@ -38,8 +38,4 @@ void throw_if_stopped();
 /// stop signal again: short enough that a stop never waits noticeably.
 inline constexpr std::chrono::milliseconds kStopCheckInterval{50};
 
-/// Ends the process as `signal` ends it by default; returns only when the
-/// signal does not end it.
-void end_by_signal(int signal);
-
 }  // namespace nembit

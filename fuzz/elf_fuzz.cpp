@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "notify/desktop/module_file.h"
+#include "notify/desktop_module_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fd = ::memfd_create("module", MFD_CLOEXEC);

@@ -10,6 +10,9 @@ namespace nembit {
 
 namespace {
 
+// The author credit of the version banner.
+constexpr const char* kAuthorCredit = "the nembit developers (nembit@example.org)";
+
 constexpr const char* kDescription = "Create blank files with notification support";
 
 // The arguments, in the order in which the parser declares them.

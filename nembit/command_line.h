@@ -22,9 +22,6 @@ struct Parsed {
   int status = 0;
 };
 
-/// The author credit of the version banner.
-inline constexpr const char* kAuthorCredit = "the nembit developers (nembit@example.org)";
-
 /// Reads the raw argument list `argv` (program name first). Prints the help
 /// to `out` and gives status 0 when there is no argument, no file argument,
 /// or -h/--help; prints the version banner of `version` to `out` for

@@ -9,6 +9,7 @@
 #include "common/path.h"
 #include "common/stop_signals.h"
 #include "operation.h"
+#include "warning.h"
 
 namespace nembit {
 
@@ -68,8 +69,7 @@ void FileCreator::copy_to_clipboard(const std::string& path) {
 }
 
 void FileCreator::report_copy_failure(const std::exception& error) {
-  out_ << "Warning: Could not copy to clipboard: " + printable_text(error.what(), kShownTextLimit) +
-              "\n";
+  out_ << warning_line("Could not copy to clipboard: ", error.what());
 }
 
 void FileCreator::flush() {

@@ -3,7 +3,7 @@
 // the absolute path of each file it creates.
 //
 // Start-up runs once, before anything else: it probes the optional clipboard
-// and GNTP client components, fixes the program's name and version, then runs
+// and notices components, fixes the program's name and version, then runs
 // main with its result as the exit status.
 
 #include "nembit/nembit.h"
@@ -15,10 +15,12 @@
 #include "brace_expansion.h"
 #include "command_line.h"
 #include "common/escape.h"
+#include "common/stop_signal_handlers.h"
 #include "common/stop_signals.h"
 #include "common/system_error.h"
 #include "host.h"
 #include "output.h"
+#include "warning.h"
 
 namespace nembit {
 
@@ -58,7 +60,7 @@ Process start_up(std::vector<std::string> argv, std::ostream& out, std::string p
   process.argv = std::move(argv);
   std::string setting_warning;
   process.components.clipboard = clipboard::open_system_clipboard(&setting_warning);
-  if (!setting_warning.empty()) out << "Warning: " + printable_text(setting_warning) + "\n";
+  if (!setting_warning.empty()) out << warning_line("", setting_warning);
   if (!process.HAS_CLIPBOARD()) {
     out << "Warning: clipboard module not available. Install with: pip install clipboard\n";
   }

@@ -5,6 +5,7 @@
 #include "common/path.h"
 #include "nembit/failure.h"
 #include "nembit/file_creator.h"
+#include "warning.h"
 
 namespace nembit {
 
@@ -39,12 +40,11 @@ void FileCreator::_init_growl() {
     });
     if (!growl) return;  // The user wants no notices.
     for (const std::string& warning : growl->warnings()) {
-      out_ << "Warning: " + printable_text(warning, kShownTextLimit) + "\n";
+      out_ << warning_line("", warning);
     }
     growl->register_app();
   } catch (const std::exception& error) {
-    out_ << "Warning: Could not initialize Growl: " +
-                printable_text(error.what(), kShownTextLimit) + "\n";
+    out_ << warning_line("Could not initialize Growl: ", error.what());
     growl.reset();
   }
 }

@@ -1,7 +1,7 @@
 // The version lookup: the program's version string comes from the version
 // file installed beside it.
-#include <cstdlib>
 
+#include "common/environment.h"
 #include "common/escape.h"
 #include "common/path.h"
 #include "nembit/nembit.h"
@@ -27,10 +27,8 @@ bool is_regular_file(DiskInterface& disk, const std::string& path) {
 }
 
 bool wants_traceback() {
-  const char* value = std::getenv("TRACEBACK");
-  if (value == nullptr) return false;
-  const std::string_view text(value);
-  return text == "1" || text == "true" || text == "True";
+  const std::string value = environment_value("TRACEBACK");
+  return value == "1" || value == "true" || value == "True";
 }
 
 // The version that the file at `path` gives, read in blocks only as far as

@@ -4,6 +4,7 @@
 
 #include "common/environment.h"
 #include "common/escape.h"
+#include "notify/services.h"
 
 namespace nembit::notify {
 

@@ -2,9 +2,6 @@
 #pragma once
 
 #include <string>
-#include <vector>
-
-#include "nembit/notifier.h"
 
 namespace nembit::notify {
 
@@ -19,11 +16,5 @@ enum class NotifierChoice {
 /// What a value of NEMBIT_NOTIFIER asks for ("auto" when unset or empty),
 /// and a warning for a value it does not know, which asks for "auto".
 NotifierChoice notifier_choice(const char* value, std::string& warning);
-
-/// The notifiers of the component for `choice` (never kNone), which tell
-/// `warnings` when they are set up; empty in a build without the component
-/// (none.cpp).
-NotifierFactory service_notifier_factory(NotifierChoice choice,
-                                         const std::vector<std::string>& warnings);
 
 }  // namespace nembit::notify

@@ -18,8 +18,8 @@ long wait_within(void* deadline) {
   return static_cast<long>(wait_slice(*static_cast<RunClock::time_point*>(deadline)).count());
 }
 
-}  // namespace
-
+// `text` with "&", "<" and ">" written as entities, as a body that the
+// service reads as markup shows it as it stands.
 std::string markup_escaped(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
@@ -37,12 +37,15 @@ std::string markup_escaped(std::string_view text) {
   return escaped;
 }
 
+// The urgency that a notice of `priority` (-2 to 2) is sent with.
 unsigned char urgency_of(int priority) {
   // Low for the priorities below normal; every other one is normal, never
   // critical: servers keep a critical notice on screen until it is
   // dismissed, which would make a notice that is not sticky stay.
   return priority < 0 ? 0 : 1;
 }
+
+}  // namespace
 
 DesktopNotifier::DesktopNotifier(Application application, const NembitDesktopApi& api,
                                  std::chrono::milliseconds timeout,

@@ -48,11 +48,4 @@ class DesktopNotifier : public Notifier {
   unsigned int last_id_ = 0;  ///< The notice on screen, which the next replaces.
 };
 
-/// `text` with "&", "<" and ">" written as entities, as a body that the
-/// service reads as markup shows it as it stands.
-std::string markup_escaped(std::string_view text);
-
-/// The urgency that a notice of `priority` (-2 to 2) is sent with.
-unsigned char urgency_of(int priority);
-
 }  // namespace nembit::notify

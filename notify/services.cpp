@@ -1,8 +1,9 @@
 // The notifiers of the component: a GNTP client, and the desktop's own
 // notification service through the module, behind the choice between them.
+#include "notify/services.h"
+
 #include "common/environment.h"
-#include "notify/choice.h"
-#include "notify/desktop/loader.h"
+#include "notify/desktop_loader.h"
 #include "notify/desktop_notifier.h"
 #include "notify/gntp/growl_notifier.h"
 #include "notify/paced_notifier.h"

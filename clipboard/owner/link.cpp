@@ -10,6 +10,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "clipboard/owner/link_words.h"
+
 namespace nembit::owner {
 
 void assign(Bytes& bytes, const char* data, size_t size) {
@@ -25,7 +27,10 @@ void release(Bytes& bytes) {
   bytes = {};
 }
 
-void reply(const char* line) {
+namespace {
+
+// Writes `line` to nembit, unless nembit has gone.
+void write_line(const char* line) {
   const size_t size = std::strlen(line);
   size_t done = 0;
   while (done < size) {
@@ -36,11 +41,19 @@ void reply(const char* line) {
   }
 }
 
+}  // namespace
+
+void reply(const char* word) {
+  char line[64];
+  std::snprintf(line, sizeof line, "%s\n", word);
+  write_line(line);
+}
+
 void reply_error(const char* what, const char* detail) {
   char line[512];
-  std::snprintf(line, sizeof line, "error %s%s%s\n", what, detail != nullptr ? ": " : "",
-                detail != nullptr ? detail : "");
-  reply(line);
+  std::snprintf(line, sizeof line, "%s %s%s%s\n", clipboard::link::kError, what,
+                detail != nullptr ? ": " : "", detail != nullptr ? detail : "");
+  write_line(line);
 }
 
 void receive(Inbox& inbox) {

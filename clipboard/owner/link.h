@@ -1,12 +1,8 @@
-// The owner's side of its link to nembit, which both clipboard owners share:
-// nembit starts an owner with a socket to itself as standard input and
-// output. The owner answers "ready" once it has reached the display server
-// (or "error <reason>" and ends). Each text then comes as a line with its
-// length in decimal, followed by its bytes; the owner takes the clipboard
-// with that text and answers "ok" once it holds it (or "error <reason>").
-// When nembit has gone, the owner keeps serving the last text until another
-// client takes the clipboard, then ends; if it never held it, it ends at once,
-// also when nembit was killed while the display kept the owner waiting.
+// The owner's side of its link to nembit (see link_words.h), which both
+// clipboard owners share. When nembit has gone, the owner keeps serving the
+// last text until another client takes the clipboard, then ends; if it never
+// held it, it ends at once, also when nembit was killed while the display
+// kept the owner waiting.
 //
 // Owners use the C library alone besides their display library, and throw
 // nothing: a lack of memory ends them.
@@ -30,10 +26,10 @@ void assign(Bytes& bytes, const char* data, size_t size);
 /// Frees what `bytes` holds.
 void release(Bytes& bytes);
 
-/// Writes `line` to nembit, unless nembit has gone.
-void reply(const char* line);
+/// Answers `word` (see link_words.h) on a line, unless nembit has gone.
+void reply(const char* word);
 
-/// Answers "error <what>: <detail>", or "error <what>" without a detail.
+/// Answers the error "<what>: <detail>", or "<what>" without a detail.
 void reply_error(const char* what, const char* detail);
 
 /// The messages from nembit, as they come.

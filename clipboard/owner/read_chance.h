@@ -8,7 +8,14 @@
 
 #include <cstdint>
 
+#include "common/time_limits.h"
+
 namespace nembit::owner {
+
+/// How long a reader (a Wayland client's pipe, an X11 requestor's INCR
+/// transfer) may take nothing before the owner gives it up: the longest that
+/// nembit waits for one call.
+constexpr int64_t kReaderLimitMs = kCallLimit.count();
 
 /// How long a text that a clipboard manager may read stays the selection,
 /// unless another client takes the selection first.

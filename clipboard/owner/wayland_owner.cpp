@@ -16,6 +16,7 @@
 #include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
+#include <wlr-data-control-unstable-v1-client-protocol.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,8 +24,8 @@
 #include <cstring>
 
 #include "clipboard/owner/link.h"
+#include "clipboard/owner/link_words.h"
 #include "clipboard/owner/read_chance.h"
-#include "wlr-data-control-unstable-v1-client-protocol.h"
 
 namespace nembit::owner {
 namespace {
@@ -35,7 +36,6 @@ constexpr const char* kTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF
 // another holds the clipboard; a reader that asks for it gets the text.
 constexpr const char* kOwnerMark = "application/x-nembit-owner";
 constexpr size_t kMaxReaders = 64;
-constexpr int64_t kReaderLimitMs = 5000;
 // How long after the newest text became the selection an older one that
 // another client puts back is taken for a manager's late re-serve; how long
 // reading what it offers may take; and how often the newest is put back.
@@ -193,7 +193,7 @@ void on_confirmed(void* data, wl_callback* callback, uint32_t /*serial*/) {
   wl_callback_destroy(callback);
   owner.owns = owner.source != nullptr;
   if (owner.owns) outlive_parent();
-  reply("ok\n");
+  reply(clipboard::link::kOk);
 }
 
 constexpr wl_callback_listener kConfirmListener = {on_confirmed};
@@ -266,7 +266,7 @@ void continue_check(Owner& owner) {
 void queue_text(Owner& owner, Bytes text) {
   if (owner.has_pending) {
     release(owner.pending);
-    reply("ok\n");
+    reply(clipboard::link::kOk);
   }
   owner.pending = text;
   owner.has_pending = true;
@@ -383,9 +383,10 @@ bool connect(Owner& owner) {
   return true;
 }
 
-// How long the owner may wait for something to happen: until the first
-// reader's time is up, or without end.
-int wait_limit(Owner& owner) {
+// Ends the readers (and the check of another client's text) that have taken
+// nothing in time; returns how long the next one may wait still, or -1 when
+// none is under way.
+int end_stalled_readers(Owner& owner) {
   const int64_t now = now_ms();
   int64_t wait = -1;
   if (owner.check.fd >= 0) {
@@ -414,7 +415,7 @@ bool has_readers(const Owner& owner) {
 // Serves the clipboard and the texts that come until the owner's part is
 // done; the exit status.
 int serve(Owner& owner, Inbox& inbox) {
-  reply("ready\n");
+  reply(clipboard::link::kReady);
   // The display, nembit, the text another client offers, and the readers.
   pollfd waits[3 + kMaxReaders];
   for (;;) {
@@ -433,7 +434,7 @@ int serve(Owner& owner, Inbox& inbox) {
       wl_display_cancel_read(owner.display);
       return owner.gone ? 1 : 0;
     }
-    const int limit = wait_limit(owner);
+    const int limit = end_stalled_readers(owner);
     waits[0] = {wl_display_get_fd(owner.display), POLLIN, 0};
     waits[1] = {inbox.closed ? -1 : STDIN_FILENO, POLLIN, 0};
     waits[2] = {owner.check.fd, POLLIN, 0};

@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "clipboard/owner/link.h"
+#include "clipboard/owner/link_words.h"
 #include "clipboard/owner/read_chance.h"
 #include "common/utf8.h"
 
@@ -29,7 +30,7 @@ struct Atoms {
 
 // One INCR transfer under way: the rest of `data` goes to `property` of
 // `requestor` in pieces, each when the requestor has deleted the last. A
-// requestor that goes, or takes no piece for kTransferLimitMs, loses it.
+// requestor that goes, or takes no piece for kReaderLimitMs, loses it.
 struct Transfer {
   xcb_window_t requestor = XCB_NONE;
   xcb_atom_t property = XCB_NONE;
@@ -42,7 +43,6 @@ struct Transfer {
 };
 
 constexpr size_t kMaxTransfers = 16;
-constexpr int64_t kTransferLimitMs = 5000;
 
 struct Owner {
   xcb_connection_t* x = nullptr;
@@ -157,7 +157,7 @@ bool start_transfer(Owner& owner, const xcb_selection_request_event_t* request, 
     transfer.sent = 0;
     transfer.done = false;
     transfer.of_text = true;
-    transfer.deadline = now_ms() + kTransferLimitMs;
+    transfer.deadline = now_ms() + kReaderLimitMs;
     const uint32_t events = XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(owner.x, request->requestor, XCB_CW_EVENT_MASK, &events);
     const auto size = static_cast<uint32_t>(data.size);
@@ -235,17 +235,17 @@ void continue_transfer(Owner& owner, const xcb_property_notify_event_t* event) {
                           transfer.data.data + transfer.sent);
       transfer.sent += size;
       transfer.done = size == 0;
-      transfer.deadline = now_ms() + kTransferLimitMs;
+      transfer.deadline = now_ms() + kReaderLimitMs;
     }
     xcb_flush(owner.x);
     return;
   }
 }
 
-// Ends the transfers whose requestor has gone (`gone`, a destroyed
-// window) or has taken no piece in time; returns how long the next one may
-// wait still, or -1 when none is under way.
-int end_stalled_transfers(Owner& owner, xcb_window_t gone) {
+// Ends the readers, the transfers whose requestor has gone (`gone`, a
+// destroyed window) or has taken no piece in time; returns how long the next
+// one may wait still, or -1 when none is under way.
+int end_stalled_readers(Owner& owner, xcb_window_t gone) {
   const int64_t now = now_ms();
   int64_t wait = -1;
   for (Transfer& transfer : owner.transfers) {
@@ -281,7 +281,7 @@ void take_selection(Owner& owner) {
   if (xcb_connection_has_error(owner.x) != 0) {
     reply_error("lost the display", nullptr);
   } else {
-    reply("ok\n");
+    reply(clipboard::link::kOk);
   }
 }
 
@@ -290,7 +290,7 @@ void take_selection(Owner& owner) {
 void queue_text(Owner& owner, Bytes text) {
   if (owner.has_pending) {
     release(owner.pending);
-    reply("ok\n");
+    reply(clipboard::link::kOk);
   }
   owner.pending = text;
   owner.has_pending = true;
@@ -321,7 +321,7 @@ void handle(Owner& owner, xcb_generic_event_t* event) {
       owner.chance.owned = false;
       break;
     case XCB_DESTROY_NOTIFY:
-      end_stalled_transfers(owner, reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
+      end_stalled_readers(owner, reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
       break;
     case XCB_PROPERTY_NOTIFY: {
       auto* notice = reinterpret_cast<xcb_property_notify_event_t*>(event);
@@ -349,7 +349,7 @@ bool drain(Owner& owner) {
 // Serves the selection and the texts that come until the owner's part is
 // done; the exit status.
 int serve(Owner& owner, Inbox& inbox) {
-  reply("ready\n");
+  reply(clipboard::link::kReady);
   const int display = xcb_get_file_descriptor(owner.x);
   for (;;) {
     if (!drain(owner)) return 1;
@@ -364,7 +364,7 @@ int serve(Owner& owner, Inbox& inbox) {
     if (inbox.closed && !owner.owns && !owner.has_pending) return 0;
     pollfd waits[2] = {{display, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
     const nfds_t count = inbox.closed ? 1 : 2;
-    const int wait = soonest({held, end_stalled_transfers(owner, XCB_NONE)});
+    const int wait = soonest({held, end_stalled_readers(owner, XCB_NONE)});
     if (::poll(waits, count, wait) < 0 && errno != EINTR) return 1;
     if (count == 2 && waits[1].revents != 0) receive(inbox);
   }

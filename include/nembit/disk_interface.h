@@ -11,7 +11,8 @@ namespace nembit {
 
 /// The file-system operations of the program. Each returns 0 on success or
 /// the system's error: an errno value, or on Windows the negated Windows
-/// error code when no errno value matches it (see errno_text).
+/// error code when no errno value matches it; Failure::from_errno describes
+/// either.
 class DiskInterface {
  public:
   virtual ~DiskInterface() = default;

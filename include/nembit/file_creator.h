@@ -27,7 +27,9 @@ class FileCreator {
   FileCreator(const Process& process, DiskInterface& disk, std::ostream& out);
   FileCreator(const Process&& process, DiskInterface& disk, std::ostream& out) = delete;
 
-  /// The names that one file argument stands for (see brace_expansion.h).
+  /// The names that one file argument stands for: with a group "{a,b}", one
+  /// name per item of the first group, items separated by commas and white
+  /// space, in order; `text` as it stands without a group.
   static std::vector<std::string> parse_brace_expansion(std::string_view text);
 
   /// Creates `filepath` with its missing parent directories, or refreshes its

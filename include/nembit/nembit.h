@@ -29,7 +29,7 @@
 
 namespace nembit {
 
-/// Start-up, once per process: probes the clipboard and GNTP client
+/// Start-up, once per process: probes the clipboard and notices
 /// components in that order (each missing one costs a warning line on
 /// `out`), sets NAME, and reads the version from the program directory (a
 /// diagnostic of a failed read goes to `out`). `argv` is the raw argument

@@ -32,7 +32,7 @@ struct Process {
 
   /// Whether the clipboard component was found.
   bool HAS_CLIPBOARD() const { return components.clipboard != nullptr; }
-  /// Whether the GNTP client component was found.
+  /// Whether the notices component (GNTP and the desktop's service) was found.
   bool HAS_GROWL() const { return static_cast<bool>(components.make_notifier); }
 };
 

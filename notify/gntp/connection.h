@@ -51,10 +51,9 @@ struct Connection {
 /// staggered ("Happy Eyeballs", RFC 8305): they alternate between address
 /// families, and the next one starts when the last has failed or has not
 /// connected within `attempt_delay`, while earlier ones go on. Throws
-/// TimeoutError at `deadline`, notify::RefusedError when every attempt found nobody
-/// listening (see nobody_listens), Error when every attempt has failed
-/// otherwise, and
-/// Interrupted when the process is asked to stop meanwhile.
+/// TimeoutError at `deadline`, notify::RefusedError when every attempt found
+/// nobody listening (see nobody_listens), Error when every attempt has failed
+/// otherwise, and Interrupted when the process is asked to stop meanwhile.
 Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses,
                          RunClock::time_point deadline, std::chrono::milliseconds attempt_delay,
                          const std::string& peer);

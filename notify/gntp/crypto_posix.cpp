@@ -29,7 +29,7 @@ void find(void* library, const char* name, Function& function, std::string& erro
 }
 
 const Libcrypto& libcrypto() {
-  static const Libcrypto loaded = [] {
+  static const Libcrypto kLoaded = [] {
     Libcrypto library;
     const std::string name = "libcrypto.so." + std::to_string(OPENSSL_VERSION_MAJOR);
     void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -44,8 +44,8 @@ const Libcrypto& libcrypto() {
     find(handle, "RAND_bytes", library.random_bytes, library.error);
     return library;
   }();
-  if (!loaded.error.empty()) throw notify::Error(loaded.error);
-  return loaded;
+  if (!kLoaded.error.empty()) throw notify::Error(kLoaded.error);
+  return kLoaded;
 }
 
 }  // namespace

@@ -4,13 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <map>
 #include <memory>
 #include <regex>
 #include <thread>
 
 #include "common/system_error.h"
-#include "tests/support/environment.h"
 #include "tests/support/fake_server.h"
 
 namespace nembit::gntp {
@@ -167,7 +165,8 @@ TEST(GrowlNotifier, WaitsForAStalledServerOnce) {
 }
 
 TEST(GrowlNotifier, GivesUpOnAServerThatHasGone) {
-  auto server = std::make_unique<FakeServer>(std::vector<FakeServer::Step>{{.bytes = std::string(kOk)}});
+  auto server =
+      std::make_unique<FakeServer>(std::vector<FakeServer::Step>{{.bytes = std::string(kOk)}});
   GrowlNotifier notifier(kApplication, settings_for(*server));
   notifier.register_app();
   server.reset();  // Nobody listens on its port any more.
@@ -213,134 +212,6 @@ TEST(GrowlNotifier, GivesUpOnASlowLookupAtTheDeadline) {
   EXPECT_EQ(*calls, 1);
 }
 
-// A socket layer whose addresses (told apart by their first byte) hang,
-// refuse or accept, and which records the order of the attempts.
-class FakeSockets : public Sockets {
- public:
-  enum class Peer { kHang, kRefuse, kRefuseLater, kUnreachable, kAccept };
-
-  Address add(Peer peer, Family family) {
-    Address address{.length = 1, .family = family};
-    address.bytes[0] = static_cast<std::byte>(peers_.size());
-    peers_.push_back(peer);
-    return address;
-  }
-  const std::vector<int>& attempts() const { return attempts_; }
-
-  Socket open(Family /*family*/, int& /*error*/) override { return {*this, next_handle_++}; }
-  Connecting start_connect(const Socket& socket, const Address& address, int& error) override {
-    const int peer = static_cast<int>(address.bytes[0]);
-    attempts_.push_back(peer);
-    connecting_[socket.get()] = peer;
-    if (peers_[peer] == Peer::kRefuse || peers_[peer] == Peer::kUnreachable) {
-      error = peers_[peer] == Peer::kRefuse ? refused_error() : unreachable_error();
-      return Connecting::kFailed;
-    }
-    return Connecting::kUnderWay;
-  }
-  int wait(std::vector<Wait>& waits, int milliseconds) override {
-    bool any = false;
-    for (Wait& wait : waits) {
-      const auto peer = connecting_.find(wait.socket->get());
-      wait.ready = !wait.write ||
-                   (peer != connecting_.end() && (peers_[peer->second] == Peer::kAccept ||
-                                                  peers_[peer->second] == Peer::kRefuseLater));
-      any = any || wait.ready;
-    }
-    if (!any) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    return 0;
-  }
-  int connect_error(const Socket& socket) override {
-    return peers_[connecting_.at(socket.get())] == Peer::kRefuseLater ? refused_error() : 0;
-  }
-  long send_some(const Socket& /*socket*/, std::string_view data, int& /*error*/) override {
-    return static_cast<long>(data.size());
-  }
-  long receive_some(const Socket& /*socket*/, char* buffer, size_t size, int& /*error*/) override {
-    const std::string_view reply = "GNTP/1.0 -OK NONE\r\n\r\n";
-    const size_t length = std::min(size, reply.size());
-    reply.copy(buffer, length);
-    return static_cast<long>(length);
-  }
-  void close(intptr_t /*handle*/) override {}
-
- private:
-  std::vector<Peer> peers_;
-  std::vector<int> attempts_;
-  std::map<intptr_t, int> connecting_;  // The peer of each socket.
-  intptr_t next_handle_ = 0;
-};
-
-TEST(ConnectFirst, StaggersAttemptsAcrossFamilies) {
-  using enum FakeSockets::Peer;
-  using Clock = RunClock;
-  FakeSockets sockets;
-  const std::vector<Address> addresses = {sockets.add(kHang, Family::kIPv6),
-                                          sockets.add(kHang, Family::kIPv6),
-                                          sockets.add(kAccept, Family::kIPv4)};
-  const Connection connection = connect_first(sockets, addresses, Clock::now() + 2s, 20ms, "test");
-  EXPECT_EQ(connection.address, 2U);
-  EXPECT_THAT(sockets.attempts(), ElementsAre(0, 2));  // The IPv4 address comes second.
-
-  // A refused attempt makes way for the next at once, without the delay,
-  // also when the refusal comes while it waits, and while an earlier one
-  // still waits.
-  for (const FakeSockets::Peer refuse : {kRefuse, kRefuseLater}) {
-    FakeSockets refusing;
-    const std::vector<Address> two = {refusing.add(refuse, Family::kIPv4),
-                                      refusing.add(kAccept, Family::kIPv4)};
-    const Clock::time_point start = Clock::now();
-    EXPECT_EQ(connect_first(refusing, two, start + 2s, 1s, "test").address, 1U);
-    EXPECT_LT(Clock::now() - start, 500ms);
-  }
-  FakeSockets staggered;
-  const std::vector<Address> three = {staggered.add(kHang, Family::kIPv4),
-                                      staggered.add(kRefuseLater, Family::kIPv4),
-                                      staggered.add(kAccept, Family::kIPv4)};
-  const Clock::time_point start = Clock::now();
-  EXPECT_EQ(connect_first(staggered, three, start + 5s, 1s, "test").address, 2U);
-  EXPECT_LT(Clock::now() - start, 1500ms);
-}
-
-TEST(ConnectFirst, FindsNobodyListeningOnlyWhenNoAddressCouldAnswer) {
-  using enum FakeSockets::Peer;
-  const auto outcome = [](const std::vector<FakeSockets::Peer>& peers) -> std::string {
-    FakeSockets sockets;
-    std::vector<Address> addresses;
-    addresses.reserve(peers.size());
-    for (const FakeSockets::Peer peer : peers)
-      addresses.push_back(sockets.add(peer, Family::kIPv6));
-    try {
-      connect_first(sockets, addresses, RunClock::now() + 200ms, 20ms, "test");
-    } catch (const notify::RefusedError& error) {
-      return std::string("nobody listens: ") + error.what();
-    } catch (const notify::TimeoutError&) {
-      return "timed out";
-    }
-    return "connected";
-  };
-  const std::string refused = "nobody listens: " + errno_text(refused_error());
-  EXPECT_EQ(outcome({kUnreachable, kRefuse}), refused);  // IPv6 off, nobody on IPv4.
-  EXPECT_EQ(outcome({kRefuse, kUnreachable}), refused);
-  EXPECT_EQ(outcome({kRefuse, kRefuseLater}), refused);
-  EXPECT_EQ(outcome({kHang, kRefuse}), "timed out");  // One that hangs may yet answer.
-}
-
-TEST(Exchange, TriesTheAddressThatAnsweredFirstNextTime) {
-  using enum FakeSockets::Peer;
-  FakeSockets sockets;
-  Settings settings;
-  settings.sockets = &sockets;
-  settings.attempt_delay = 20ms;
-  std::vector<Address> addresses = {sockets.add(kHang, Family::kIPv4),
-                                    sockets.add(kAccept, Family::kIPv4)};
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(exchange(settings, addresses, "x", RunClock::now() + 2s),
-              "GNTP/1.0 -OK NONE\r\n\r\n");
-  }
-  EXPECT_THAT(sockets.attempts(), ElementsAre(0, 1, 1, 1));
-}
-
 TEST(GrowlNotifier, NamesARefusedConnection) {
   int port = 0;
   {
@@ -367,22 +238,6 @@ TEST(GrowlNotifier, ReachesAnIpv6Server) {
   if (!server.ok()) GTEST_SKIP() << "no IPv6 loopback here";
   GrowlNotifier(kApplication, settings_for(server, "::1")).register_app();
   GrowlNotifier(kApplication, settings_for(server, "[::1]")).register_app();
-}
-
-TEST(Settings, ComeFromTheEnvironment) {
-  set_environment("GNTP_HOST", "gntp.example");
-  set_environment("GNTP_PORT", "");
-  unset_environment("GNTP_PASSWORD");
-  Settings settings = Settings::from_environment();
-  EXPECT_EQ(settings.host, "gntp.example");
-  EXPECT_EQ(settings.port, "23053");
-  EXPECT_EQ(settings.password, "");
-  for (const char* port : {"0", "65536", "http", "-1", "999999"}) {
-    set_environment("GNTP_PORT", port);
-    EXPECT_THAT(failure_of([] { Settings::from_environment(); }), StartsWith("GNTP_PORT must"));
-  }
-  unset_environment("GNTP_HOST");
-  unset_environment("GNTP_PORT");
 }
 
 }  // namespace

@@ -54,8 +54,8 @@ std::string_view header_value(std::string_view reply, std::string_view name) {
   return {};
 }
 
-// `text` cut to `limit` bytes, safe to show on one line.
-std::string shown(std::string_view text, size_t limit = 200) { return printable_text(text, limit); }
+// `text` cut to the length of what a message shows, safe on one line.
+std::string shown(std::string_view text) { return printable_text(text, kShownTextLimit); }
 
 }  // namespace
 
@@ -115,10 +115,10 @@ void check_reply(std::string_view reply) {
   const size_t blank = first.find(' ');
   const std::string_view directive =
       blank == std::string_view::npos ? std::string_view() : first.substr(blank + 1);
-  if (!first.starts_with("GNTP/")) throw notify::Error("malformed GNTP reply: " + shown(first, 60));
+  if (!first.starts_with("GNTP/")) throw notify::Error("malformed GNTP reply: " + shown(first));
   if (directive == "-OK" || directive.starts_with("-OK ")) return;
   if (directive != "-ERROR" && !directive.starts_with("-ERROR ")) {
-    throw notify::Error("malformed GNTP reply: " + shown(first, 60));
+    throw notify::Error("malformed GNTP reply: " + shown(first));
   }
   const std::string_view code = header_value(reply, "Error-Code");
   const std::string_view description = header_value(reply, "Error-Description");

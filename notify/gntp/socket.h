@@ -112,10 +112,6 @@ SystemSockets& system_sockets();
 /// The error of a connection that the peer refused (nobody listens).
 int refused_error();
 
-/// The error of a connection to an address that this machine cannot reach,
-/// as an IPv6 address where IPv6 is off (EADDRNOTAVAIL).
-int unreachable_error();
-
 /// Whether a connection that failed with `error` found nobody listening:
 /// refused, or to an address that this machine cannot reach
 /// (EADDRNOTAVAIL, ENETUNREACH, EHOSTUNREACH, EAFNOSUPPORT).

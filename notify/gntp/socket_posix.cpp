@@ -96,8 +96,6 @@ void SystemSockets::close(intptr_t handle) { ::close(static_cast<int>(handle)); 
 
 int refused_error() { return ECONNREFUSED; }
 
-int unreachable_error() { return EADDRNOTAVAIL; }
-
 bool nobody_listens(int error) {
   return error == ECONNREFUSED || error == EADDRNOTAVAIL || error == ENETUNREACH ||
          error == EHOSTUNREACH || error == EAFNOSUPPORT;

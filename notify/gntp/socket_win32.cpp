@@ -29,12 +29,12 @@ int last_error() {
 
 // Winsock's start-up, once per process: 0 or an error.
 int start_winsock() {
-  static const int result = [] {
+  static const int kResult = [] {
     WSADATA data;
     const int code = ::WSAStartup(MAKEWORD(2, 2), &data);
     return code == 0 ? 0 : error_number(code);
   }();
-  return result;
+  return kResult;
 }
 
 int family_number(Family family) {
@@ -106,8 +106,6 @@ long SystemSockets::receive_some(const Socket& socket, char* buffer, size_t size
 void SystemSockets::close(intptr_t handle) { ::closesocket(static_cast<SOCKET>(handle)); }
 
 int refused_error() { return error_number(WSAECONNREFUSED); }
-
-int unreachable_error() { return error_number(WSAEADDRNOTAVAIL); }
 
 bool nobody_listens(int error) {
   for (const int code :

@@ -16,7 +16,7 @@ SOURCE_DIR = pathlib.Path(os.environ["NEMBIT_SOURCE_DIR"]).resolve()
 VERSION = os.environ["NEMBIT_VERSION"]
 SANITIZE = os.environ.get("NEMBIT_SANITIZE") == "ON"
 WITH_CLIPBOARD = os.environ.get("NEMBIT_WITH_CLIPBOARD") == "ON"
-WITH_GNTP = os.environ.get("NEMBIT_WITH_GNTP") == "ON"
+WITH_GNTP = os.environ.get("NEMBIT_WITH_NOTICES") == "ON"
 IN_CI = os.environ.get("CI") == "true"
 
 CLIPBOARD_MISSING = "Warning: clipboard module not available. Install with: pip install clipboard"

@@ -2,7 +2,7 @@
 // loaded: the loader maps what a file's headers name and would fault on a
 // file cut short, wait on a FIFO for a writer that never comes, and say "No
 // such file" of one built for another machine. POSIX only
-// (module_file_posix.cpp).
+// (desktop_module_file_posix.cpp).
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "notify/desktop/loader.h"
+#include "notify/desktop_loader.h"
 
 namespace nembit::notify {
 

@@ -1,7 +1,7 @@
-// Loading the desktop notification module, nembit-desktop, which reaches the
-// desktop's own notification service. One implementation per platform:
-// loader_posix.cpp loads it from beside the program; on Windows
-// (loader_win32.cpp) there is none yet.
+// Loading the desktop notification module, nembit-desktop (desktop/), which
+// reaches the desktop's own notification service. One implementation per
+// platform: desktop_loader_posix.cpp loads it from beside the program; on
+// Windows (desktop_loader_win32.cpp) there is none.
 #pragma once
 
 #include <string>

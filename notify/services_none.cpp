@@ -1,5 +1,5 @@
 // The notification component of a build without it: there is none.
-#include "notify/choice.h"
+#include "notify/services.h"
 
 namespace nembit::notify {
 

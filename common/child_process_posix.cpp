@@ -9,7 +9,7 @@
 #include <csignal>
 #include <mutex>
 
-#include "common/process.h"
+#include "common/child_process.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 

@@ -5,9 +5,9 @@
 #include "clipboard/desktop_clipboard.h"
 #include "clipboard/owner_clipboard.h"
 #include "clipboard/tool_clipboard.h"
+#include "common/child_process.h"
 #include "common/environment.h"
 #include "common/executable.h"
-#include "common/process.h"
 
 namespace nembit::clipboard {
 

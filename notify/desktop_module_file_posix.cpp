@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "notify/desktop/module_file.h"
+#include "notify/desktop_module_file.h"
 
 namespace nembit::notify {
 

@@ -1,6 +1,6 @@
 // Starting the programs that nembit runs beside itself (the clipboard tools
-// and owners) and ending them (process_posix.cpp). Windows starts none of
-// them: there, process_win32.cpp refuses to.
+// and owners) and ending them. POSIX only (child_process_posix.cpp): Windows
+// starts none of them.
 #pragma once
 
 #include <string>

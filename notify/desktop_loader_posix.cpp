@@ -7,8 +7,8 @@
 #include "common/executable.h"
 #include "common/fd_posix.h"
 #include "common/system_error.h"
-#include "notify/desktop/loader.h"
-#include "notify/desktop/module_file.h"
+#include "notify/desktop_loader.h"
+#include "notify/desktop_module_file.h"
 
 namespace nembit::notify {
 

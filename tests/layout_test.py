@@ -1,0 +1,70 @@
+"""The rules the source tree follows, checked: what each include may name,
+where system headers and #if may stand."""
+
+import pathlib
+import re
+import subprocess
+import unittest
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
+CONDITION = re.compile(r"^\s*#\s*(if|ifdef|ifndef|elif)\b(.*)$", re.M)
+# The headers of the C++ standard library, and of the C library that C++ has.
+STANDARD = set("""algorithm any array atomic bit bitset cassert cctype cerrno cfloat charconv chrono
+cinttypes climits clocale cmath codecvt compare complex concepts condition_variable csetjmp csignal
+cstdarg cstddef cstdint cstdio cstdlib cstring ctime cwchar cwctype deque exception execution
+expected filesystem format forward_list fstream functional future initializer_list iomanip ios
+iosfwd iostream istream iterator limits list locale map memory memory_resource mutex new numbers
+numeric optional ostream queue random ranges ratio regex scoped_allocator set shared_mutex span
+sstream stack stdexcept stop_token streambuf string string_view syncstream system_error thread
+tuple type_traits typeindex typeinfo unordered_map unordered_set utility valarray variant vector
+version stddef.h""".split())
+
+
+def sources():
+    """The project's own C++ sources and headers, as git knows them."""
+    listed = subprocess.run(["git", "ls-files", "*.cpp", "*.h", "*.h.in"], cwd=ROOT,
+                            capture_output=True, text=True, check=True).stdout.split()
+    return [ROOT / name for name in listed]
+
+
+def is_platform(path):
+    return re.search(r"_(posix|win32)\.(cpp|h)$", path.name) is not None
+
+
+def is_test(path):
+    return path.name.endswith("_test.cpp") or "tests" in path.relative_to(ROOT).parts
+
+
+class Layout(unittest.TestCase):
+    def test_nembit_names_a_public_header_and_a_bare_name_one_beside_it(self):
+        public = {path.name for path in (ROOT / "include/nembit").iterdir()} | {"version.h"}
+        wrong = []
+        for path in sources():
+            for kind, name in INCLUDE.findall(path.read_text()):
+                if name.startswith("nembit/") and name.removeprefix("nembit/") not in public:
+                    wrong.append(f"{path.relative_to(ROOT)}: {name} is no public header")
+                elif kind == '"' and "/" not in name and not (path.parent / name).exists() and \
+                        not (path.parent.name == "fuzz" and (ROOT / "nembit" / name).exists()):
+                    # The fuzzers reach into the program, by its bare names.
+                    wrong.append(f"{path.relative_to(ROOT)}: {name} is not beside it")
+        self.assertEqual(wrong, [])
+
+    def test_only_the_platform_layer_has_system_headers_and_conditions(self):
+        wrong = []
+        for path in sources():
+            if is_platform(path) or is_test(path) or path.parts[-2] == "fuzz":
+                continue
+            text = path.read_text()
+            if path.suffix == ".h":
+                for kind, name in INCLUDE.findall(text):
+                    if kind == "<" and name not in STANDARD and not name.startswith("nembit/"):
+                        wrong.append(f"{path.relative_to(ROOT)}: <{name}>")
+            for _, condition in CONDITION.findall(text):
+                if condition.strip() != "defined(__cplusplus)" and "__cplusplus" not in condition:
+                    wrong.append(f"{path.relative_to(ROOT)}: #if {condition.strip()}")
+        self.assertEqual(wrong, [])
+
+
+if __name__ == "__main__":
+    unittest.main()
