@@ -1,5 +1,5 @@
 # A thin layer over the CMake presets, one line per target.
-#   make                   build build/bin/nembit
+#   make                   build build/bin/nembit and its helpers, no test
 #   make run ARGS='...'    build, then run nembit with ARGS
 #   make test              the whole test suite: unit and end-to-end tests of
 #                          the release, sanitizer and minimal builds and of the
@@ -18,13 +18,15 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 20
 # Warnings are errors in CI.
 CONFIGURE_FLAGS := $(if $(filter true,$(CI)),-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
-build_preset = cmake --preset $(1) --log-level=NOTICE $(CONFIGURE_FLAGS) && cmake --build --preset $(1)
+# $(call build_preset,PRESET[,CONFIGURE OPTIONS[,BUILD OPTIONS]])
+build_preset = cmake --preset $(1) --log-level=NOTICE $(CONFIGURE_FLAGS) $(2) && \
+	cmake --build --preset $(1) $(3)
 
 .PHONY: all build run test test-all test-default test-sanitize test-minimal test-windows fuzz test-naming \
 	bench install uninstall package windows windows-package format tidy clean
 
 all: build
-build: ; $(call build_preset,default)
+build: ; $(call build_preset,default,,--target nembit_command)
 run: build ; ./build/bin/nembit $(ARGS)
 test: ; tools/with-desktop $(MAKE) --no-print-directory test-all
 test-all: test-default test-sanitize test-minimal test-windows fuzz test-naming
@@ -32,11 +34,14 @@ test-default test-sanitize test-minimal test-windows: test-%: ; $(call build_pre
 fuzz: ; $(call build_preset,fuzz) && tools/fuzz $(FUZZ_SECONDS)
 test-naming: ; tools/tidy --naming
 bench: build ; tools/with-desktop tools/bench
-install: ; $(call build_preset,release) && cmake --install build-release --prefix $(PREFIX)
+# libnembit looks for its helpers and files where it is configured to go.
+install: ; $(call build_preset,release,-DCMAKE_INSTALL_PREFIX=$(abspath $(PREFIX))) && \
+	cmake --install build-release
 uninstall: ; cmake --build build-release --target uninstall
 package: ; tools/build-package
 windows: ; $(call build_preset,windows)
 windows-package: windows ; cmake --build build-windows --target package
 format: ; clang-format -i $$(git ls-files '*.cpp' '*.h')
 tidy: build ; tools/tidy
-clean: ; rm -rf build build-release build-package build-sanitize build-minimal build-fuzz build-windows
+clean: ; rm -rf build build-release build-package build-sanitize build-minimal build-fuzz build-windows \
+	prefix-*

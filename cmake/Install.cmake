@@ -3,9 +3,6 @@
 # development (libnembit, its headers, its CMake package and pkg-config file).
 include(CMakePackageConfigHelpers)
 
-set(NEMBIT_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/nembit)
-set(NEMBIT_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/nembit)
-
 install(TARGETS nembit RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 install(FILES ${NEMBIT_DATA_DIR}/__version__.py ${NEMBIT_DATA_DIR}/nembit.jpg
         DESTINATION ${NEMBIT_DATA_DESTINATION} COMPONENT runtime)
@@ -57,6 +54,7 @@ install(FILES ${PROJECT_BINARY_DIR}/nembit.pc DESTINATION ${CMAKE_INSTALL_LIBDIR
 if(PROJECT_IS_TOP_LEVEL)
   add_custom_target(uninstall
     COMMAND ${CMAKE_COMMAND} -DMANIFEST=${PROJECT_BINARY_DIR}/install_manifest.txt
+            -DCREATED=${PROJECT_BINARY_DIR}/install_created_folders.txt
             -P ${PROJECT_SOURCE_DIR}/cmake/uninstall.cmake
     COMMENT "Removing what the last install put in place")
 endif()

@@ -1,5 +1,6 @@
 # Removes every file that the install manifest MANIFEST lists, then the
-# folders of nembit's own that this leaves empty.
+# folders of nembit's own, and those that the install made (the list in
+# CREATED), that this leaves empty.
 if(NOT EXISTS "${MANIFEST}")
   message(FATAL_ERROR "Nothing to uninstall: ${MANIFEST} does not exist")
 endif()
@@ -16,6 +17,10 @@ foreach(file IN LISTS files)
     get_filename_component(folder "${folder}" DIRECTORY)
   endwhile()
 endforeach()
+if(EXISTS "${CREATED}")
+  file(READ "${CREATED}" created)
+  list(APPEND folders ${created})
+endif()
 list(REMOVE_DUPLICATES folders)
 list(SORT folders ORDER DESCENDING)  # Deeper folders first.
 foreach(folder IN LISTS folders)

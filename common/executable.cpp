@@ -28,9 +28,17 @@ std::string helper_path(std::string_view name) {
     beside = helper_in(join_path(parent_of(executable), kHelpersFromBin), name);
     if (exists(beside)) return beside;
   }
-  if (*kHelpersInstalled != '\0') {
-    std::string installed = helper_in(kHelpersInstalled, name);
-    if (exists(installed)) return installed;
+  for (const char* folder : {kHelpersInstalled, kHelpersBuilt}) {
+    if (*folder == '\0') continue;
+    std::string found = helper_in(folder, name);
+    if (exists(found)) return found;
+  }
+  return beside;
+}
+
+std::string library_data_dir(const std::string& beside) {
+  for (const std::string& folder : {beside, std::string(kDataInstalled), std::string(kDataBuilt)}) {
+    if (!folder.empty() && exists(join_path(folder, "__version__.py"))) return folder;
   }
   return beside;
 }

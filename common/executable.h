@@ -15,9 +15,16 @@ std::string executable_path(const char* argv0 = nullptr);
 /// The path of the helper `name` that nembit starts or loads when a run
 /// needs it (nembit-desktop.so, the clipboard owners): in the folder where
 /// the build and the install put it beside the executable's, or else, for a
-/// program that links libnembit, where libnembit installs it. Where neither
-/// holds it, the first place; empty when the executable's place is unknown
-/// too.
+/// program that links libnembit, where libnembit installs it, or where a
+/// build within another project put it. Where none holds it, the first
+/// place; empty when the executable's place is unknown too.
 std::string helper_path(std::string_view name);
+
+/// The folder of the program's own files (the version file, the icon) for a
+/// program that links libnembit: `beside`, found from its executable as the
+/// command finds its own, where it holds a version file; else where
+/// libnembit installs them, or, for a libnembit built within another
+/// project, where its build put them; else `beside`.
+std::string library_data_dir(const std::string& beside);
 
 }  // namespace nembit

@@ -15,6 +15,7 @@
 #include "brace_expansion.h"
 #include "command_line.h"
 #include "common/escape.h"
+#include "common/executable.h"
 #include "common/stop_signal_handlers.h"
 #include "common/stop_signals.h"
 #include "common/system_error.h"
@@ -71,7 +72,8 @@ Process start_up(std::vector<std::string> argv, std::ostream& out, std::string p
   process.NAME = "nembit";
   process.program_dir =
       program_dir.empty()
-          ? find_program_dir(process.argv.empty() ? nullptr : process.argv[0].c_str())
+          ? library_data_dir(
+                find_program_dir(process.argv.empty() ? nullptr : process.argv[0].c_str()))
           : std::move(program_dir);
   RealDiskInterface disk;
   process.version = get_version(disk, process.program_dir, process.NAME, out);
@@ -104,7 +106,9 @@ int run(int argc, char** argv) {
   const StopSignalScope stop_scope;
   int status = 1;
   try {
-    const Process process = start_up(process_arguments(argc, argv), out);
+    // The command's own files lie beside it, and nowhere else.
+    const Process process =
+        start_up(process_arguments(argc, argv), out, find_program_dir(argc > 0 ? argv[0] : nullptr));
     RealDiskInterface disk;
     status = main(process, disk, out, err);
   } catch (const Interrupted&) {

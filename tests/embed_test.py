@@ -1,8 +1,8 @@
 """End-to-end test of nembit inside another CMake project, added with
 add_subdirectory and with FetchContent: the parent gets the library
-nembit::nembit and nothing else of nembit's (no install rules, no
-packaging, no tests, neither the command nor a helper in its default
-build), and keeps its own uninstall target."""
+nembit::nembit, with the helpers that it finds in the parent's build, and
+nothing else of nembit's (no install rules, no packaging, no tests, not
+the command), and keeps its own uninstall target."""
 
 import os
 import pathlib
@@ -13,16 +13,27 @@ import unittest
 
 from harness import SOURCE_DIR, VERSION
 
+# The helpers that this build has, which an embedding build has too.
+HELPERS = [name for variable, name in (
+    ("NEMBIT_WITH_DESKTOP", "nembit-desktop.so"), ("NEMBIT_WITH_OWNER", "nembit-clipboard-owner"),
+    ("NEMBIT_WITH_WAYLAND_OWNER", "nembit-wayland-owner")) if os.environ.get(variable) == "ON"]
+
 CONSUMER = r"""
 #include <nembit/nembit.h>
 
 #include <iostream>
+#include <sstream>
 
 int main() {
   for (const std::string& name : nembit::FileCreator::parse_brace_expansion("a/{b,c}")) {
     std::cout << name << '\n';
   }
   std::cout << NEMBIT_VERSION_STRING << '\n';
+  std::ostringstream out, err;
+  nembit::Process process = nembit::start_up({"nembit", "made"}, out);
+  nembit::RealDiskInterface disk;
+  const int status = nembit::main(process, disk, out, err);
+  std::cout << process.version << ' ' << status << '\n' << out.str();
 }
 """
 
@@ -60,14 +71,20 @@ class Embedded(unittest.TestCase):
                 run(["cmake", "-S", str(root), "-B", str(build), "-G", "Ninja",
                      f"-DCMAKE_CXX_COMPILER={os.environ['NEMBIT_CXX']}"])
                 run(["cmake", "--build", str(build)])
-                self.assertEqual(run([str(build / "consumer")]).stdout.decode(),
-                                 f"a/b\na/c\n{VERSION}\n")
-                # Of nembit's, the parent's build made the library alone: not
-                # the command, nor a helper.
+                # It finds nembit's files and helpers in the parent's build: the
+                # module tells that no session bus is there.
+                env = dict(os.environ, NEMBIT_NOTIFIER="desktop", NEMBIT_CLIPBOARD="none",
+                           DBUS_SESSION_BUS_ADDRESS=f"unix:path={root}/no-bus")
+                lines = run([str(build / "consumer")], cwd=root, env=env).stdout.decode()
+                self.assertEqual(lines.splitlines()[:4], ["a/b", "a/c", VERSION, f"{VERSION} 0"])
+                if HELPERS:
+                    self.assertIn("Warning: Could not initialize Growl: no session bus:", lines)
+                # Of nembit's, the parent's build made the library and its
+                # helpers, not the command.
                 built = sorted(path.name for path in build.rglob("*")
                                if path.is_file() and "CMakeFiles" not in path.parts
                                and (os.access(path, os.X_OK) or path.suffix in (".a", ".so")))
-                self.assertEqual(built, ["consumer", "libnembit.a"])
+                self.assertEqual(built, sorted(["consumer", "libnembit.a", *HELPERS]))
                 self.assertFalse((build / "CPackConfig.cmake").exists())
                 tests = run(["ctest", "-N", "--test-dir", str(build)]).stdout.decode()
                 self.assertIn("Total Tests: 0", tests)

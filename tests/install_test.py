@@ -14,22 +14,22 @@ from harness import BUILD_DIR, SANITIZE, SOURCE_DIR, VERSION, NembitTestCase
 
 BANNER = f"nembit v{VERSION} by the nembit developers (nembit@example.org)"
 
+# A program that links libnembit and leaves it to find its own files.
 CONSUMER = r"""
 #include <nembit/nembit.h>
 
 #include <iostream>
 #include <sstream>
 
-int main(int argc, char** argv) {
+int main() {
   for (const std::string& name : nembit::FileCreator::parse_brace_expansion("src/{main,util}.cpp")) {
     std::cout << name << '\n';
   }
   std::ostringstream out, err;
-  nembit::Process process = nembit::start_up({"nembit", "made/{a,b}.txt"}, out, argv[1]);
+  nembit::Process process = nembit::start_up({"nembit", "made/{a,b}.txt"}, out);
   nembit::RealDiskInterface disk;
   const int status = nembit::main(process, disk, out, err);
-  std::cout << process.version << ' ' << status << '\n';
-  return argc == 2 ? 0 : 1;
+  std::cout << process.version << ' ' << status << '\n' << process.program_dir << '\n' << out.str();
 }
 """
 
@@ -49,9 +49,12 @@ def run(command, **options):
 class Install(NembitTestCase):
     @classmethod
     def setUpClass(cls):
+        # Where the build was configured to install: a program that links the
+        # installed libnembit finds its helpers and files there.
         cls.root = pathlib.Path(tempfile.mkdtemp(prefix="nembit-install-"))
-        cls.prefix = cls.root / "prefix"
-        run(["cmake", "--install", str(BUILD_DIR), "--prefix", str(cls.prefix)])
+        cache = (BUILD_DIR / "CMakeCache.txt").read_text()
+        cls.prefix = pathlib.Path(re.search(r"^CMAKE_INSTALL_PREFIX:PATH=(.*)$", cache, re.M)[1])
+        run(["cmake", "--install", str(BUILD_DIR)])
 
     @classmethod
     def tearDownClass(cls):
@@ -115,25 +118,35 @@ class Install(NembitTestCase):
         flags = run(["pkg-config", "--cflags", "--libs", "nembit"], env=env).stdout.decode().split()
         run([compiler, "-std=c++20", str(work / "consumer.cpp"), "-o", str(work / "by-pkg-config"),
              *flags])
+        # The helpers it finds tell what they could not reach: a session bus
+        # and a display that do not exist.
+        dead = f":{40000 + os.getpid() % 20000}"
+        env = self.environment(NEMBIT_NOTIFIER="desktop", DISPLAY=dead, PATH="/nonexistent",
+                               DBUS_SESSION_BUS_ADDRESS=f"unix:path={self.dir}/no-bus")
         for program in (work / "build/consumer", work / "by-pkg-config"):
             with self.subTest(program=program.name):
                 shutil.rmtree(self.work / "made", ignore_errors=True)
-                completed = subprocess.run([str(program), str(self.prefix / "share/nembit")],
-                                           cwd=self.work, env=self.environment(),
+                completed = subprocess.run([str(program)], cwd=self.work, env=env,
                                            capture_output=True, timeout=60, check=True)
-                self.assertEqual(completed.stdout.decode(),
-                                 f"src/main.cpp\nsrc/util.cpp\n{VERSION} 0\n")
+                lines = completed.stdout.decode().splitlines()
+                self.assertEqual(lines[:4], ["src/main.cpp", "src/util.cpp", f"{VERSION} 0",
+                                             str(self.prefix / "share/nembit")])
                 self.assert_tree("made", "made/a.txt", "made/b.txt")
+                if os.environ.get("NEMBIT_WITH_DESKTOP") == "ON":
+                    self.assertIn("Warning: Could not initialize Growl: no session bus:"
+                                  " No such file or directory", lines)
+                if os.environ.get("NEMBIT_WITH_OWNER") == "ON":
+                    self.assertIn("Warning: Could not copy to clipboard: nembit-clipboard-owner:"
+                                  f" cannot open the display: {dead}", lines)
 
 
 class Uninstall(NembitTestCase):
-    def test_removes_everything_it_installed(self):
+    def test_removes_everything_it_installed_and_the_folders_it_made(self):
         prefix = self.dir / "prefix"
+        (prefix / "share/man").mkdir(parents=True)  # There before: it stays.
         run(["cmake", "--install", str(BUILD_DIR), "--prefix", str(prefix)])
         run(["cmake", "--build", str(BUILD_DIR), "--target", "uninstall"])
-        left = [path for path in prefix.rglob("*") if not path.is_dir()]
-        self.assertEqual(left, [])
-        self.assertFalse((prefix / "share/nembit").exists())
+        self.assertEqual(sorted(prefix.rglob("*")), [prefix / "share", prefix / "share/man"])
 
 
 if __name__ == "__main__":

@@ -35,7 +35,9 @@ namespace nembit {
 /// diagnostic of a failed read goes to `out`). `argv` is the raw argument
 /// list, the program's name first. `program_dir` is where the version file
 /// and the icon are; when empty, it is found from the running executable
-/// (share/nembit beside its bin folder, or its own folder on Windows).
+/// (share/nembit beside its bin folder, or its own folder on Windows), or,
+/// where that holds no version file, it is where libnembit installed them,
+/// or where a build of libnembit within another project put them.
 Process start_up(std::vector<std::string> argv, std::ostream& out, std::string program_dir = {});
 
 /// The program's version string: what the version file "__version__.py"
