@@ -22,14 +22,13 @@ CONFIGURE_FLAGS := $(if $(filter true,$(CI)),-DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 build_preset = cmake --preset $(1) --log-level=NOTICE $(CONFIGURE_FLAGS) $(2) && \
 	cmake --build --preset $(1) $(3)
 
-.PHONY: all build run test test-all test-default test-sanitize test-minimal test-windows fuzz test-naming \
+.PHONY: all build run test test-default test-sanitize test-minimal test-windows fuzz test-naming \
 	bench install uninstall package windows windows-package format tidy clean
 
 all: build
 build: ; $(call build_preset,default,,--target nembit_command)
 run: build ; ./build/bin/nembit $(ARGS)
-test: ; tools/with-desktop $(MAKE) --no-print-directory test-all
-test-all: test-default test-sanitize test-minimal test-windows fuzz test-naming
+test: ; FUZZ_SECONDS=$(FUZZ_SECONDS) tools/with-desktop tools/test-all
 test-default test-sanitize test-minimal test-windows: test-%: ; $(call build_preset,$*) && ctest --preset $*
 fuzz: ; $(call build_preset,fuzz) && tools/fuzz $(FUZZ_SECONDS)
 test-naming: ; tools/tidy --naming

@@ -3,6 +3,7 @@ starts: an X display with the clipboard tool xclip, the GNTP server gol,
 whose history tells what reached it, and a private session bus with the
 notification server dunst, whose history does the same."""
 
+import ctypes
 import itertools
 import json
 import os
@@ -50,22 +51,44 @@ def paste(target="UTF8_STRING", tool="xclip"):
                           capture_output=True, timeout=10).stdout
 
 
+# The processes this test starts stay in its tree: an owner whose nembit
+# has ended is this process's child then, not init's, and nothing of
+# another test or program on the machine is ever counted or signalled.
+PR_SET_CHILD_SUBREAPER = 36
+ctypes.CDLL(None, use_errno=True).prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+
+
+def descendants(pid=None):
+    """The processes below `pid`, by default below this one."""
+    found = []
+    for children in pathlib.Path(f"/proc/{pid or os.getpid()}/task").glob("*/children"):
+        try:
+            for child in map(int, children.read_text().split()):
+                found += [child, *descendants(child)]
+        except OSError:
+            continue
+    return found
+
+
 def live_owners(value=None, variable="DISPLAY"):
-    """The clipboard owners whose `variable`, DISPLAY or WAYLAND_DISPLAY, is
-    `value`: by default the test's own display."""
+    """The clipboard owners that this test started, whose `variable`,
+    DISPLAY or WAYLAND_DISPLAY, is `value`: by default the test's own
+    display. Those that have ended are reaped."""
     wayland = variable == "WAYLAND_DISPLAY"
     value = value or (WAYLAND if wayland else DISPLAY)
     name = "nembit-wayland" if wayland else "nembit-clip"
     owners = []
-    for proc in pathlib.Path("/proc").iterdir():
+    for pid in descendants():
+        proc = pathlib.Path(f"/proc/{pid}")
         try:
             if not (proc / "comm").read_text().startswith(name):
                 continue
             if (proc / "stat").read_text().split()[2] == "Z":
+                os.waitpid(pid, os.WNOHANG)
                 continue
             if f"{variable}={value}".encode() in (proc / "environ").read_bytes().split(b"\0"):
-                owners.append(int(proc.name))
-        except OSError:
+                owners.append(pid)
+        except (OSError, ChildProcessError):
             continue
     return owners
 
@@ -128,6 +151,36 @@ class RealClipboard(NembitTestCase):
                        env={"DISPLAY": DISPLAY}, timeout=10, check=True)
         self.assertTrue(wait_until(lambda: not live_owners()), live_owners())
         self.assertEqual(paste(), b"other")
+
+    @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
+    def test_an_owner_that_another_program_started_is_left_alone(self):
+        # A stand-in, on this display, started beside the test: not in its tree.
+        stand_in = self.dir / "nembit-clipboard-owner"
+        shutil.copy("/bin/sleep", stand_in)
+        prctl = ctypes.CDLL(None, use_errno=True).prctl
+        prctl(PR_SET_CHILD_SUBREAPER, 0, 0, 0, 0)
+        try:
+            subprocess.run(["setsid", "-f", str(stand_in), "60"], env={"DISPLAY": DISPLAY},
+                           check=True, timeout=10)
+        finally:
+            prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+
+        def stand_ins():
+            found = []
+            for proc in pathlib.Path("/proc").iterdir():
+                try:
+                    if os.readlink(proc / "exe") == str(stand_in):
+                        found.append(int(proc.name))
+                except (OSError, ValueError):
+                    continue
+            return found
+
+        self.assertTrue(wait_until(lambda: len(stand_ins()) == 1))
+        pid = stand_ins()[0]
+        self.addCleanup(os.kill, pid, signal.SIGKILL)  # This test started it.
+        self.assertEqual(self.run_nembit("a").status, 0)
+        self.assertTrue(wait_until(lambda: live_owners() and pid not in live_owners()))
+        self.assertEqual(stand_ins(), [pid])
 
     @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
     def test_copies_texts_larger_than_a_request_and_survives_its_owner(self):
