@@ -9,7 +9,9 @@ import re
 import shutil
 import socket
 import subprocess
+import tempfile
 import threading
+import time
 import unittest
 import zipfile
 
@@ -144,8 +146,8 @@ class Package(WindowsTestCase):
         with zipfile.ZipFile(out / f"nembit-{VERSION}-win64.zip") as archive:
             names = sorted(name for name in archive.namelist() if not name.endswith("/"))
             self.assertEqual(names, [top + name for name in (
-                "LICENSE.txt", "README.txt", "bin/__version__.py", "bin/nembit.exe",
-                "bin/nembit.jpg")])
+                "LICENSE.txt", "README.txt", "bin/__version__.py", "bin/nembit-notice.exe",
+                "bin/nembit.exe", "bin/nembit.jpg")])
             readme = archive.read(top + "README.txt").decode()
             exe = archive.read(top + "bin/nembit.exe")
         self.assertIn("\r\nInstall\r\n", readme)
@@ -202,6 +204,130 @@ class Notices(WindowsTestCase):
         run = self.run_exe("a", GNTP_PORT=str(CLOSED_PORT))
         self.assertEqual(run.status, 0)
         self.assertIn("Warning: Could not initialize Growl: [WinError 10061]", run.out)
+
+
+HELPER = PROGRAM.parent / "nembit-notice.exe"
+
+
+@unittest.skipUnless(os.geteuid() == 0 and shutil.which("nsenter") and shutil.which("tesseract"),
+                     "a network of its own needs root; reading the balloon needs tesseract")
+class NotificationArea(WindowsTestCase):
+    """nembit.exe with no GNTP server: its notices go to the notification area
+    of Wine's desktop, whose balloon is read off the screen. A prefix and a
+    wineserver of the class's own run in a network in which nothing listens,
+    Wine's sockets being its server's."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.root = pathlib.Path(tempfile.mkdtemp(prefix="nembit-tray-"))
+        cls.prefix = cls.root / "wine"
+        subprocess.run(["cp", "-a", os.environ["WINEPREFIX"], str(cls.prefix)], check=True)
+        cls.holder = subprocess.Popen(["unshare", "--net", "--", "sh", "-c",
+                                       "ip link set lo up && echo up && exec sleep 3600"],
+                                      stdout=subprocess.PIPE)
+        cls.holder.stdout.readline()
+        cls.enter = ["nsenter", f"--net=/proc/{cls.holder.pid}/ns/net", "--"]
+        cls.env = dict(WINE_ENVIRONMENT, WINEPREFIX=str(cls.prefix), PATH=os.environ["PATH"])
+        subprocess.run([*cls.enter, "wineserver", "-p"], env=cls.env, check=True)
+        cls.explorer = subprocess.Popen([*cls.enter, "wine", "explorer", "/desktop=shell,1000x700"],
+                                        env=cls.env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        for _ in range(300):
+            if b'"shell - Wine desktop"' in cls.windows():
+                break
+            time.sleep(0.1)
+
+    @classmethod
+    def tearDownClass(cls):
+        subprocess.run([*cls.enter, "wineserver", "-k"], env=cls.env, check=False)
+        cls.explorer.wait(timeout=30)
+        cls.holder.kill()
+        cls.holder.wait()
+        shutil.rmtree(cls.root, ignore_errors=True)
+
+    @staticmethod
+    def windows():
+        return subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True,
+                              env={"DISPLAY": os.environ["DISPLAY"]}, timeout=10).stdout
+
+    def balloons(self):
+        """The geometry of each balloon on the screen."""
+        found = []
+        for line in self.windows().decode().splitlines():
+            match = re.search(r'\(has no name\): \("explorer\.exe".*\)\s+(\d+)x(\d+)\+(\d+)\+(\d+)', line)
+            if match and 100 <= int(match[1]) <= 400 and 40 <= int(match[2]) <= 200:
+                found.append("{}x{}+{}+{}".format(*match.groups()))
+        return found
+
+    def read(self, geometry):
+        """What the balloon at `geometry` says, as OCR reads it off the screen."""
+        screen = subprocess.run(["xwd", "-root", "-silent"], capture_output=True, timeout=10,
+                                env={"DISPLAY": os.environ["DISPLAY"]}).stdout
+        image = subprocess.run(["convert", "xwd:-", "-crop", geometry, "+repage", "-bordercolor",
+                                "white", "-border", "10", "-filter", "Lanczos", "-resize", "400%",
+                                "-colorspace", "Gray", "png:-"], input=screen, capture_output=True,
+                               timeout=30).stdout
+        return subprocess.run(["tesseract", "-", "-", "--psm", "6"], input=image,
+                              capture_output=True, timeout=30).stdout.decode()
+
+    def helpers(self):
+        """The processes of this build's nembit-notice.exe."""
+        found = []
+        for proc in pathlib.Path("/proc").iterdir():
+            try:
+                if b"nembit-notice.exe" in (proc / "cmdline").read_bytes() and \
+                        str(self.prefix).encode() in (proc / "environ").read_bytes():
+                    found.append(int(proc.name))
+            except OSError:
+                continue
+        return found
+
+    def run_in_tray(self, *args, **env):
+        """Runs nembit.exe in the class's network, its output to a file: the
+        helper it starts would hold a pipe open under Wine."""
+        environment = self.environment(**self.env, GNTP_HOST=None, GNTP_PORT=None, **env)
+        out = self.dir / "out"
+        with open(out, "wb") as output:
+            status = subprocess.run([*self.enter, "wine", str(PROGRAM), *args], cwd=self.work,
+                                    env=environment, stdin=subprocess.DEVNULL, stdout=output,
+                                    stderr=subprocess.STDOUT, timeout=120).returncode
+        return status, out.read_bytes().decode("utf-8", "replace").replace("\r\n", "\n")
+
+    def wait_for(self, condition, seconds):
+        for _ in range(int(seconds * 10)):
+            if condition():
+                return True
+            time.sleep(0.1)
+        return condition()
+
+    def test_a_run_shows_one_balloon_naming_its_last_file_until_its_time_is_up(self):
+        for names in (["kettle.txt"], ["hotel.txt", "motel.txt", "thimble.txt"]):
+            with self.subTest(names=names):
+                status, out = self.run_in_tray(*names)
+                ended = time.monotonic()
+                self.assertEqual(status, 0, out)
+                self.assertNotIn("Warning", out)
+                self.assertTrue(self.wait_for(lambda: self.balloons(), 5), "no balloon")
+                time.sleep(max(0.0, ended + 1 - time.monotonic()))
+                self.assertEqual(len(self.balloons()), 1)  # Still there, and only one.
+                said = self.read(self.balloons()[0])
+                self.assertIn("nembit", said)
+                self.assertIn(names[-1].removesuffix(".txt"), said)
+                # Its helper goes with its limit, and its balloon with it.
+                self.assertTrue(self.wait_for(lambda: not self.helpers(), 15), self.helpers())
+                self.assertTrue(self.wait_for(lambda: not self.balloons(), 15))
+
+    def test_no_balloon_when_the_user_wants_none_or_gntp(self):
+        for setting, warning in (("none", None),
+                                 ("gntp", "Warning: Could not initialize Growl: [WinError 10061]")):
+            with self.subTest(setting=setting):
+                status, out = self.run_in_tray("quiet.txt", NEMBIT_NOTIFIER=setting)
+                self.assertEqual(status, 0, out)
+                if warning:
+                    self.assertIn(warning, out)
+                else:
+                    self.assertNotIn("Warning", out)
+                self.assertFalse(self.wait_for(lambda: self.balloons() or self.helpers(), 3))
 
 
 if __name__ == "__main__":
