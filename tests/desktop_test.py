@@ -93,6 +93,23 @@ def live_owners(value=None, variable="DISPLAY"):
     return owners
 
 
+def copy_lines(test):
+    """Starts tests/copy_lines, libnembit's clipboard alone, for `test`; a
+    function that copies a line (text or bytes) with it and gives its answer."""
+    helper = subprocess.Popen([str(BUILD_DIR / "tests/copy_lines")], env=test.environment(),
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    test.addCleanup(helper.wait, 10)
+    test.addCleanup(helper.stdout.close)
+    test.addCleanup(helper.stdin.close)
+
+    def copy(line):
+        helper.stdin.write((line if isinstance(line, bytes) else line.encode()) + b"\n")
+        helper.stdin.flush()
+        return helper.stdout.readline().decode().rstrip("\n")
+
+    return copy
+
+
 def wait_until(condition, seconds=2.0):
     for _ in range(int(seconds * 20)):
         if condition():
@@ -186,16 +203,7 @@ class RealClipboard(NembitTestCase):
     def test_copies_texts_larger_than_a_request_and_survives_its_owner(self):
         big = self.dir / "big"
         big.write_bytes(("/" + "\u00e9" * 600_000 + "\n").encode()[:-1])
-        helper = subprocess.Popen([str(BUILD_DIR / "tests/copy_lines")], env=self.environment(),
-                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.addCleanup(helper.wait, 10)
-        self.addCleanup(helper.stdout.close)
-        self.addCleanup(helper.stdin.close)
-
-        def copy(line):
-            helper.stdin.write((line if isinstance(line, bytes) else line.encode()) + b"\n")
-            helper.stdin.flush()
-            return helper.stdout.readline().decode().rstrip("\n")
+        copy = copy_lines(self)
 
         def xcb_paste(*args):
             return subprocess.run([str(BUILD_DIR / "tests/xcb_paste"), "UTF8_STRING", *args],
@@ -322,16 +330,7 @@ class RealWaylandClipboard(NembitTestCase):
     def test_copies_a_text_larger_than_a_pipe_holds_to_every_reader(self):
         big = self.dir / "big"
         big.write_bytes(("/" + "\u00e9" * 600_000).encode())
-        helper = subprocess.Popen([str(BUILD_DIR / "tests/copy_lines")], env=self.environment(),
-                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.addCleanup(helper.wait, 10)
-        self.addCleanup(helper.stdout.close)
-        self.addCleanup(helper.stdin.close)
-
-        def copy(line):
-            helper.stdin.write(line.encode() + b"\n")
-            helper.stdin.flush()
-            return helper.stdout.readline().decode().rstrip("\n")
+        copy = copy_lines(self)
 
         self.assertEqual(copy(f"@{big}"), "ok")
         self.assertEqual(wl_paste(), big.read_bytes())

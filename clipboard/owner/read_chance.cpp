@@ -1,5 +1,7 @@
 #include "clipboard/owner/read_chance.h"
 
+#include "clipboard/owner/link_words.h"
+
 namespace nembit::owner {
 
 void text_set(ReadChance& chance, int64_t now) {
@@ -21,6 +23,27 @@ int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance)
     until = chance.set_at + kReadChanceMs;
   }
   return until > now ? until - now : 0;
+}
+
+void queue_text(WaitingText& waiting, Bytes text) {
+  if (waiting.waiting) {
+    release(waiting.text);
+    reply(clipboard::link::kOk);
+  }
+  waiting = {.text = text, .waiting = true};
+}
+
+bool take_turn(WaitingText& waiting, const ReadChance& chance, bool first_text_chance, Bytes& text,
+               int& wait) {
+  wait = -1;
+  if (!waiting.waiting) return false;
+  if (const int64_t left = hold_left(chance, now_ms(), first_text_chance); left > 0) {
+    wait = static_cast<int>(left);
+    return false;
+  }
+  text = waiting.text;
+  waiting = {};
+  return true;
 }
 
 }  // namespace nembit::owner

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "clipboard/owner/link.h"
 #include "common/time_limits.h"
 
 namespace nembit::owner {
@@ -45,5 +46,21 @@ void text_read(ReadChance& chance);
 /// reader that comes late finds nothing, as under Wayland, a manager can
 /// only be told from its first read.
 int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance);
+
+/// The newest text from nembit, while the one held has its chance.
+struct WaitingText {
+  Bytes text;
+  bool waiting = false;
+};
+
+/// Takes `text`, the newest from nembit, in place of one that waits, which
+/// a newer one has overtaken: that one counts as copied, and is answered so.
+void queue_text(WaitingText& waiting, Bytes text);
+
+/// Hands the text that waits to `text` once the one held has had its chance
+/// (see hold_left) and returns true; otherwise false, with how long it may
+/// wait still in `wait`, or -1 when none waits.
+bool take_turn(WaitingText& waiting, const ReadChance& chance, bool first_text_chance, Bytes& text,
+               int& wait);
 
 }  // namespace nembit::owner

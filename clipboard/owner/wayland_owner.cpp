@@ -111,8 +111,7 @@ struct Owner {
   bool owns = false;  // The compositor made the source the selection.
   bool gone = false;  // The device is no longer valid.
   Reader readers[kMaxReaders];
-  Bytes pending;  // The newest text from nembit, waiting for its turn.
-  bool has_pending = false;
+  WaitingText pending;
   ReadChance chance;
   uint64_t set_texts[kRemembered] = {};  // Hashes of the run's latest texts.
   size_t set_count = 0;
@@ -261,27 +260,15 @@ void continue_check(Owner& owner) {
   }
 }
 
-// Takes the newest text from nembit in place of one that still waits, which
-// a newer one has overtaken: that one counts as copied.
-void queue_text(Owner& owner, Bytes text) {
-  if (owner.has_pending) {
-    release(owner.pending);
-    reply(clipboard::link::kOk);
-  }
-  owner.pending = text;
-  owner.has_pending = true;
-}
-
 // Makes the waiting text the selection once the one held has had its
 // chance; how long it may wait still, or -1 when none waits.
 int take_pending(Owner& owner) {
-  if (!owner.has_pending) return -1;
-  const int64_t left = hold_left(owner.chance, now_ms(), /*first_text_chance=*/true);
-  if (left > 0) return static_cast<int>(left);
-  take_selection(owner, owner.pending);
-  owner.pending = {};
-  owner.has_pending = false;
-  return -1;
+  Bytes text;
+  int wait = -1;
+  if (take_turn(owner.pending, owner.chance, /*first_text_chance=*/true, text, wait)) {
+    take_selection(owner, text);
+  }
+  return wait;
 }
 
 // Each type that an offer of another client holds, which come after the
@@ -428,8 +415,8 @@ int serve(Owner& owner, Inbox& inbox) {
     // clipboard, or has to do with it still: a manager may put an older text
     // back while the newest is guarded.
     const int guard = guard_left(owner);
-    const bool busy =
-        owner.owns || has_readers(owner) || owner.has_pending || owner.check.fd >= 0 || guard > 0;
+    const bool busy = owner.owns || has_readers(owner) || owner.pending.waiting ||
+                      owner.check.fd >= 0 || guard > 0;
     if (owner.gone || (inbox.closed && !busy)) {
       wl_display_cancel_read(owner.display);
       return owner.gone ? 1 : 0;
@@ -460,7 +447,7 @@ int serve(Owner& owner, Inbox& inbox) {
       receive(inbox);
       Bytes text;
       while (next_text(inbox, text)) {
-        queue_text(owner, text);
+        queue_text(owner.pending, text);
         text = {};
       }
     }
@@ -473,7 +460,7 @@ void shut_down(Owner& owner) {
     if (reader.fd >= 0) end_reader(reader);
   }
   drop(owner.text);
-  release(owner.pending);
+  release(owner.pending.text);
   if (owner.check.fd >= 0) end_check(owner.check);
   if (owner.source != nullptr) zwlr_data_control_source_v1_destroy(owner.source);
   if (owner.device != nullptr) zwlr_data_control_device_v1_destroy(owner.device);

@@ -54,8 +54,7 @@ struct Owner {
   bool owns = false;
   xcb_timestamp_t since = XCB_CURRENT_TIME;
   Transfer transfers[kMaxTransfers];
-  Bytes pending;  // The newest text from nembit, waiting for its turn.
-  bool has_pending = false;
+  WaitingText pending;
   ReadChance chance;
 };
 
@@ -285,27 +284,16 @@ void take_selection(Owner& owner) {
   }
 }
 
-// Takes the newest text from nembit in place of one that still waits, which
-// a newer one has overtaken: that one counts as copied.
-void queue_text(Owner& owner, Bytes text) {
-  if (owner.has_pending) {
-    release(owner.pending);
-    reply(clipboard::link::kOk);
-  }
-  owner.pending = text;
-  owner.has_pending = true;
-}
-
 // Makes the waiting text the selection once the one held has had its
 // chance; how long it may wait still, or -1 when none waits.
 int take_pending(Owner& owner) {
-  if (!owner.has_pending) return -1;
-  const int64_t left = hold_left(owner.chance, now_ms(), /*first_text_chance=*/false);
-  if (left > 0) return static_cast<int>(left);
+  Bytes text;
+  int wait = -1;
+  if (!take_turn(owner.pending, owner.chance, /*first_text_chance=*/false, text, wait)) {
+    return wait;
+  }
   release(owner.utf8);
-  owner.utf8 = owner.pending;
-  owner.pending = {};
-  owner.has_pending = false;
+  owner.utf8 = text;
   to_latin1(owner.utf8, owner.latin1);
   take_selection(owner);
   return -1;
@@ -355,13 +343,13 @@ int serve(Owner& owner, Inbox& inbox) {
     if (!drain(owner)) return 1;
     Bytes text;
     while (next_text(inbox, text)) {
-      queue_text(owner, text);
+      queue_text(owner.pending, text);
       text = {};
     }
     const int held = take_pending(owner);
     if (!drain(owner)) return 1;
     // Once nembit has gone, the owner lasts as long as it owns the selection.
-    if (inbox.closed && !owner.owns && !owner.has_pending) return 0;
+    if (inbox.closed && !owner.owns && !owner.pending.waiting) return 0;
     pollfd waits[2] = {{display, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
     const nfds_t count = inbox.closed ? 1 : 2;
     const int wait = soonest({held, end_stalled_readers(owner, XCB_NONE)});
@@ -373,7 +361,7 @@ int serve(Owner& owner, Inbox& inbox) {
 void shut_down(Owner& owner) {
   release(owner.utf8);
   release(owner.latin1);
-  release(owner.pending);
+  release(owner.pending.text);
   for (Transfer& transfer : owner.transfers) release(transfer.data);
   if (owner.x != nullptr) xcb_disconnect(owner.x);
 }

@@ -8,6 +8,7 @@
 
 #include "common/system_error.h"
 #include "tests/support/environment.h"
+#include "tests/support/failure_of.h"
 
 namespace nembit::gntp {
 namespace {
@@ -22,15 +23,6 @@ constexpr int kUnreachable = -10049;  // WSAEADDRNOTAVAIL, negated as the socket
 #else
 constexpr int kUnreachable = EADDRNOTAVAIL;
 #endif
-
-std::string failure_of(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const notify::Error& error) {
-    return error.what();
-  }
-  return "no error";
-}
 
 // A socket layer whose addresses (told apart by their first byte) hang,
 // refuse or accept, and which records the order of the attempts.

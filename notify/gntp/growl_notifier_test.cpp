@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "common/system_error.h"
+#include "tests/support/failure_of.h"
 #include "tests/support/fake_server.h"
 
 namespace nembit::gntp {
@@ -38,15 +39,6 @@ Settings settings_for(const FakeServer& server, const std::string& host = "127.0
   settings.port = server.port();
   settings.timeout = 500ms;
   return settings;
-}
-
-std::string failure_of(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const notify::Error& error) {
-    return error.what();
-  }
-  return "no error";
 }
 
 TEST(GrowlNotifier, RegistersThenNotifies) {
