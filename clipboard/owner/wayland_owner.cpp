@@ -71,11 +71,13 @@ struct Incoming {
   bool owners = false;
 };
 
-// What another client put on the clipboard, as it comes in.
+// What another client put on the clipboard, as it comes in: the text the
+// clipboard held before the run, or one that replaced the newest.
 struct Check {
   int fd = -1;
   Bytes got;
   int64_t deadline = 0;
+  bool before_run = false;
 };
 
 void end_check(Check& check) {
@@ -210,6 +212,11 @@ void offer_text(Owner& owner) {
   owner.chance.owned = true;
 }
 
+// Remembers `bytes` as a text that, put back soon after the newest, is stale.
+void remember(Owner& owner, const Bytes& bytes) {
+  owner.set_texts[owner.set_count++ % kRemembered] = hash_of(bytes.data, bytes.size);
+}
+
 // Offers `bytes` as the selection; the answer goes to nembit once the
 // compositor has handled it.
 void take_selection(Owner& owner, Bytes bytes) {
@@ -220,12 +227,13 @@ void take_selection(Owner& owner, Bytes bytes) {
   hold(owner.text);
   offer_text(owner);
   text_set(owner.chance, now_ms());
-  owner.set_texts[owner.set_count++ % kRemembered] = hash_of(bytes.data, bytes.size);
+  remember(owner, bytes);
   owner.retakes = 0;
   wl_callback_add_listener(wl_display_sync(owner.display), &kConfirmListener, &owner);
 }
 
-// Whether `bytes` is one of the run's latest texts but the newest.
+// Whether `bytes` is one of the run's latest texts but the newest, or the
+// text the clipboard held before the run.
 bool is_older_text(const Owner& owner, const Bytes& bytes) {
   const uint64_t hash = hash_of(bytes.data, bytes.size);
   if (hash == hash_of(owner.text->bytes.data, owner.text->bytes.size)) return false;
@@ -234,15 +242,19 @@ bool is_older_text(const Owner& owner, const Bytes& bytes) {
 }
 
 // Reads what the other client offers as it comes; once it has all, and the
-// other client put an older text of the run back, the newest goes on top
-// again. Nothing is said to nembit about it.
+// other client put an older text back, the newest goes on top again.
+// Nothing is said to nembit about it. A manager that read a replaced text
+// as empty may put back what it held before the run: that text counts as
+// older too.
 void continue_check(Owner& owner) {
   Check& check = owner.check;
   char buffer[4096];
+  bool whole = false;
   for (;;) {
     const ssize_t got = ::read(check.fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && errno == EAGAIN) return;
+    whole = got == 0;
     if (got <= 0) break;
     const size_t size = check.got.size + static_cast<size_t>(got);
     if (size > kMaxCheckBytes) break;
@@ -251,7 +263,8 @@ void continue_check(Owner& owner) {
     std::memcpy(grown + check.got.size, buffer, static_cast<size_t>(got));
     check.got = {.data = grown, .size = size};
   }
-  const bool stale = check.got.data != nullptr && owner.source == nullptr &&
+  if (check.before_run && whole && check.got.size > 0) remember(owner, check.got);
+  const bool stale = !check.before_run && check.got.data != nullptr && owner.source == nullptr &&
                      owner.text != nullptr && is_older_text(owner, check.got);
   end_check(check);
   if (stale) {
@@ -302,22 +315,25 @@ int guard_left(const Owner& owner) {
   return left > 0 ? static_cast<int>(left) : -1;
 }
 
-// The clipboard as it now stands. When another client has taken it from
-// the newest text soon after it came, what it offers is read, to tell
-// whether it put back an older text of the run (see continue_check). An
-// offer with the owners' mark is another run's owner, whose texts may well
-// be this run's again: that one is left alone.
+// The clipboard as it now stands. What it held before the run's first text
+// is read, and so is what another client offers when it has taken the
+// clipboard from the newest text soon after it came, to tell whether it put
+// back an older text (see continue_check). An offer with the owners' mark is
+// another run's owner, whose texts may well be this run's again: that one is
+// left alone.
 void on_selection(void* data, zwlr_data_control_device_v1* device,
                   zwlr_data_control_offer_v1* offer) {
   auto& owner = *static_cast<Owner*>(data);
   const bool owners = offer == owner.incoming.offer && owner.incoming.owners;
-  const bool guarded =
-      !owners && owner.source == nullptr && owner.check.fd < 0 && guard_left(owner) > 0;
+  const bool before_run = owner.text == nullptr && owner.set_count == 0;
+  const bool read = !owners && owner.source == nullptr && owner.check.fd < 0 &&
+                    (before_run || guard_left(owner) > 0);
   int fds[2] = {-1, -1};
-  if (offer != nullptr && guarded && ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
+  if (offer != nullptr && read && ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
     zwlr_data_control_offer_v1_receive(offer, kTypes[0], fds[1]);
     ::close(fds[1]);
-    owner.check = {.fd = fds[0], .got = {}, .deadline = now_ms() + kCheckLimitMs};
+    owner.check = {
+        .fd = fds[0], .got = {}, .deadline = now_ms() + kCheckLimitMs, .before_run = before_run};
   }
   drop_offer(data, device, offer);
 }
@@ -367,6 +383,11 @@ bool connect(Owner& owner) {
   }
   owner.device = zwlr_data_control_manager_v1_get_data_device(owner.manager, owner.seat);
   zwlr_data_control_device_v1_add_listener(owner.device, &kDeviceListener, &owner);
+  // What the clipboard holds comes before the first text is taken.
+  if (wl_display_roundtrip(owner.display) < 0) {
+    reply_error("lost the Wayland display", nullptr);
+    return false;
+  }
   return true;
 }
 
