@@ -3,9 +3,9 @@
 #   make run ARGS='...'    build, then run nembit with ARGS
 #   make test              the whole test suite: unit and end-to-end tests of
 #                          the release, sanitizer and minimal builds and of the
-#                          Windows build under Wine, a short run of every
-#                          fuzzer, then the naming style over every source,
-#                          inside a private desktop
+#                          Windows build under Wine, a run of every fuzzer
+#                          (TEST_FUZZ_SECONDS each), then the naming style
+#                          over every source, inside a private desktop
 #   make bench             benchmarks, which print figures
 #   make fuzz              a run of every fuzzer (FUZZ_SECONDS each)
 #   make install PREFIX=…  build without the tests and install under PREFIX
@@ -16,6 +16,8 @@
 
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 20
+# The fuzzers' share of make test, which runs them two at a time.
+TEST_FUZZ_SECONDS ?= 10
 # Warnings are errors in CI.
 CONFIGURE_FLAGS := $(if $(filter true,$(CI)),-DCMAKE_COMPILE_WARNING_AS_ERROR=ON)
 # $(call build_preset,PRESET[,CONFIGURE OPTIONS[,BUILD OPTIONS]])
@@ -28,7 +30,7 @@ build_preset = cmake --preset $(1) --log-level=NOTICE $(CONFIGURE_FLAGS) $(2) &&
 all: build
 build: ; $(call build_preset,default,,--target nembit_command)
 run: build ; ./build/bin/nembit $(ARGS)
-test: ; FUZZ_SECONDS=$(FUZZ_SECONDS) tools/with-desktop tools/test-all
+test: ; FUZZ_SECONDS=$(TEST_FUZZ_SECONDS) tools/with-desktop tools/test-all
 test-default test-sanitize test-minimal test-windows: test-%: ; $(call build_preset,$*) && ctest --preset $*
 fuzz: ; $(call build_preset,fuzz) && tools/fuzz $(FUZZ_SECONDS)
 test-naming: ; tools/tidy --naming
