@@ -40,17 +40,23 @@ class SlowService {
   std::vector<std::string> taken_;
 };
 
-// What submitting `item` throws, or "".
-std::string submit(PacedCalls<Failed, TimedOut>& calls, SlowService& service,
-                   const std::string& item) {
+// What `call` throws, as the tests name it, or "".
+template <typename Call>
+std::string thrown_by(Call call) {
   try {
-    calls.submit([&service, item] { service.take(item); });
+    call();
   } catch (const TimedOut& error) {
     return std::string("time-out: ") + error.what();
   } catch (const Failed& error) {
     return std::string("failure: ") + error.what();
   }
   return "";
+}
+
+// What submitting `item` throws, or "".
+std::string submit(PacedCalls<Failed, TimedOut>& calls, SlowService& service,
+                   const std::string& item) {
+  return thrown_by([&] { calls.submit([&service, item] { service.take(item); }); });
 }
 
 TEST(PacedCalls, SendsTheFirstAndTheNewestWithoutWaiting) {
@@ -85,16 +91,7 @@ TEST(PacedCalls, ReportsEachFailureOnceAndKeepsToItsRule) {
     PacedCalls<Failed, TimedOut> calls(test.end_on_failure);
     submit(calls, service, test.failing);
     std::vector<std::string> reports;
-    const auto finish = [&] {
-      try {
-        calls.finish();
-      } catch (const TimedOut& error) {
-        return std::string("time-out: ") + error.what();
-      } catch (const Failed& error) {
-        return std::string("failure: ") + error.what();
-      }
-      return std::string();
-    };
+    const auto finish = [&] { return thrown_by([&] { calls.finish(); }); };
     reports.push_back(finish());
     reports.push_back(submit(calls, service, "a"));
     calls.finish();

@@ -1,7 +1,8 @@
-// Loading the desktop notification module, nembit-desktop (desktop/), which
-// reaches the desktop's own notification service. One implementation per
-// platform: desktop_loader_posix.cpp loads it from beside the program; on
-// Windows (desktop_loader_win32.cpp) there is none.
+// Loading the desktop notification module, which reaches the desktop's own
+// notification service. One implementation per platform:
+// desktop_loader_posix.cpp loads nembit-desktop (desktop/) from beside the
+// program; desktop_loader_win32.cpp serves the module's interface itself,
+// through the helper that holds the notice in the notification area (tray/).
 #pragma once
 
 #include <string>

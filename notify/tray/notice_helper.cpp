@@ -1,13 +1,14 @@
 // nembit-notice.exe: shows nembit's notices in the Windows notification area
 // (a balloon, which Windows 10 and 11 show as a toast). An icon there, and
 // its balloon, belong to a window, and go with it: this helper holds them,
-// so that the run's notice stays after nembit.exe has ended. nembit starts it
-// on a run's first notice with the name of a pipe that nembit serves as its
-// argument; on that pipe each notice comes as a line with its length in
-// decimal, then its bytes: the title, a line break, the text (UTF-8). Each notice takes the place
-// of the one before it, the newest first. Once nembit has closed the pipe, the helper removes its
-// icon and ends when the balloon is gone (timed out, clicked or closed), and in any case kLimitMs
-// after the last notice.
+// so that the run's notice stays after nembit.exe has ended. nembit starts
+// it on a run's first notice with the name of a pipe that nembit serves as
+// its argument; on that pipe each notice comes as a line with its length in
+// decimal, then its bytes: the title, a line break, the text (UTF-8). Each
+// notice takes the place of the one before it, the newest first. Once nembit
+// has closed the pipe, the helper removes its icon and ends when the balloon
+// is gone (timed out, clicked or closed), and in any case kLimitMs after the
+// last notice.
 #include <windows.h>
 // After windows.h:
 #include <shellapi.h>
@@ -16,7 +17,11 @@
 #include <iterator>
 #include <string>
 
+#include "common/utf16_win32.h"
+
 namespace {
+
+using nembit::to_utf16;
 
 constexpr UINT kTrayMessage = WM_APP + 1;    // What the notification area tells.
 constexpr UINT kNoticeMessage = WM_APP + 2;  // A notice came: lParam holds it.
@@ -32,14 +37,6 @@ struct Helper {
 };
 
 Helper helper;
-
-std::wstring to_utf16(const std::string& text) {
-  const int size =
-      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
 
 // Copies `text` into `field` of `count` characters, cut to fit.
 void put(wchar_t* field, size_t count, const std::wstring& text) {
