@@ -42,9 +42,9 @@ bool has_ended(int pid, int& status);
 /// exists and no other process can have taken its number.
 void kill_group(int pid);
 
-/// Reaps the started program `pid` once it has ended, without waiting for
-/// it: now if it has ended, otherwise at a later call of this function for
-/// any program, so that a long-lived process collects no finished children.
+/// Reaps the started program `pid` once it ends, without waiting for it, on
+/// a thread of its own, so that a long-lived process collects no finished
+/// children whatever it does with SIGCHLD.
 void reap_when_ended(int pid);
 
 }  // namespace nembit

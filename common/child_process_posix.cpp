@@ -7,22 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "common/child_process.h"
 
 extern char** environ;  // NOLINT(readability-redundant-declaration)
 
 namespace nembit {
-
-namespace {
-
-// Started programs that outlived the object that started them, to be reaped
-// once they end.
-std::mutex lingering_mutex;
-std::vector<pid_t> lingering;
-
-}  // namespace
 
 int start_program(const std::vector<std::string>& argv, StandardStreams streams, Apart apart,
                   int& error) {
@@ -87,12 +79,16 @@ void kill_group(int pid) {
 }
 
 void reap_when_ended(int pid) {
-  const std::lock_guard lock(lingering_mutex);
-  lingering.push_back(pid);
-  std::erase_if(lingering, [](pid_t waiting) {
-    int status = 0;
-    return has_ended(waiting, status);
-  });
+  // A thread of its own waits for it: a host's SIGCHLD stays as it is.
+  try {
+    std::thread([pid] {
+      int status = 0;
+      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }).detach();
+  } catch (const std::system_error&) {
+    // No thread to be had: it stays a zombie until this process ends.
+  }
 }
 
 }  // namespace nembit

@@ -14,20 +14,14 @@
 
 namespace nembit::owner {
 
-void assign(Bytes& bytes, const char* data, size_t size) {
-  std::free(bytes.data);
-  bytes.data = static_cast<char*>(std::malloc(size > 0 ? size : 1));
-  if (bytes.data == nullptr) std::exit(1);
-  if (size > 0) std::memcpy(bytes.data, data, size);
-  bytes.size = size;
-}
-
-void release(Bytes& bytes) {
-  std::free(bytes.data);
-  bytes = {};
-}
-
 namespace {
+
+// The block that holds shared bytes: its count of holders, then the bytes.
+size_t* allocate(size_t size) {
+  auto* block = static_cast<size_t*>(std::malloc(sizeof(size_t) + (size > 0 ? size : 1)));
+  if (block == nullptr) std::exit(1);
+  return block;
+}
 
 // Writes `line` to nembit, unless nembit has gone.
 void write_line(const char* line) {
@@ -43,6 +37,39 @@ void write_line(const char* line) {
 
 }  // namespace
 
+void assign(Bytes& bytes, const char* data, size_t size) {
+  release(bytes);
+  bytes.holders = allocate(size);
+  *bytes.holders = 1;
+  bytes.data = reinterpret_cast<char*>(bytes.holders + 1);
+  bytes.size = size;
+  if (data != nullptr && size > 0) std::memcpy(bytes.data, data, size);
+}
+
+void append(Bytes& bytes, const char* data, size_t size) {
+  if (bytes.holders == nullptr) {
+    assign(bytes, data, size);
+    return;
+  }
+  const size_t total = bytes.size + size;
+  auto* block = static_cast<size_t*>(std::realloc(bytes.holders, sizeof(size_t) + total));
+  if (block == nullptr) std::exit(1);
+  bytes.holders = block;
+  bytes.data = reinterpret_cast<char*>(block + 1);
+  std::memcpy(bytes.data + bytes.size, data, size);
+  bytes.size = total;
+}
+
+Bytes share(const Bytes& bytes) {
+  if (bytes.holders != nullptr) ++*bytes.holders;
+  return bytes;
+}
+
+void release(Bytes& bytes) {
+  if (bytes.holders != nullptr && --*bytes.holders == 0) std::free(bytes.holders);
+  bytes = {};
+}
+
 void reply(const char* word) {
   char line[64];
   std::snprintf(line, sizeof line, "%s\n", word);
@@ -57,15 +84,14 @@ void reply_error(const char* what, const char* detail) {
 }
 
 void receive(Inbox& inbox) {
-  if (inbox.buffer.size - inbox.used < 65536) {
-    const size_t size = inbox.buffer.size * 2 + 65536;
-    char* grown = static_cast<char*>(std::realloc(inbox.buffer.data, size));
+  if (inbox.capacity - inbox.used < 65536) {
+    const size_t capacity = inbox.capacity * 2 + 65536;
+    char* grown = static_cast<char*>(std::realloc(inbox.buffer, capacity));
     if (grown == nullptr) std::exit(1);
-    inbox.buffer.data = grown;
-    inbox.buffer.size = size;
+    inbox.buffer = grown;
+    inbox.capacity = capacity;
   }
-  const ssize_t got =
-      ::read(STDIN_FILENO, inbox.buffer.data + inbox.used, inbox.buffer.size - inbox.used);
+  const ssize_t got = ::read(STDIN_FILENO, inbox.buffer + inbox.used, inbox.capacity - inbox.used);
   if (got > 0) {
     inbox.used += static_cast<size_t>(got);
   } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
@@ -75,14 +101,14 @@ void receive(Inbox& inbox) {
 
 bool next_text(Inbox& inbox, Bytes& text) {
   if (inbox.used == 0) return false;
-  const void* end = std::memchr(inbox.buffer.data, '\n', inbox.used);
+  const void* end = std::memchr(inbox.buffer, '\n', inbox.used);
   if (end == nullptr) return false;
-  const size_t header = static_cast<size_t>(static_cast<const char*>(end) - inbox.buffer.data) + 1;
-  const size_t size = std::strtoul(inbox.buffer.data, nullptr, 10);
+  const size_t header = static_cast<size_t>(static_cast<const char*>(end) - inbox.buffer) + 1;
+  const size_t size = std::strtoul(inbox.buffer, nullptr, 10);
   if (inbox.used - header < size) return false;
-  assign(text, inbox.buffer.data + header, size);
+  assign(text, inbox.buffer + header, size);
   inbox.used -= header + size;
-  std::memmove(inbox.buffer.data, inbox.buffer.data + header + size, inbox.used);
+  std::memmove(inbox.buffer, inbox.buffer + header + size, inbox.used);
   return true;
 }
 
@@ -92,7 +118,6 @@ int64_t now_ms() {
   return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
 }
 
-// The shortest of `waits` in milliseconds, where -1 is without end.
 int soonest(std::initializer_list<int> waits) {
   int wait = -1;
   for (const int each : waits) {
@@ -109,18 +134,3 @@ bool end_with_parent(long parent) {
 void outlive_parent() { ::prctl(PR_SET_PDEATHSIG, 0); }
 
 }  // namespace nembit::owner
-
-int main(int argc, char** argv) {
-  // No folder kept busy, and no end by the hang-up of a terminal or by
-  // writing to a nembit that has gone.
-  std::signal(SIGHUP, SIG_IGN);
-  std::signal(SIGPIPE, SIG_IGN);
-  if (::chdir("/") != 0) return 1;
-  // Until it holds the clipboard, the owner ends with nembit, however
-  // nembit ends, even while the display keeps it waiting.
-  if (argc > 1 && !nembit::owner::end_with_parent(std::strtol(argv[1], nullptr, 10))) return 1;
-  nembit::owner::Inbox inbox;
-  const int status = nembit::owner::run(inbox);
-  nembit::owner::release(inbox.buffer);
-  return status;
-}

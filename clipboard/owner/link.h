@@ -14,16 +14,27 @@
 
 namespace nembit::owner {
 
-/// Bytes of text, owned.
+/// Bytes of text, owned: the text an owner holds, serves and is sent. A
+/// copy made with share() holds the same bytes, which the last release()
+/// frees, so that readers still taking a text after a newer one came keep
+/// it without a copy of their own.
 struct Bytes {
   char* data = nullptr;
   size_t size = 0;
+  size_t* holders = nullptr;  ///< How many hold the bytes; null for none.
 };
 
-/// Makes `bytes` a copy of `size` bytes at `data`.
+/// Makes `bytes` hold a copy of `size` bytes at `data`, or `size` bytes to
+/// be written when `data` is null, in place of what it held.
 void assign(Bytes& bytes, const char* data, size_t size);
 
-/// Frees what `bytes` holds.
+/// Appends `size` bytes at `data` to `bytes`, which nothing else holds.
+void append(Bytes& bytes, const char* data, size_t size);
+
+/// Another holder of the bytes that `bytes` holds.
+Bytes share(const Bytes& bytes);
+
+/// Lets go of the bytes that `bytes` holds, which the last holder frees.
 void release(Bytes& bytes);
 
 /// Answers `word` (see link_words.h) on a line, unless nembit has gone.
@@ -34,7 +45,8 @@ void reply_error(const char* what, const char* detail);
 
 /// The messages from nembit, as they come.
 struct Inbox {
-  Bytes buffer;
+  char* buffer = nullptr;
+  size_t capacity = 0;
   size_t used = 0;
   bool closed = false;  ///< nembit has gone.
 };
@@ -45,9 +57,9 @@ void receive(Inbox& inbox);
 /// Takes the next whole text out of `inbox` into `text`; false while none.
 bool next_text(Inbox& inbox, Bytes& text);
 
-/// Has the owner ended by the system when the thread of nembit that started
+/// Asks the system to end the owner when the thread of nembit that started
 /// it ends (`parent` is nembit's process id); false when nembit has gone
-/// already.
+/// already, and the owner should end now.
 bool end_with_parent(long parent);
 
 /// Lets the owner outlive nembit, once it holds the clipboard.

@@ -18,10 +18,13 @@ int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance)
   if (chance.set_at < 0 || !chance.owned) return 0;
   int64_t until = 0;
   if (chance.readers > 0) until = chance.set_at + kReaderHoldMs;
-  const bool wanted = chance.manager || (chance.first && first_text_chance);
-  if (wanted && chance.set_at + kReadChanceMs > until) {
-    until = chance.set_at + kReadChanceMs;
+  int64_t chance_ms = 0;
+  if (chance.manager) {
+    chance_ms = kReadChanceMs;
+  } else if (chance.first && first_text_chance) {
+    chance_ms = kFirstAskMs;
   }
+  if (chance.set_at + chance_ms > until) until = chance.set_at + chance_ms;
   return until > now ? until - now : 0;
 }
 
@@ -33,11 +36,11 @@ void queue_text(WaitingText& waiting, Bytes text) {
   waiting = {.text = text, .waiting = true};
 }
 
-bool take_turn(WaitingText& waiting, const ReadChance& chance, bool first_text_chance, Bytes& text,
-               int& wait) {
+bool take_turn(WaitingText& waiting, const ReadChance& chance, bool first_text_chance, int64_t now,
+               Bytes& text, int& wait) {
   wait = -1;
   if (!waiting.waiting) return false;
-  if (const int64_t left = hold_left(chance, now_ms(), first_text_chance); left > 0) {
+  if (const int64_t left = hold_left(chance, now, first_text_chance); left > 0) {
     wait = static_cast<int>(left);
     return false;
   }

@@ -26,6 +26,11 @@ constexpr int64_t kReadChanceMs = 100;
 /// yet, whatever else: a reader that stalls holds up no copy for long.
 constexpr int64_t kReaderHoldMs = 500;
 
+/// How long the run's first text stays, where it has the chance (see
+/// hold_left), for a reader to ask for it: a manager asks within
+/// milliseconds of the selection's change, and is then waited for.
+constexpr int64_t kFirstAskMs = 30;
+
 /// What the owner knows of the readers of the text it holds.
 struct ReadChance {
   int64_t set_at = -1;   ///< When the text became the selection; -1 before the first.
@@ -41,10 +46,10 @@ void text_set(ReadChance& chance, int64_t now);
 /// Notes that a reader has had the whole text.
 void text_read(ReadChance& chance);
 
-/// Milliseconds until the text may be replaced; 0 when it may be now. The
-/// run's first text gets the chance too with `first_text_chance`: where a
-/// reader that comes late finds nothing, as under Wayland, a manager can
-/// only be told from its first read.
+/// Milliseconds until the text may be replaced at `now`; 0 when it may be
+/// now. With `first_text_chance`, the run's first text waits kFirstAskMs
+/// for a reader to ask: where a reader that comes late finds nothing, as
+/// under Wayland, a manager can only be told from its first read.
 int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance);
 
 /// The newest text from nembit, while the one held has its chance.
@@ -58,9 +63,9 @@ struct WaitingText {
 void queue_text(WaitingText& waiting, Bytes text);
 
 /// Hands the text that waits to `text` once the one held has had its chance
-/// (see hold_left) and returns true; otherwise false, with how long it may
-/// wait still in `wait`, or -1 when none waits.
-bool take_turn(WaitingText& waiting, const ReadChance& chance, bool first_text_chance, Bytes& text,
-               int& wait);
+/// at `now` (see hold_left) and returns true; otherwise false, with how long
+/// it may wait still in `wait`, or -1 when none waits.
+bool take_turn(WaitingText& waiting, const ReadChance& chance, bool first_text_chance, int64_t now,
+               Bytes& text, int& wait);
 
 }  // namespace nembit::owner

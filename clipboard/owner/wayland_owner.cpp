@@ -5,13 +5,13 @@
 // speaks to nembit as link.h says; it answers "error" at once where the
 // compositor lacks the protocol (GNOME), and nembit then copies with
 // wl-copy. Each text is offered as text/plain;charset=utf-8, text/plain,
-// UTF8_STRING, STRING and TEXT, and as the owners' mark. Readers are served without waiting on any
-// of them: each gets the text through a non-blocking pipe, shared rather
-// than copied, and one that stops reading for kReaderLimitMs is dropped. A
-// newer text waits for the readers of the one it replaces as read_chance.h
-// says; and a clipboard manager that re-serves an older text of the run
-// after the newest, too late, gets the newest back on top. It uses the C
-// library and libwayland-client alone.
+// UTF8_STRING, STRING and TEXT, and as the owners' mark. Readers are served
+// without waiting on any of them: each gets the text through a non-blocking
+// pipe, shared rather than copied, and one that stops reading for
+// kReaderLimitMs is dropped. A newer text waits for the readers of the one
+// it replaces as read_chance.h says, and an older text that a manager puts
+// back gets the newest on top again as older_text_guard.h says. It uses the
+// C library and libwayland-client alone.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -25,6 +25,7 @@
 
 #include "clipboard/owner/link.h"
 #include "clipboard/owner/link_words.h"
+#include "clipboard/owner/older_text_guard.h"
 #include "clipboard/owner/read_chance.h"
 
 namespace nembit::owner {
@@ -36,33 +37,10 @@ constexpr const char* kTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF
 // another holds the clipboard; a reader that asks for it gets the text.
 constexpr const char* kOwnerMark = "application/x-nembit-owner";
 constexpr size_t kMaxReaders = 64;
-// How long after the newest text became the selection an older one that
-// another client puts back is taken for a manager's late re-serve; how long
-// reading what it offers may take; and how often the newest is put back.
-constexpr int64_t kGuardMs = 2000;
+// How long reading what another client offers may take, and how much of it
+// is read, to tell an older text put back.
 constexpr int64_t kCheckLimitMs = 250;
-constexpr int kMaxRetakes = 3;
 constexpr size_t kMaxCheckBytes = size_t{1} << 20;
-// How many of the run's latest texts an older one is looked for among.
-constexpr size_t kRemembered = 256;
-
-// A text that readers may still be taking after a newer one came.
-struct Text {
-  Bytes bytes;
-  int users = 0;
-};
-
-Text* hold(Text* text) {
-  ++text->users;
-  return text;
-}
-
-void drop(Text* text) {
-  if (text != nullptr && --text->users == 0) {
-    release(text->bytes);
-    std::free(text);
-  }
-}
 
 // The offer of another client that came last, and whether it holds the
 // type that marks an owner of nembit's.
@@ -86,19 +64,10 @@ void end_check(Check& check) {
   check = {};
 }
 
-// The FNV-1a hash of `size` bytes at `data`.
-uint64_t hash_of(const char* data, size_t size) {
-  uint64_t hash = 14695981039346656037ULL;
-  for (size_t i = 0; i < size; ++i) {
-    hash = (hash ^ static_cast<unsigned char>(data[i])) * 1099511628211ULL;
-  }
-  return hash;
-}
-
-// One client taking the text through the pipe it gave.
+// One client taking a text through the pipe it gave.
 struct Reader {
   int fd = -1;
-  Text* text = nullptr;
+  Bytes text;
   size_t sent = 0;
   int64_t deadline = 0;
 };
@@ -109,38 +78,44 @@ struct Owner {
   zwlr_data_control_manager_v1* manager = nullptr;
   zwlr_data_control_device_v1* device = nullptr;
   zwlr_data_control_source_v1* source = nullptr;  // The one nembit's last text is in.
-  Text* text = nullptr;
-  bool owns = false;  // The compositor made the source the selection.
+  Bytes text;
+  bool owns = false;  // The source is the selection.
   bool gone = false;  // The device is no longer valid.
   Reader readers[kMaxReaders];
   WaitingText pending;
   ReadChance chance;
-  uint64_t set_texts[kRemembered] = {};  // Hashes of the run's latest texts.
-  size_t set_count = 0;
+  OlderTextGuard guard;
   Incoming incoming;
-  Check check;  // What another client offers, read to tell a late re-serve.
-  int retakes = 0;
+  Check check;  // What another client offers, read to tell an older text put back.
 };
 
 // How many readers of the text now held do not have it all yet.
 int readers_of_text(const Owner& owner) {
   int count = 0;
-  for (const Reader& reader : owner.readers) count += reader.fd >= 0 && reader.text == owner.text;
+  for (const Reader& reader : owner.readers) {
+    count += reader.fd >= 0 && reader.text.data == owner.text.data;
+  }
   return count;
 }
 
 void end_reader(Reader& reader) {
   ::close(reader.fd);
-  drop(reader.text);
+  release(reader.text);
   reader = {};
+}
+
+// How long the newest text is guarded still at `now`, or 0: only once a
+// reader of the run was seen, as a manager that may put an older text back.
+int64_t guarding(const Owner& owner, int64_t now) {
+  return owner.chance.manager ? guard_left(owner.guard, now) : 0;
 }
 
 // Writes what the reader's pipe takes now; ends the reader once it has all,
 // or stops reading.
 void serve_reader(Owner& owner, Reader& reader) {
-  while (reader.sent < reader.text->bytes.size) {
-    const ssize_t put = ::write(reader.fd, reader.text->bytes.data + reader.sent,
-                                reader.text->bytes.size - reader.sent);
+  while (reader.sent < reader.text.size) {
+    const ssize_t put =
+        ::write(reader.fd, reader.text.data + reader.sent, reader.text.size - reader.sent);
     if (put > 0) {
       reader.sent += static_cast<size_t>(put);
       reader.deadline = now_ms() + kReaderLimitMs;
@@ -152,21 +127,24 @@ void serve_reader(Owner& owner, Reader& reader) {
       break;  // The reader has gone.
     }
   }
-  if (reader.text == owner.text && reader.sent == reader.text->bytes.size) text_read(owner.chance);
+  if (reader.text.data == owner.text.data && reader.sent == reader.text.size) {
+    text_read(owner.chance);
+  }
   end_reader(reader);
   owner.chance.readers = readers_of_text(owner);
 }
 
 void on_send(void* data, zwlr_data_control_source_v1* source, const char* /*type*/, int32_t fd) {
   auto& owner = *static_cast<Owner*>(data);
-  if (source != owner.source || owner.text == nullptr) {
+  if (source != owner.source || owner.text.data == nullptr) {
     ::close(fd);
     return;
   }
   for (Reader& reader : owner.readers) {
     if (reader.fd >= 0) continue;
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    reader = {.fd = fd, .text = hold(owner.text), .sent = 0, .deadline = now_ms() + kReaderLimitMs};
+    reader = {
+        .fd = fd, .text = share(owner.text), .sent = 0, .deadline = now_ms() + kReaderLimitMs};
     owner.chance.readers = readers_of_text(owner);
     serve_reader(owner, reader);
     return;
@@ -212,40 +190,22 @@ void offer_text(Owner& owner) {
   owner.chance.owned = true;
 }
 
-// Remembers `bytes` as a text that, put back soon after the newest, is stale.
-void remember(Owner& owner, const Bytes& bytes) {
-  owner.set_texts[owner.set_count++ % kRemembered] = hash_of(bytes.data, bytes.size);
-}
-
 // Offers `bytes` as the selection; the answer goes to nembit once the
 // compositor has handled it.
 void take_selection(Owner& owner, Bytes bytes) {
-  drop(owner.text);
-  owner.text = static_cast<Text*>(std::calloc(1, sizeof(Text)));
-  if (owner.text == nullptr) std::exit(1);
-  owner.text->bytes = bytes;
-  hold(owner.text);
+  release(owner.text);
+  owner.text = bytes;
   offer_text(owner);
-  text_set(owner.chance, now_ms());
-  remember(owner, bytes);
-  owner.retakes = 0;
+  const int64_t now = now_ms();
+  text_set(owner.chance, now);
+  newest_set(owner.guard, bytes.data, bytes.size, now);
   wl_callback_add_listener(wl_display_sync(owner.display), &kConfirmListener, &owner);
 }
 
-// Whether `bytes` is one of the run's latest texts but the newest, or the
-// text the clipboard held before the run.
-bool is_older_text(const Owner& owner, const Bytes& bytes) {
-  const uint64_t hash = hash_of(bytes.data, bytes.size);
-  if (hash == hash_of(owner.text->bytes.data, owner.text->bytes.size)) return false;
-  const size_t count = owner.set_count < kRemembered ? owner.set_count : kRemembered;
-  return std::find(owner.set_texts, owner.set_texts + count, hash) != owner.set_texts + count;
-}
-
-// Reads what the other client offers as it comes; once it has all, and the
-// other client put an older text back, the newest goes on top again.
-// Nothing is said to nembit about it. A manager that read a replaced text
-// as empty may put back what it held before the run: that text counts as
-// older too.
+// Reads what the other client offers as it comes; once it has all, and it
+// is an older text put back (see older_text_guard.h), the newest goes on
+// top again, and is held until another client takes the clipboard. Nothing
+// is said to nembit about it.
 void continue_check(Owner& owner) {
   Check& check = owner.check;
   char buffer[4096];
@@ -256,20 +216,19 @@ void continue_check(Owner& owner) {
     if (got < 0 && errno == EAGAIN) return;
     whole = got == 0;
     if (got <= 0) break;
-    const size_t size = check.got.size + static_cast<size_t>(got);
-    if (size > kMaxCheckBytes) break;
-    char* grown = static_cast<char*>(std::realloc(check.got.data, size));
-    if (grown == nullptr) std::exit(1);
-    std::memcpy(grown + check.got.size, buffer, static_cast<size_t>(got));
-    check.got = {.data = grown, .size = size};
+    if (check.got.size + static_cast<size_t>(got) > kMaxCheckBytes) break;
+    append(check.got, buffer, static_cast<size_t>(got));
   }
-  if (check.before_run && whole && check.got.size > 0) remember(owner, check.got);
-  const bool stale = !check.before_run && check.got.data != nullptr && owner.source == nullptr &&
-                     owner.text != nullptr && is_older_text(owner, check.got);
+  if (check.before_run && whole && check.got.size > 0) {
+    remember_before_run(owner.guard, check.got.data, check.got.size);
+  }
+  const bool back =
+      !check.before_run && whole && owner.source == nullptr && owner.text.data != nullptr &&
+      take_back(owner.guard, check.got.data, check.got.size, now_ms(), owner.chance.manager);
   end_check(check);
-  if (stale) {
-    ++owner.retakes;
+  if (back) {
     offer_text(owner);
+    owner.owns = true;
   }
 }
 
@@ -278,7 +237,7 @@ void continue_check(Owner& owner) {
 int take_pending(Owner& owner) {
   Bytes text;
   int wait = -1;
-  if (take_turn(owner.pending, owner.chance, /*first_text_chance=*/true, text, wait)) {
+  if (take_turn(owner.pending, owner.chance, /*first_text_chance=*/true, now_ms(), text, wait)) {
     take_selection(owner, text);
   }
   return wait;
@@ -308,13 +267,6 @@ void drop_offer(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
   if (offer != nullptr) zwlr_data_control_offer_v1_destroy(offer);
 }
 
-// How long the newest text is guarded still, or -1 when it is not.
-int guard_left(const Owner& owner) {
-  if (owner.text == nullptr || owner.retakes >= kMaxRetakes) return -1;
-  const int64_t left = owner.chance.set_at + kGuardMs - now_ms();
-  return left > 0 ? static_cast<int>(left) : -1;
-}
-
 // The clipboard as it now stands. What it held before the run's first text
 // is read, and so is what another client offers when it has taken the
 // clipboard from the newest text soon after it came, to tell whether it put
@@ -325,9 +277,10 @@ void on_selection(void* data, zwlr_data_control_device_v1* device,
                   zwlr_data_control_offer_v1* offer) {
   auto& owner = *static_cast<Owner*>(data);
   const bool owners = offer == owner.incoming.offer && owner.incoming.owners;
-  const bool before_run = owner.text == nullptr && owner.set_count == 0;
+  if (owners && owner.source == nullptr) end_guard(owner.guard);  // Another run's now.
+  const bool before_run = owner.text.data == nullptr && owner.guard.count == 0;
   const bool read = !owners && owner.source == nullptr && owner.check.fd < 0 &&
-                    (before_run || guard_left(owner) > 0);
+                    (before_run || guarding(owner, now_ms()) > 0);
   int fds[2] = {-1, -1};
   if (offer != nullptr && read && ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
     zwlr_data_control_offer_v1_receive(offer, kTypes[0], fds[1]);
@@ -435,7 +388,7 @@ int serve(Owner& owner, Inbox& inbox) {
     // Once nembit has gone, the owner lasts as long as it holds the
     // clipboard, or has to do with it still: a manager may put an older text
     // back while the newest is guarded.
-    const int guard = guard_left(owner);
+    const int guard = static_cast<int>(guarding(owner, now_ms()));
     const bool busy = owner.owns || has_readers(owner) || owner.pending.waiting ||
                       owner.check.fd >= 0 || guard > 0;
     if (owner.gone || (inbox.closed && !busy)) {
@@ -447,7 +400,8 @@ int serve(Owner& owner, Inbox& inbox) {
     waits[1] = {inbox.closed ? -1 : STDIN_FILENO, POLLIN, 0};
     waits[2] = {owner.check.fd, POLLIN, 0};
     for (size_t i = 0; i < kMaxReaders; ++i) waits[3 + i] = {owner.readers[i].fd, POLLOUT, 0};
-    const int ready = ::poll(waits, 3 + kMaxReaders, soonest({held, limit, guard}));
+    const int ready =
+        ::poll(waits, 3 + kMaxReaders, soonest({held, limit, guard > 0 ? guard : -1}));
     if (ready < 0 && errno != EINTR) {
       wl_display_cancel_read(owner.display);
       return 1;
@@ -480,7 +434,7 @@ void shut_down(Owner& owner) {
   for (Reader& reader : owner.readers) {
     if (reader.fd >= 0) end_reader(reader);
   }
-  drop(owner.text);
+  release(owner.text);
   release(owner.pending.text);
   if (owner.check.fd >= 0) end_check(owner.check);
   if (owner.source != nullptr) zwlr_data_control_source_v1_destroy(owner.source);

@@ -62,8 +62,8 @@ struct Owner {
 // as "?", and each byte that begins no well-formed UTF-8 sequence as "?" of
 // its own, the next byte being read afresh.
 void to_latin1(const Bytes& text, Bytes& latin1) {
-  char* out = static_cast<char*>(std::malloc(text.size > 0 ? text.size : 1));
-  if (out == nullptr) std::exit(1);
+  assign(latin1, nullptr, text.size);
+  char* out = latin1.data;
   const std::string_view view(text.data, text.size);
   size_t size = 0;
   for (size_t at = 0; at < view.size();) {
@@ -79,8 +79,6 @@ void to_latin1(const Bytes& text, Bytes& latin1) {
     }
     at += length > 0 ? length : 1;
   }
-  release(latin1);
-  latin1.data = out;
   latin1.size = size;
 }
 
@@ -152,7 +150,7 @@ bool start_transfer(Owner& owner, const xcb_selection_request_event_t* request, 
     transfer.requestor = request->requestor;
     transfer.property = property;
     transfer.type = type;
-    assign(transfer.data, data.data, data.size);
+    transfer.data = share(data);
     transfer.sent = 0;
     transfer.done = false;
     transfer.of_text = true;
@@ -289,7 +287,7 @@ void take_selection(Owner& owner) {
 int take_pending(Owner& owner) {
   Bytes text;
   int wait = -1;
-  if (!take_turn(owner.pending, owner.chance, /*first_text_chance=*/false, text, wait)) {
+  if (!take_turn(owner.pending, owner.chance, /*first_text_chance=*/false, now_ms(), text, wait)) {
     return wait;
   }
   release(owner.utf8);

@@ -1,9 +1,10 @@
 // Test support: puts each line of its standard input on the system
 // clipboard through libnembit's clipboard component, waits until it is
-// there, and answers "ok" or "error <reason>" for each. A line "@<path>" copies the content of the
-// file at <path> instead; a line "!" opens the clipboard anew, as a program
-// does that runs nembit once per request, and answers with the number of
-// its children that have ended and not been reaped.
+// there, and answers "ok" or "error <reason>" for each. A line "@<path>"
+// copies the content of the file at <path> instead; a line "!" opens the
+// clipboard anew, as a program does that runs nembit once per request, and
+// a line "?" does not: both answer with the number of its children that
+// have ended and not been reaped.
 #include <nembit/clipboard.h>
 #include <unistd.h>
 
@@ -38,8 +39,8 @@ int main() {
     return 1;
   }
   for (std::string line; std::getline(std::cin, line);) {
-    if (line == "!") {
-      clipboard = nembit::clipboard::open_system_clipboard();
+    if (line == "!" || line == "?") {
+      if (line == "!") clipboard = nembit::clipboard::open_system_clipboard();
       std::cout << zombies() << std::endl;
       continue;
     }

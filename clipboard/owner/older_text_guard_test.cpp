@@ -1,0 +1,58 @@
+#include "clipboard/owner/older_text_guard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace nembit::owner {
+namespace {
+
+bool take_back(OlderTextGuard& guard, const std::string& text, int64_t now, bool reader_seen) {
+  return take_back(guard, text.data(), text.size(), now, reader_seen);
+}
+
+TEST(OlderTextGuard, PutsTheNewestBackOnAnOlderTextThatAManagerRestoresSoon) {
+  struct Case {
+    const char* what;
+    std::string put_back;
+    int64_t after;
+    bool reader_seen;
+    bool taken_back;
+  };
+  const Case cases[] = {
+      {"what the clipboard held before", "before", 10, true, true},
+      {"an older text of the run", "/run/a", kGuardMs - 1, true, true},
+      {"with no reader seen, what a script restores", "before", 10, false, false},
+      {"too late", "/run/a", kGuardMs, true, false},
+      {"the newest itself", "/run/b", 10, true, false},
+      {"a text of no run", "new", 10, true, false},
+  };
+  for (const Case& test : cases) {
+    OlderTextGuard guard;
+    remember_before_run(guard, "before", 6);
+    newest_set(guard, "/run/a", 6, 500);
+    newest_set(guard, "/run/b", 6, 1000);
+    EXPECT_EQ(take_back(guard, test.put_back, 1000 + test.after, test.reader_seen), test.taken_back)
+        << test.what;
+  }
+}
+
+TEST(OlderTextGuard, GuardsAsLongAsTheManagerWorksButPutsTheNewestBackAFewTimesAtMost) {
+  OlderTextGuard guard;
+  remember_before_run(guard, "before", 6);
+  newest_set(guard, "/run/a", 6, 1000);
+  EXPECT_FALSE(take_back(guard, "/run/a", 1000 + kGuardMs - 1, true));  // Re-served: still at work.
+  EXPECT_EQ(guard_left(guard, 1000 + kGuardMs), kGuardMs - 1);
+  newest_set(guard, "/run/a", 6, 1000);
+  for (int i = 0; i < kMaxRetakes; ++i) EXPECT_TRUE(take_back(guard, "before", 1010, true));
+  EXPECT_FALSE(take_back(guard, "before", 1010, true));
+  EXPECT_EQ(guard_left(guard, 1010), 0);
+  newest_set(guard, "/run/b", 6, 1100);  // A new text is guarded afresh.
+  EXPECT_EQ(guard_left(guard, 1100), kGuardMs);
+  EXPECT_TRUE(take_back(guard, "/run/a", 1110, true));
+  EXPECT_FALSE(take_back(guard, "someone's", 1120, true));  // The clipboard has moved on.
+  EXPECT_FALSE(take_back(guard, "/run/a", 1130, true));
+}
+
+}  // namespace
+}  // namespace nembit::owner

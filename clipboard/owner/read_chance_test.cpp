@@ -1,0 +1,62 @@
+#include "clipboard/owner/read_chance.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace nembit::owner {
+namespace {
+
+TEST(ReadChance, HoldsATextAsLongAsItsReadersMayWantIt) {
+  struct Case {
+    const char* what;
+    ReadChance chance;
+    int64_t now;
+    bool first_text_chance;
+    int64_t left;
+  };
+  const auto set_at_1000 = [](bool first, bool manager, int readers, bool owned = true) {
+    return ReadChance{
+        .set_at = 1000, .first = first, .manager = manager, .owned = owned, .readers = readers};
+  };
+  const Case cases[] = {
+      {"no reader, no manager", set_at_1000(false, false, 0), 1000, true, 0},
+      {"a manager's chance", set_at_1000(false, true, 0), 1030, false, kReadChanceMs - 30},
+      {"a reader that waits", set_at_1000(false, false, 1), 1030, false, kReaderHoldMs - 30},
+      {"a reader that waits, for no longer", set_at_1000(false, true, 1), 1600, false, 0},
+      {"another client owns it", set_at_1000(false, true, 1, false), 1000, true, 0},
+      {"the first text, where it may be asked for", set_at_1000(true, false, 0), 1010, true,
+       kFirstAskMs - 10},
+      {"the first text, where it may not", set_at_1000(true, false, 0), 1010, false, 0},
+      {"before any text", ReadChance{}, 0, true, 0},
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(hold_left(test.chance, test.now, test.first_text_chance), test.left) << test.what;
+  }
+}
+
+TEST(ReadChance, AnswersAnOvertakenTextAndHandsOverTheNewestAfterTheChance) {
+  ReadChance chance;
+  text_set(chance, 1000);
+  text_read(chance);
+  WaitingText waiting;
+  Bytes text;
+  testing::internal::CaptureStdout();
+  for (const char* each : {"a", "b", "c"}) {
+    assign(text, each, 1);
+    queue_text(waiting, text);
+    text = {};
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "ok\nok\n");  // a and b, overtaken.
+  int wait = 0;
+  EXPECT_FALSE(take_turn(waiting, chance, false, 1040, text, wait));
+  EXPECT_EQ(wait, kReadChanceMs - 40);
+  ASSERT_TRUE(take_turn(waiting, chance, false, 1000 + kReadChanceMs, text, wait));
+  EXPECT_EQ(std::string(text.data, text.size), "c");
+  EXPECT_FALSE(take_turn(waiting, chance, false, 2000, text, wait));
+  EXPECT_EQ(wait, -1);
+  release(text);
+}
+
+}  // namespace
+}  // namespace nembit::owner
