@@ -17,46 +17,42 @@ std::string reason_of(const std::string& line) {
 }  // namespace
 
 OwnerClipboard::OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback,
-                               std::chrono::milliseconds limit, std::chrono::milliseconds budget)
+                               std::chrono::milliseconds limit)
     : owner_(std::move(owner)),
       name_(own_name(owner_)),
       fallback_(std::move(fallback)),
-      limit_(limit),
-      budget_(name_, budget) {}
+      limit_(limit) {}
 
 void OwnerClipboard::copy(std::string_view text) {
   const std::lock_guard lock(mutex_);
   if (!use_fallback_) {
-    const bool copied = budget_.run<TimeoutError>(limit_, [&](std::chrono::milliseconds limit) {
-      try {
-        return copy_through_owner(text, RunClock::now() + limit, limit);
-      } catch (const Interrupted&) {
-        // Where the exchange stopped is unknown: the next copy starts a new
-        // owner, and this one ends now unless it holds the selection.
-        process_.reset();
-        throw;
-      }
-    });
-    if (copied) return;
+    if (!ended_.empty()) throw Error(ended_);
+    try {
+      if (copy_through_owner(text, RunClock::now() + limit_)) return;
+    } catch (const Interrupted&) {
+      // Where the exchange stopped is unknown: the next copy starts a new
+      // owner, and this one ends now unless it holds the selection.
+      process_.reset();
+      throw;
+    }
   }
   if (!fallback_) throw Error(cannot_run_);
   fallback_->copy(text);
 }
 
-bool OwnerClipboard::copy_through_owner(std::string_view text, RunClock::time_point deadline,
-                                        std::chrono::milliseconds limit) {
-  if (!process_ && !start(deadline, limit)) return false;
+bool OwnerClipboard::copy_through_owner(std::string_view text, RunClock::time_point deadline) {
+  if (!process_ && !start(deadline)) return false;
   std::string message = std::to_string(text.size());
   message.append("\n").append(text);
-  check(process_->send(message, deadline), limit);
+  check(process_->send(message, deadline));
   std::string line;
-  check(process_->read_line(line, deadline), limit);
+  check(process_->read_line(line, deadline));
   if (line != link::kOk) throw Error(name_ + ": " + reason_of(line));
   process_->serving();
   return true;
 }
 
-bool OwnerClipboard::start(RunClock::time_point deadline, std::chrono::milliseconds limit) {
+bool OwnerClipboard::start(RunClock::time_point deadline) {
   try {
     process_ = std::make_unique<OwnerProcess>(owner_);
   } catch (const Error& error) {
@@ -64,7 +60,7 @@ bool OwnerClipboard::start(RunClock::time_point deadline, std::chrono::milliseco
   }
   std::string line;
   const Io io = process_->read_line(line, deadline);
-  if (io == Io::kTimedOut) check(io, limit);
+  if (io == Io::kTimedOut) check(io);
   if (io == Io::kGone) return cannot_run(name_ + ": ended before it was ready");
   if (line != link::kReady) return cannot_run(name_ + ": " + reason_of(line));
   return true;
@@ -77,18 +73,17 @@ bool OwnerClipboard::cannot_run(std::string why) {
   return false;
 }
 
-void OwnerClipboard::check(Io io, std::chrono::milliseconds limit) {
+void OwnerClipboard::check(Io io) {
   if (io == Io::kTimedOut) {
     process_->kill();
     process_.reset();
-    throw TimeoutError(
-        budget_.time_out(name_ + ": timed out after " + std::to_string(limit.count()) + " ms"));
+    ended_ = name_ + ": timed out after " + std::to_string(limit_.count()) + " ms";
+    throw TimeoutError(ended_);
   }
   if (io == Io::kGone) {
-    const std::string error = name_ + ": ended before it confirmed the copy";
-    budget_.stop(error);
+    ended_ = name_ + ": ended before it confirmed the copy";
     process_.reset();
-    throw Error(error);
+    throw Error(ended_);
   }
 }
 

@@ -9,7 +9,8 @@
 #include <string>
 
 #include "clipboard/owner_process.h"
-#include "common/time_budget.h"
+#include "common/run_clock.h"
+#include "common/time_limits.h"
 #include "nembit/clipboard.h"
 
 namespace nembit::clipboard {
@@ -19,18 +20,16 @@ namespace nembit::clipboard {
 /// confirmed that it holds the selection with it. When the owner cannot run
 /// here (it cannot be started, cannot reach the display, or ends before it
 /// says it is ready), that copy and every later one go to `fallback` (a
-/// clipboard tool; none when null). A copy may take `limit`, all of them
-/// together `budget`; after a time-out, once the budget is spent (both
-/// TimeoutError), or when the owner has died, every later copy fails at once
-/// with the same error.
+/// clipboard tool; none when null). A copy may take `limit`; after a
+/// time-out (TimeoutError), or when the owner has died, no owner is started
+/// again: every later copy fails at once with the same error.
 /// An owner that never held the selection ends with this object, or with a
 /// copy that a stop signal interrupts. Copies from several threads take
 /// turns.
 class OwnerClipboard : public Clipboard {
  public:
   OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback,
-                 std::chrono::milliseconds limit = kCallLimit,
-                 std::chrono::milliseconds budget = kRunBudget);
+                 std::chrono::milliseconds limit = kCallLimit);
   void copy(std::string_view text) override;
 
  private:
@@ -38,16 +37,15 @@ class OwnerClipboard : public Clipboard {
 
   /// Puts `text` on the clipboard through the owner before `deadline`;
   /// false when the owner cannot run here.
-  bool copy_through_owner(std::string_view text, RunClock::time_point deadline,
-                          std::chrono::milliseconds limit);
+  bool copy_through_owner(std::string_view text, RunClock::time_point deadline);
   /// Starts the owner and waits until it is ready; false when it cannot
   /// run here.
-  bool start(RunClock::time_point deadline, std::chrono::milliseconds limit);
+  bool start(RunClock::time_point deadline);
   /// Hands this copy and the rest to the fallback, for `why`.
   bool cannot_run(std::string why);
   /// Throws for a wait that did not end in `Io::kDone`, after ending the
   /// owner's part in the run with that error, which later copies give.
-  void check(Io io, std::chrono::milliseconds limit);
+  void check(Io io);
 
   std::mutex mutex_;
   std::string owner_;
@@ -57,7 +55,7 @@ class OwnerClipboard : public Clipboard {
   std::string cannot_run_;  ///< Why the owner cannot run here.
   std::unique_ptr<OwnerProcess> process_;
   std::chrono::milliseconds limit_;
-  TimeBudget budget_;
+  std::string ended_;  ///< Why the owner's part in the run ended, once it has.
 };
 
 }  // namespace nembit::clipboard

@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/paced_delivery.h"
 #include "nembit/clipboard.h"
@@ -12,21 +13,26 @@ namespace nembit::clipboard {
 /// Hands each copy to `clipboard` on a thread of its own, one at a time, a
 /// newer copy taking the place of one that has not begun, so that a run goes
 /// on while the desktop takes the text and its last path always arrives.
-/// What failures mean for later copies is PacedCalls' rule: a time-out
-/// refuses them, any other failure ends the clipboard's work for the run.
+/// What failures mean for later copies is PacedCalls' rule: a failure ends
+/// the clipboard's work for the run, and what the run waits for copies in
+/// flush() spends the time budget.
+/// It tells `warnings` about how it was set up.
 class PacedClipboard : public Clipboard {
  public:
-  explicit PacedClipboard(std::unique_ptr<Clipboard> clipboard)
-      : clipboard_(std::move(clipboard)) {}
+  explicit PacedClipboard(std::unique_ptr<Clipboard> clipboard,
+                          std::vector<std::string> warnings = {})
+      : clipboard_(std::move(clipboard)), warnings_(std::move(warnings)) {}
 
   void copy(std::string_view text) override {
     calls_.submit([this, text = std::string(text)] { clipboard_->copy(text); });
   }
   void flush() override { calls_.finish(); }
+  std::vector<std::string> warnings() const override { return warnings_; }
 
  private:
   std::unique_ptr<Clipboard> clipboard_;
-  PacedCalls<Error, TimeoutError> calls_{/*end_on_failure=*/true};
+  std::vector<std::string> warnings_;
+  PacedCalls<Error, TimeoutError> calls_{"the clipboard", /*end_on_failure=*/true};
 };
 
 }  // namespace nembit::clipboard

@@ -62,24 +62,15 @@ std::string find_on_path(const GetEnv& getenv, std::string_view name) {
 
 }  // namespace
 
-ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::milliseconds limit,
-                             std::chrono::milliseconds budget)
-    : argv_(std::move(argv)),
-      tool_(own_name(argv_.front())),
-      limit_(limit),
-      budget_(tool_, budget) {}
+ToolClipboard::ToolClipboard(std::vector<std::string> argv, std::chrono::milliseconds limit)
+    : argv_(std::move(argv)), tool_(own_name(argv_.front())), limit_(limit) {}
 
 void ToolClipboard::copy(std::string_view text) {
   const std::lock_guard lock(mutex_);
-  std::chrono::milliseconds limit{};
-  const ToolOutcome outcome =
-      budget_.run<TimeoutError>(limit_, [&](std::chrono::milliseconds allowed) {
-        limit = allowed;
-        return run_tool(argv_, text, allowed);
-      });
+  const ToolOutcome outcome = run_tool(argv_, text, limit_);
   if (outcome.end == ToolOutcome::End::kExited && outcome.code == 0) return;
-  const std::string error = describe(tool_, outcome, limit);
-  if (outcome.end == ToolOutcome::End::kTimedOut) throw TimeoutError(budget_.time_out(error));
+  const std::string error = describe(tool_, outcome, limit_);
+  if (outcome.end == ToolOutcome::End::kTimedOut) throw TimeoutError(error);
   throw Error(error);
 }
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/environment.h"
-#include "common/time_budget.h"
+#include "common/time_limits.h"
 #include "nembit/clipboard.h"
 
 namespace nembit::clipboard {
@@ -17,13 +17,10 @@ namespace nembit::clipboard {
 class ToolClipboard : public Clipboard {
  public:
   /// `argv` is the tool's path and arguments; a copy that takes longer than
-  /// `limit`, or than what is left of `budget` for all the copies of this
-  /// clipboard, is stopped and fails with TimeoutError. After one such
-  /// time-out, or once the budget is spent, every later copy fails at once
-  /// with the same error: a stalled or slow clipboard costs a bounded wait.
+  /// `limit` is stopped, with all the tool started, and fails with
+  /// TimeoutError.
   explicit ToolClipboard(std::vector<std::string> argv,
-                         std::chrono::milliseconds limit = kCallLimit,
-                         std::chrono::milliseconds budget = kRunBudget);
+                         std::chrono::milliseconds limit = kCallLimit);
   void copy(std::string_view text) override;
 
  private:
@@ -31,7 +28,6 @@ class ToolClipboard : public Clipboard {
   std::vector<std::string> argv_;
   std::string tool_;  ///< The tool's name, for errors.
   std::chrono::milliseconds limit_;
-  TimeBudget budget_;
 };
 
 /// The tool for the desktop session that the environment describes, with its

@@ -116,42 +116,12 @@ bool has_ended(const std::string& pid) {
   return !stat || fields[2] == "Z";
 }
 
-TEST_F(ToolClipboardTest, WaitsForAStalledToolOnceAndStopsAllItStarted) {
-  ToolClipboard clipboard(
-      {tool("hang", R"(echo >> "$0.starts"; sleep 30 & echo $! > "$0.pid"; wait)")}, 300ms);
-  for (int i = 0; i < 10; ++i) {
-    try {
-      clipboard.copy("x");
-      FAIL() << "no error";
-    } catch (const Error& error) {
-      EXPECT_STREQ(error.what(), "hang: timed out after 300 ms");
-    }
-  }
-  EXPECT_EQ(read("hang.starts"), "\n");
+TEST_F(ToolClipboardTest, StopsAStalledToolWithAllItStarted) {
+  ToolClipboard clipboard({tool("hang", R"(sleep 30 & echo $! > "$0.pid"; wait)")}, 300ms);
+  EXPECT_THROW(clipboard.copy("x"), TimeoutError);
   const std::string pid = read("hang.pid").substr(0, read("hang.pid").find('\n'));
   for (int i = 0; i < 100 && !has_ended(pid); ++i) std::this_thread::sleep_for(50ms);
   EXPECT_TRUE(has_ended(pid)) << "the tool's child " << pid << " still runs";
-}
-
-TEST_F(ToolClipboardTest, SpendsAtMostItsBudgetOnASlowTool) {
-  // Two slow copies spend most of the budget; the third hangs, and is given
-  // only what is left of it, far less than its own limit.
-  const std::string slow = tool("slow", R"sh(echo >> "$0.starts"; cat >/dev/null
-    [ "$(wc -l < "$0.starts")" -ge 3 ] && exec sleep 30; sleep 0.05)sh");
-  ToolClipboard clipboard({slow}, 10s, 1s);
-  clipboard.copy("1");
-  clipboard.copy("2");
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < 3; ++i) {
-    try {
-      clipboard.copy("x");
-      FAIL() << "no error";
-    } catch (const Error& error) {
-      EXPECT_STREQ(error.what(), "slow has used up the 1000 ms that its calls may take in one run");
-    }
-  }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-  EXPECT_EQ(read("slow.starts"), "\n\n\n");
 }
 
 TEST_F(ToolClipboardTest, ChoosesTheToolOfTheSession) {

@@ -3,9 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "common/stop_signal_handlers.h"
+#include "common/stop_signals.h"
 
 namespace nembit {
 namespace {
@@ -24,12 +29,14 @@ struct TimedOut : Failed {
 class SlowService {
  public:
   void take(const std::string& item) {
+    ++started;
     std::this_thread::sleep_for(50ms);
     if (item == "fail") throw Failed("failed");
     if (item == "time out") throw TimedOut("timed out");
     const std::lock_guard lock(mutex_);
     taken_.push_back(item);
   }
+  std::atomic<int> started = 0;
   std::vector<std::string> taken() {
     const std::lock_guard lock(mutex_);
     return taken_;
@@ -59,9 +66,11 @@ std::string submit(PacedCalls<Failed, TimedOut>& calls, SlowService& service,
   return thrown_by([&] { calls.submit([&service, item] { service.take(item); }); });
 }
 
+using Calls = PacedCalls<Failed, TimedOut>;
+
 TEST(PacedCalls, SendsTheFirstAndTheNewestWithoutWaiting) {
   SlowService service;
-  PacedCalls<Failed, TimedOut> calls(true);
+  Calls calls("the service", true);
   for (int i = 1; i <= 20; ++i) EXPECT_EQ(submit(calls, service, std::to_string(i)), "");
   calls.finish();
   const std::vector<std::string> taken = service.taken();
@@ -70,47 +79,107 @@ TEST(PacedCalls, SendsTheFirstAndTheNewestWithoutWaiting) {
   EXPECT_LE(taken.size(), 3U);
 }
 
-TEST(PacedCalls, ReportsEachFailureOnceAndKeepsToItsRule) {
+TEST(PacedCalls, SaysEachFailureOnceAndEndsTheComponentAsItsRuleSays) {
   struct Case {
     bool end_on_failure;
     std::string failing;
-    std::vector<std::string> reports;  // Of finish(), then of two later calls and their finish().
+    // Of a call made once the failing one has ended, of finish(), and of a
+    // call and finish() after that.
+    std::vector<std::string> reports;
     std::vector<std::string> taken;
   };
   const Case cases[] = {
       {true, "fail", {"failure: failed", "", "", ""}, {}},
-      {false, "fail", {"failure: failed", "", "", ""}, {"a", "b"}},
-      {true,
-       "time out",
-       {"time-out: timed out", "time-out: timed out", "time-out: timed out", ""},
-       {}},
+      {false, "fail", {"failure: failed", "", "", ""}, {"waiting", "a", "b"}},
+      {false, "time out", {"time-out: timed out", "", "", ""}, {}},
   };
   for (const Case& test : cases) {
     SCOPED_TRACE(test.failing + (test.end_on_failure ? ", ending" : ""));
     SlowService service;
-    PacedCalls<Failed, TimedOut> calls(test.end_on_failure);
-    submit(calls, service, test.failing);
-    std::vector<std::string> reports;
+    Calls calls("the service", test.end_on_failure);
     const auto finish = [&] { return thrown_by([&] { calls.finish(); }); };
-    reports.push_back(finish());
-    reports.push_back(submit(calls, service, "a"));
-    calls.finish();
-    reports.push_back(submit(calls, service, "b"));
-    reports.push_back(finish());
+    submit(calls, service, test.failing);
+    while (service.started == 0) std::this_thread::yield();
+    submit(calls, service, "waiting");  // Waits while the failing one runs.
+    std::this_thread::sleep_for(200ms);
+    const std::vector<std::string> reports{submit(calls, service, "a"), finish(),
+                                           submit(calls, service, "b"), finish()};
     EXPECT_EQ(reports, test.reports);
     EXPECT_EQ(service.taken(), test.taken);
   }
 }
 
-TEST(PacedDelivery, DeliversTheLastBeforeItGoes) {
+TEST(PacedCalls, SpendsTheBudgetOnlyOnWhatTheRunWaits) {
+  // Calls of 50 ms, one every few milliseconds for five times the budget:
+  // the run never waits for them, and the last arrives.
   SlowService service;
-  {
-    PacedDelivery delivery;
-    delivery.submit([&] { service.take("first"); });
-    delivery.submit([&] { service.take("last"); });
+  Calls calls("the service", true, 200ms);
+  for (int i = 1; i <= 200; ++i) {
+    EXPECT_EQ(submit(calls, service, std::to_string(i)), "");
+    std::this_thread::sleep_for(5ms);
   }
-  ASSERT_FALSE(service.taken().empty());
-  EXPECT_EQ(service.taken().back(), "last");
+  EXPECT_EQ(thrown_by([&] { calls.finish(); }), "");
+  EXPECT_EQ(service.taken().back(), "200");
+  // A run that waits for each call spends it, and hears so once; of the
+  // calls made since, the newest gets its own attempt, and nothing after.
+  SlowService waited;
+  Calls flushed("the service", true, 120ms);
+  std::vector<std::string> reports;
+  for (const char* item : {"1", "2", "3", "4", "5"}) {
+    reports.push_back(submit(flushed, waited, item));
+    if (std::string(item) != "4") reports.push_back(thrown_by([&] { flushed.finish(); }));
+  }
+  reports.push_back(submit(flushed, waited, "6"));
+  reports.push_back(thrown_by([&] { flushed.finish(); }));
+  EXPECT_THAT(reports, testing::ElementsAre("", "", "", "", "",
+                                            "time-out: the service has used up the 120 ms that"
+                                            " its calls may take in one run",
+                                            "", "", "", "", ""));
+  EXPECT_THAT(waited.taken(), testing::ElementsAre("1", "2", "3", "5"));
+}
+
+TEST(PacedCalls, PassesAStopThatACallSawToEveryLaterCall) {
+  Calls calls("the service", false);
+  calls.submit([] { throw Interrupted{SIGTERM}; });
+  for (int i = 0; i < 2; ++i) {
+    try {
+      calls.finish();
+      FAIL() << "no stop";
+    } catch (const Interrupted& stop) {
+      EXPECT_EQ(stop.signal, SIGTERM);
+    }
+    EXPECT_THROW(calls.submit([] {}), Interrupted);
+  }
+}
+
+TEST(PacedDelivery, DropsTheDeliveryThatWaitsOnAStopAndDeliversItOtherwise) {
+  for (const bool stop : {false, true}) {
+    for (const bool finishing : {false, true}) {
+      SCOPED_TRACE(std::string(stop ? "stopped" : "not stopped") +
+                   (finishing ? ", finish()" : ", destructor"));
+      const StopSignalScope stop_scope;
+      SlowService service;
+      bool interrupted = false;
+      {
+        PacedDelivery delivery;
+        delivery.submit([&] { service.take("first"); });
+        while (service.started == 0) std::this_thread::yield();
+        delivery.submit([&] { service.take("last"); });
+        if (stop) note_stop_signal(SIGTERM);
+        if (finishing) {
+          try {
+            delivery.finish();
+          } catch (const Interrupted&) {
+            interrupted = true;
+          }
+        }
+      }
+      EXPECT_EQ(interrupted, stop && finishing);
+      const std::vector<std::string> expected =
+          stop ? std::vector<std::string>{"first"} : std::vector<std::string>{"first", "last"};
+      EXPECT_EQ(service.taken(), expected);
+    }
+  }
 }
 
 }  // namespace

@@ -15,9 +15,11 @@
 
 namespace nembit {
 
-/// The time left for a run's calls, on the run clock. Each call may take its
-/// own limit, but no more than is left; what it took is then spent, also
-/// when it failed. Once nothing is left, or once a call has stopped the rest
+/// The time left for what a run waits for a component, on the run clock:
+/// its calls, where the run waits for each (see run()), or its waits for
+/// calls under way elsewhere (see spend_on()). Each call may take its own
+/// limit, but no more than is left; what it took is then spent, also when
+/// it failed. Once nothing is left, or once a call has stopped the rest
 /// (after a time-out, say), every later call is refused at once. Safe to
 /// share between threads.
 class TimeBudget {
@@ -43,6 +45,20 @@ class TimeBudget {
     }
     const Spend spend{*this, RunClock::now()};
     return std::forward<Call>(call)(allowed);
+  }
+
+  /// Runs `wait`, in which the run waits for calls under way elsewhere, and
+  /// spends the time it takes.
+  template <typename Wait>
+  void spend_on(Wait&& wait) {
+    const Spend spend{*this, RunClock::now()};
+    std::forward<Wait>(wait)();
+  }
+
+  /// Why calls may no longer run; empty while they may.
+  std::string refusal() {
+    const std::lock_guard lock(mutex_);
+    return std::string(stopped());
   }
 
   /// The error of a call that ran out of its time, which every later call is

@@ -1,8 +1,10 @@
 #include "notify/desktop_notifier.h"
 
 #include <array>
+#include <utility>
 
 #include "common/escape.h"
+#include "common/run_clock.h"
 #include "common/stop_signals.h"
 
 namespace nembit::notify {
@@ -48,29 +50,23 @@ unsigned char urgency_of(int priority) {
 }  // namespace
 
 DesktopNotifier::DesktopNotifier(Application application, const NembitDesktopApi& api,
-                                 std::chrono::milliseconds timeout,
-                                 std::chrono::milliseconds budget)
-    : application_(std::move(application)),
-      api_(api),
-      timeout_(timeout),
-      budget_("the desktop notification service", budget) {}
+                                 std::chrono::milliseconds timeout)
+    : application_(std::move(application)), api_(api), timeout_(timeout) {}
 
 DesktopNotifier::~DesktopNotifier() { api_.close(desktop_); }
 
 template <typename Call>
 void DesktopNotifier::run(const Call& call) {
   std::array<char, 512> error{};
-  const int status = budget_.run<TimeoutError>(timeout_, [&](std::chrono::milliseconds limit) {
-    RunClock::time_point deadline = RunClock::now() + limit;
-    return call(wait_within, &deadline, error);
-  });
+  RunClock::time_point deadline = RunClock::now() + timeout_;
+  const int status = call(wait_within, &deadline, error);
   switch (status) {
     case NEMBIT_DESKTOP_OK:
       return;
     case NEMBIT_DESKTOP_STOPPED:
       throw Interrupted{stop_signal()};
     case NEMBIT_DESKTOP_TIMED_OUT:
-      throw TimeoutError(budget_.time_out(kTimedOut));
+      throw TimeoutError(kTimedOut);
     default:
       throw Error(printable_text(error.data()));
   }

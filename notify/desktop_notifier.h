@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-#include "common/time_budget.h"
+#include "common/time_limits.h"
 #include "nembit/notifier.h"
 #include "notify/desktop/module.h"
 
@@ -18,14 +18,12 @@ namespace nembit::notify {
 /// as body, shown as the terminal shows a name (control characters and
 /// bytes that are no UTF-8 escaped) and escaped again where the service
 /// reads markup. Each notice takes the place of the one before it, so that a
-/// run leaves one notice on screen. Each call may take `timeout`, and all of
-/// them together `budget`; once a call has timed out or the budget is
-/// spent, every later one fails at once with the same error.
+/// run leaves one notice on screen. Each call may take `timeout`, and fails
+/// with TimeoutError when it takes longer.
 class DesktopNotifier : public Notifier {
  public:
   DesktopNotifier(Application application, const NembitDesktopApi& api,
-                  std::chrono::milliseconds timeout = kCallLimit,
-                  std::chrono::milliseconds budget = kRunBudget);
+                  std::chrono::milliseconds timeout = kCallLimit);
   DesktopNotifier(const DesktopNotifier&) = delete;
   DesktopNotifier& operator=(const DesktopNotifier&) = delete;
   ~DesktopNotifier() override;
@@ -34,15 +32,14 @@ class DesktopNotifier : public Notifier {
   void notify(const Note& note) override;
 
  private:
-  /// Runs `call` with the time the budget gives it, handing the module how
-  /// long it may wait; throws for a status other than success.
+  /// Runs `call`, handing the module how long it may wait; throws for a
+  /// status other than success.
   template <typename Call>
   void run(const Call& call);
 
   Application application_;
   const NembitDesktopApi& api_;
   std::chrono::milliseconds timeout_;
-  TimeBudget budget_;
   NembitDesktop* desktop_ = nullptr;
   bool body_markup_ = false;
   unsigned int last_id_ = 0;  ///< The notice on screen, which the next replaces.

@@ -13,8 +13,9 @@ namespace nembit::notify {
 /// Registers through `notifier` at once, then hands each notice to it on a
 /// thread of its own, one at a time, a newer notice taking the place of one
 /// that has not begun, so that a run goes on while the service takes them
-/// and its last notice always arrives. A notice that timed out refuses the
-/// later ones at once, as the notifier's budget does.
+/// and its last notice always arrives. A notice that timed out ends the
+/// notices for the run, one that failed otherwise does not, and what the run
+/// waits for notices in flush() spends the time budget (see PacedCalls).
 class PacedNotifier : public Notifier {
  public:
   explicit PacedNotifier(std::unique_ptr<Notifier> notifier) : notifier_(std::move(notifier)) {}
@@ -28,7 +29,8 @@ class PacedNotifier : public Notifier {
 
  private:
   std::unique_ptr<Notifier> notifier_;
-  PacedCalls<Error, TimeoutError> calls_{/*end_on_failure=*/false};
+  PacedCalls<Error, TimeoutError> calls_{"the desktop notification service",
+                                         /*end_on_failure=*/false};
 };
 
 }  // namespace nembit::notify
