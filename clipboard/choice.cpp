@@ -1,4 +1,8 @@
-// Whether the user wants the clipboard (NEMBIT_CLIPBOARD), and which one.
+#include "clipboard/choice.h"
+
+#include <string_view>
+#include <vector>
+
 #include "clipboard/desktop_clipboard.h"
 #include "clipboard/paced_clipboard.h"
 #include "common/environment.h"
@@ -16,16 +20,26 @@ class NoClipboard : public Clipboard {
 
 }  // namespace
 
-std::unique_ptr<Clipboard> open_system_clipboard(std::string* warning) {
-  const std::string setting = environment_value("NEMBIT_CLIPBOARD");
-  if (setting == "none") return std::make_unique<NoClipboard>();
-  if (!setting.empty() && warning != nullptr) {
-    *warning = "NEMBIT_CLIPBOARD must be none or empty, not " + quoted(setting) +
-               "; the clipboard is used";
+ClipboardChoice clipboard_choice(const char* value, std::string& warning) {
+  const std::string_view text = value != nullptr ? value : "";
+  if (text == "none") return ClipboardChoice::kNone;
+  if (!text.empty()) {
+    warning =
+        "NEMBIT_CLIPBOARD must be none or empty, not " + quoted(text) + "; the clipboard is used";
+  }
+  return ClipboardChoice::kDesktop;
+}
+
+std::unique_ptr<Clipboard> open_system_clipboard() {
+  std::string warning;
+  if (clipboard_choice(system_getenv("NEMBIT_CLIPBOARD"), warning) == ClipboardChoice::kNone) {
+    return std::make_unique<NoClipboard>();
   }
   std::unique_ptr<Clipboard> desktop = open_desktop_clipboard();
   if (!desktop) return nullptr;
-  return std::make_unique<PacedClipboard>(std::move(desktop));
+  std::vector<std::string> warnings;
+  if (!warning.empty()) warnings.push_back(std::move(warning));
+  return std::make_unique<PacedClipboard>(std::move(desktop), std::move(warnings));
 }
 
 }  // namespace nembit::clipboard

@@ -19,8 +19,8 @@
 #include "common/stop_signal_handlers.h"
 #include "common/stop_signals.h"
 #include "common/system_error.h"
+#include "fd_stream_buf.h"
 #include "host.h"
-#include "output.h"
 #include "warning.h"
 
 namespace nembit {
@@ -59,22 +59,23 @@ bool flush_standard_output(FdStreamBuf& out, std::ostream& err) {
 Process start_up(std::vector<std::string> argv, std::ostream& out, std::string program_dir) {
   Process process;
   process.argv = std::move(argv);
-  std::string setting_warning;
-  process.components.clipboard = clipboard::open_system_clipboard(&setting_warning);
-  if (!setting_warning.empty()) out << warning_line("", setting_warning);
+  process.components.clipboard = clipboard::open_system_clipboard();
   if (!process.HAS_CLIPBOARD()) {
     out << "Warning: clipboard module not available. Install with: pip install clipboard\n";
+  } else {
+    for (const std::string& warning : process.components.clipboard->warnings()) {
+      out << warning_line("", warning);
+    }
   }
   process.components.make_notifier = notify::notifier_factory();
   if (!process.HAS_GROWL()) {
     out << "Warning: gntp module not available. Install with: pip install gntp\n";
   }
   process.NAME = "nembit";
-  process.program_dir =
-      program_dir.empty()
-          ? library_data_dir(
-                find_program_dir(process.argv.empty() ? nullptr : process.argv[0].c_str()))
-          : std::move(program_dir);
+  process.program_dir = program_dir.empty()
+                            ? library_data_dir(find_program_dir(
+                                  process.argv.empty() ? nullptr : process.argv[0].c_str()))
+                            : std::move(program_dir);
   RealDiskInterface disk;
   process.version = get_version(disk, process.program_dir, process.NAME, out);
   return process;
@@ -107,8 +108,8 @@ int run(int argc, char** argv) {
   int status = 1;
   try {
     // The command's own files lie beside it, and nowhere else.
-    const Process process =
-        start_up(process_arguments(argc, argv), out, find_program_dir(argc > 0 ? argv[0] : nullptr));
+    const Process process = start_up(process_arguments(argc, argv), out,
+                                     find_program_dir(argc > 0 ? argv[0] : nullptr));
     RealDiskInterface disk;
     status = main(process, disk, out, err);
   } catch (const Interrupted&) {

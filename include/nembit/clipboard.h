@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace nembit::clipboard {
 
@@ -44,6 +45,10 @@ class Clipboard {
   /// stop signal ends the wait and drops a copy that has not begun. The
   /// destructor waits too, unless a stop signal has come.
   virtual void flush() {}
+
+  /// What the program should tell the user about how the clipboard was set
+  /// up, such as a setting it did not understand; one line each.
+  virtual std::vector<std::string> warnings() const { return {}; }
 };
 
 /// The clipboard of this desktop session, chosen once, without touching the
@@ -55,7 +60,7 @@ class Clipboard {
 /// no clipboard is reachable, or when nembit was built without the
 /// component. When the environment variable NEMBIT_CLIPBOARD is "none", a
 /// clipboard that takes every copy and keeps nothing; any other value but
-/// the empty one puts a warning in `warning`, when given.
-std::unique_ptr<Clipboard> open_system_clipboard(std::string* warning = nullptr);
+/// the empty one is told among the clipboard's warnings().
+std::unique_ptr<Clipboard> open_system_clipboard();
 
 }  // namespace nembit::clipboard
