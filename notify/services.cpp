@@ -3,8 +3,8 @@
 #include "notify/services.h"
 
 #include "common/environment.h"
-#include "notify/desktop_loader.h"
 #include "notify/desktop_notifier.h"
+#include "notify/desktop_service.h"
 #include "notify/gntp/growl_notifier.h"
 #include "notify/paced_notifier.h"
 #include "notify/selecting_notifier.h"
@@ -22,7 +22,7 @@ std::unique_ptr<Notifier> make_gntp(const Application& application) {
 // would hold up a run of many files.
 std::unique_ptr<Notifier> make_desktop(const Application& application) {
   std::string error;
-  const NembitDesktopApi* api = load_desktop_module(error);
+  const NembitDesktopApi* api = desktop_service(error);
   if (api == nullptr) throw Error(error);
   return std::make_unique<PacedNotifier>(std::make_unique<DesktopNotifier>(application, *api));
 }

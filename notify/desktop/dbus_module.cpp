@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "notify/desktop/module.h"
+#include "notify/desktop/module_error.h"
 
 struct NembitDesktop {
   sd_bus* bus;
@@ -20,18 +21,11 @@ struct NembitDesktop {
 
 namespace {
 
+using nembit::notify::set_module_error;
+
 constexpr const char* kService = "org.freedesktop.Notifications";
 constexpr const char* kPath = "/org/freedesktop/Notifications";
 constexpr const char* kInterface = "org.freedesktop.Notifications";
-
-void set_error(char* error, size_t size, const char* what, const char* detail) {
-  if (size == 0) return;
-  if (detail != nullptr && *detail != '\0') {
-    std::snprintf(error, size, "%s: %s", what, detail);
-  } else {
-    std::snprintf(error, size, "%s", what);
-  }
-}
 
 // The reply of a method call, once it has come.
 struct Pending {
@@ -54,7 +48,7 @@ int await(sd_bus* bus, const Pending& pending, NembitDesktopWait wait, void* con
     if (milliseconds < 0) return NEMBIT_DESKTOP_STOPPED;
     const int r = sd_bus_process(bus, nullptr);
     if (r < 0) {
-      set_error(error, error_size, "lost the session bus", strerror(-r));
+      set_module_error(error, error_size, "lost the session bus", strerror(-r));
       return NEMBIT_DESKTOP_FAILED;
     }
     if (r > 0) continue;
@@ -72,7 +66,8 @@ int call(sd_bus* bus, sd_bus_message* call, NembitDesktopWait wait, void* contex
   sd_bus_slot* slot = nullptr;
   const int r = sd_bus_call_async(bus, &slot, call, take_reply, &pending, 0);
   if (r < 0) {
-    set_error(error, error_size, "cannot call the desktop notification service", strerror(-r));
+    set_module_error(error, error_size, "cannot call the desktop notification service",
+                     strerror(-r));
     return NEMBIT_DESKTOP_FAILED;
   }
   const int status = await(bus, pending, wait, context, error, error_size);
@@ -83,10 +78,10 @@ int call(sd_bus* bus, sd_bus_message* call, NembitDesktopWait wait, void* contex
     // bus says how.
     const sd_bus_error* failure = sd_bus_message_get_error(pending.reply);
     const bool timed_out = sd_bus_error_has_name(failure, SD_BUS_ERROR_TIMEOUT) != 0;
-    set_error(error, error_size, "the desktop notification service failed",
-              failure != nullptr && failure->message != nullptr ? failure->message
-              : failure != nullptr                              ? failure->name
-                                                                : nullptr);
+    set_module_error(error, error_size, "the desktop notification service failed",
+                     failure != nullptr && failure->message != nullptr ? failure->message
+                     : failure != nullptr                              ? failure->name
+                                                                       : nullptr);
     sd_bus_message_unref(pending.reply);
     return timed_out ? NEMBIT_DESKTOP_TIMED_OUT : NEMBIT_DESKTOP_FAILED;
   }
@@ -114,8 +109,8 @@ bool is_local_address(char* error, size_t error_size) {
       (std::strncmp(address, "tcp:", 4) != 0 && std::strncmp(address, "nonce-tcp:", 10) != 0)) {
     return true;
   }
-  set_error(error, error_size, "no session bus",
-            "it is reached over TCP, which is not supported; only unix: addresses are");
+  set_module_error(error, error_size, "no session bus",
+                   "it is reached over TCP, which is not supported; only unix: addresses are");
   return false;
 }
 
@@ -130,14 +125,15 @@ NembitDesktop* open_desktop(NembitDesktopWait wait, void* context, int* body_mar
   sd_bus* bus = nullptr;
   int r = sd_bus_open_user(&bus);
   if (r < 0) {
-    set_error(error, error_size, "no session bus", strerror(-r));
+    set_module_error(error, error_size, "no session bus", strerror(-r));
     *status = NEMBIT_DESKTOP_FAILED;
     return nullptr;
   }
   sd_bus_message* message = nullptr;
   r = sd_bus_message_new_method_call(bus, &message, kService, kPath, kInterface, "GetCapabilities");
   if (r < 0) {
-    set_error(error, error_size, "cannot ask the desktop notification service", strerror(-r));
+    set_module_error(error, error_size, "cannot ask the desktop notification service",
+                     strerror(-r));
     sd_bus_close_unref(bus);
     *status = NEMBIT_DESKTOP_FAILED;
     return nullptr;
@@ -153,7 +149,7 @@ NembitDesktop* open_desktop(NembitDesktopWait wait, void* context, int* body_mar
   sd_bus_message_unref(reply);
   auto* desktop = static_cast<NembitDesktop*>(std::malloc(sizeof(NembitDesktop)));
   if (desktop == nullptr) {
-    set_error(error, error_size, "out of memory", nullptr);
+    set_module_error(error, error_size, "out of memory", nullptr);
     sd_bus_close_unref(bus);
     *status = NEMBIT_DESKTOP_FAILED;
     return nullptr;
@@ -180,7 +176,7 @@ int notify_desktop(NembitDesktop* desktop, const NembitDesktopNote* note, unsign
       sd_bus_message_new_method_call(desktop->bus, &message, kService, kPath, kInterface, "Notify");
   if (r >= 0) r = append_note(message, note);
   if (r < 0) {
-    set_error(error, error_size, "cannot compose the notice", strerror(-r));
+    set_module_error(error, error_size, "cannot compose the notice", strerror(-r));
     sd_bus_message_unref(message);
     return NEMBIT_DESKTOP_FAILED;
   }

@@ -7,8 +7,8 @@
 #include "common/executable.h"
 #include "common/fd_posix.h"
 #include "common/system_error.h"
-#include "notify/desktop_loader.h"
 #include "notify/desktop_module_file.h"
+#include "notify/desktop_service.h"
 
 namespace nembit::notify {
 
@@ -44,7 +44,7 @@ Loaded load() {
 
 }  // namespace
 
-const NembitDesktopApi* load_desktop_module(std::string& error) {
+const NembitDesktopApi* desktop_service(std::string& error) {
   static std::once_flag once;
   static Loaded loaded;
   std::call_once(once, [] { loaded = load(); });

@@ -1,19 +1,21 @@
 // Windows' own notification service is its notification area, which nembit
 // reaches through its helper nembit-notice.exe (notify/tray/): the helper
-// holds the icon, and so the balloon, after nembit has ended. The module's
-// interface is served here, in the library: open() finds the helper, the
-// first notice starts it on a pipe that this process serves, and each notice
-// is written to that pipe without waiting, the helper showing the newest.
+// holds the icon, and so the balloon, after nembit has ended. This is the
+// helper's client, behind the module's interface, in the library: open()
+// finds the helper, the first notice starts it on a pipe that this process
+// serves, and each notice is written to that pipe without waiting, the
+// helper showing the newest.
 #include <windows.h>
 
-#include <cstdio>
 #include <new>
 #include <string>
 
 #include "common/executable.h"
 #include "common/utf16_win32.h"
-#include "notify/desktop_loader.h"
+#include "notify/desktop/module_error.h"
+#include "notify/desktop_service.h"
 
+// The connection of the module's interface: here, to the helper.
 struct NembitDesktop {
   std::wstring helper;
   HANDLE pipe = nullptr;  // The pipe to the helper, which never blocks.
@@ -26,10 +28,6 @@ namespace {
 constexpr const char* kHelperName = "nembit-notice.exe";
 // What the pipe holds before the helper has read it: many notices.
 constexpr DWORD kPipeSize = 65536;
-
-void set_error(char* error, size_t size, const std::string& text) {
-  if (size > 0) std::snprintf(error, size, "%s", text.c_str());
-}
 
 // A name for the pipe of a helper that no other pipe has.
 std::wstring pipe_name() {
@@ -98,7 +96,8 @@ NembitDesktop* open_area(NembitDesktopWait /*wait*/, void* /*context*/, int* bod
   const DWORD attributes = ::GetFileAttributesW(to_utf16(helper).c_str());
   if (helper.empty() || attributes == INVALID_FILE_ATTRIBUTES ||
       (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    set_error(error, error_size, "cannot find " + (helper.empty() ? kHelperName : helper));
+    set_module_error(error, error_size,
+                     ("cannot find " + (helper.empty() ? kHelperName : helper)).c_str());
     *status = NEMBIT_DESKTOP_FAILED;
     return nullptr;
   }
@@ -128,9 +127,10 @@ int notify_area(NembitDesktop* desktop, const NembitDesktopNote* note, unsigned 
     desktop->pipe = nullptr;
   }
   if (status == NEMBIT_DESKTOP_FAILED) {
-    set_error(error, error_size,
-              "cannot hand the notice to " + to_utf8(desktop->helper) + ": [WinError " +
-                  std::to_string(::GetLastError()) + "]");
+    const std::string why = "[WinError " + std::to_string(::GetLastError()) + "]";
+    set_module_error(error, error_size,
+                     ("cannot hand the notice to " + to_utf8(desktop->helper)).c_str(),
+                     why.c_str());
   }
   return status;
 }
@@ -145,6 +145,6 @@ constexpr NembitDesktopApi kApi = {NEMBIT_DESKTOP_ABI, open_area, notify_area, c
 
 }  // namespace
 
-const NembitDesktopApi* load_desktop_module(std::string& /*error*/) { return &kApi; }
+const NembitDesktopApi* desktop_service(std::string& /*error*/) { return &kApi; }
 
 }  // namespace nembit::notify

@@ -1,4 +1,4 @@
-#include "output.h"
+#include "fd_stream_buf.h"
 
 #include <gtest/gtest.h>
 
