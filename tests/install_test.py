@@ -59,6 +59,8 @@ class Install(NembitTestCase):
     @classmethod
     def tearDownClass(cls):
         shutil.rmtree(cls.root, ignore_errors=True)
+        # Programs of other tests would find the helpers there.
+        shutil.rmtree(cls.prefix, ignore_errors=True)
 
     def test_the_installed_program_finds_its_files_through_a_link(self):
         self.assertTrue((self.prefix / "share/nembit/nembit.jpg").is_file())

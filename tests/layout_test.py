@@ -1,5 +1,5 @@
 """The rules the source tree follows, checked: what each include may name,
-where system headers and #if may stand."""
+where system headers and #if may stand, and that every source is formatted."""
 
 import pathlib
 import re
@@ -19,6 +19,11 @@ numeric optional ostream queue random ranges ratio regex scoped_allocator set sh
 sstream stack stdexcept stop_token streambuf string string_view syncstream system_error thread
 tuple type_traits typeindex typeinfo unordered_map unordered_set utility valarray variant vector
 version stddef.h""".split())
+# The compiler's own runtime, which is no operating system's.
+COMPILER = {"cxxabi.h"}
+# The helpers that are programs (or a module) for one platform alone, which
+# make that platform's calls in files of any name.
+SINGLE_PLATFORM = {"clipboard/owner": "POSIX", "notify/desktop": "POSIX", "notify/tray": "Windows"}
 
 
 def sources():
@@ -34,6 +39,10 @@ def is_platform(path):
 
 def is_test(path):
     return path.name.endswith("_test.cpp") or "tests" in path.relative_to(ROOT).parts
+
+
+def is_single_platform(path):
+    return path.parent.relative_to(ROOT).as_posix() in SINGLE_PLATFORM
 
 
 class Layout(unittest.TestCase):
@@ -56,14 +65,23 @@ class Layout(unittest.TestCase):
             if is_platform(path) or is_test(path) or path.parts[-2] == "fuzz":
                 continue
             text = path.read_text()
-            if path.suffix == ".h":
+            if path.suffix == ".h" or not is_single_platform(path):
                 for kind, name in INCLUDE.findall(text):
-                    if kind == "<" and name not in STANDARD and not name.startswith("nembit/"):
+                    if kind == "<" and name not in STANDARD | COMPILER and \
+                            not name.startswith("nembit/"):
                         wrong.append(f"{path.relative_to(ROOT)}: <{name}>")
             for _, condition in CONDITION.findall(text):
                 if condition.strip() != "defined(__cplusplus)" and "__cplusplus" not in condition:
                     wrong.append(f"{path.relative_to(ROOT)}: #if {condition.strip()}")
         self.assertEqual(wrong, [])
+
+
+    def test_every_source_is_formatted(self):
+        listed = subprocess.run(["git", "ls-files", "*.cpp", "*.h"], cwd=ROOT, capture_output=True,
+                                text=True, check=True).stdout.split()
+        checked = subprocess.run(["clang-format", "--dry-run", "--Werror", *listed], cwd=ROOT,
+                                 capture_output=True, text=True)
+        self.assertEqual(checked.returncode, 0, checked.stderr)
 
 
 if __name__ == "__main__":

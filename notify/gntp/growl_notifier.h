@@ -14,9 +14,10 @@ namespace nembit::gntp {
 
 /// Registers an application with a GNTP server and sends its notifications,
 /// one connection per request. A server that refuses a notice, having gone
-/// since the registration, is not asked again: later notices are dropped. Each notice has an id of its own, and each
-/// after the first asks the server to show it in the first's place, so that
-/// a server that honours it keeps one notice on screen. With a password, every request carries a
+/// since the registration, is not asked again: later notices are dropped.
+/// Each notice has an id of its own, and each after the first asks the
+/// server to show it in the first's place, so that a server that honours it
+/// keeps one notice on screen. With a password, every request carries a
 /// SHA-256 key hash with a fresh random salt. Each request may take
 /// `settings.timeout`, and all of them together `settings.budget`; once a
 /// request has timed out or the budget is spent, every later one fails at

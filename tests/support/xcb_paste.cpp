@@ -61,8 +61,7 @@ int main(int argc, char** argv) {
                     XCB_WINDOW_CLASS_INPUT_ONLY, screen->root_visual, XCB_CW_EVENT_MASK, &events);
   const xcb_atom_t property = atom("NEMBIT_PASTE");
   const xcb_atom_t incr = atom("INCR");
-  xcb_convert_selection(x, window, atom("CLIPBOARD"), atom(argv[1]), property,
-                        XCB_CURRENT_TIME);
+  xcb_convert_selection(x, window, atom("CLIPBOARD"), atom(argv[1]), property, XCB_CURRENT_TIME);
   xcb_flush(x);
   xcb_generic_event_t* notice = wait_for(XCB_SELECTION_NOTIFY);
   if (notice == nullptr ||
@@ -91,7 +90,8 @@ int main(int argc, char** argv) {
       xcb_flush(x);
     }
   } else {
-    xcb_get_atom_name_reply_t* name = xcb_get_atom_name_reply(x, xcb_get_atom_name(x, type), nullptr);
+    xcb_get_atom_name_reply_t* name =
+        xcb_get_atom_name_reply(x, xcb_get_atom_name(x, type), nullptr);
     std::printf("%.*s\n", name != nullptr ? xcb_get_atom_name_name_length(name) : 0,
                 name != nullptr ? xcb_get_atom_name_name(name) : "");
     std::free(name);
