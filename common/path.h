@@ -1,6 +1,18 @@
 // The textual forms of the paths that names are turned into. Paths are taken
 // as text, component by component: ".." is never resolved against the
 // component before it, and symbolic links are never followed.
+//
+// Examples, unquoted (a blank is part of a path only inside one):
+//
+//   path         style    normal_form  parent_of(normal_form)  file_uri(normal_form)
+//   a//b/./c/    POSIX    a/b/c        a/b                     (no root: none)
+//   x            POSIX    x            .                       (no root: none)
+//   /a b/é       POSIX    /a b/é       /a b                    file:///a%20b/%C3%A9
+//   //srv/x      POSIX    //srv/x      //srv                   file:////srv/x
+//   /            POSIX    /            /                       file:///
+//   C:/a\b       Windows  C:\a\b       C:\a                    file:///C:/a/b
+//   \\srv\sh\x   Windows  \\srv\sh\x   \\srv\sh\ (a root)        file:////srv/sh/x
+//   C:x          Windows  C:x          C:                      file:///C:x
 #pragma once
 
 #include <string>

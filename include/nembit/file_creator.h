@@ -20,8 +20,8 @@ namespace nembit {
 /// Handles file creation with notification support.
 class FileCreator {
  public:
-  /// Registers with the notification service when the process has the GNTP
-  /// client component. Everything the creator prints goes to `out`. The
+  /// Registers with the notification service when the process has the
+  /// notices component. Everything the creator prints goes to `out`. The
   /// creator keeps references to all three, which must outlive it; a
   /// temporary Process is refused.
   FileCreator(const Process& process, DiskInterface& disk, std::ostream& out);

@@ -103,16 +103,15 @@ bool nobody_listens(int error) {
 
 int lookup_addresses(const std::string& host, const std::string& port, bool numeric_only,
                      std::vector<Address>& found) {
-  addrinfo hints{};
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = numeric_only ? AI_NUMERICHOST | AI_NUMERICSERV : AI_ADDRCONFIG;
-  addrinfo* list = nullptr;
-  const int error = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-  if (error != 0) return error;
-  found = addresses_of(list, AF_INET, AF_INET6);
-  ::freeaddrinfo(list);
-  return 0;
+  static constexpr Resolver<addrinfo> kSystem{::getaddrinfo,
+                                              ::freeaddrinfo,
+                                              AF_UNSPEC,
+                                              AF_INET,
+                                              AF_INET6,
+                                              SOCK_STREAM,
+                                              AI_NUMERICHOST | AI_NUMERICSERV,
+                                              AI_ADDRCONFIG};
+  return lookup_with(kSystem, host, port, numeric_only, found);
 }
 
 std::string lookup_error_text(int error) { return ::gai_strerror(error); }
