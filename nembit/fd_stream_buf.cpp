@@ -45,10 +45,11 @@ std::chrono::milliseconds FdStreamBuf::patience() {
   if (!stopping_ && stop_signal() == 0) return std::chrono::milliseconds(-1);
   if (!stopping_) {
     stopping_ = true;
-    stop_deadline_ = RunClock::now() + kStopGrace;
+    stop_deadline_ = std::chrono::steady_clock::now() + kStopGrace;
   }
   return std::chrono::ceil<std::chrono::milliseconds>(
-      std::max(stop_deadline_ - RunClock::now(), RunClock::duration::zero()));
+      std::max(stop_deadline_ - std::chrono::steady_clock::now(),
+               std::chrono::steady_clock::duration::zero()));
 }
 
 bool FdStreamBuf::write_out(bool whole_lines_only) {

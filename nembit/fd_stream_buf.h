@@ -10,7 +10,6 @@
 #include <string>
 #include <string_view>
 
-#include "common/run_clock.h"
 #include "output_channel.h"
 
 namespace nembit {
@@ -32,7 +31,8 @@ inline constexpr std::chrono::milliseconds kStopGrace{200};
 /// any write, a stop included, leaves no line cut off where the output
 /// tells its room.
 /// Once a stop signal has come (see stop_signals.h), it waits no longer than
-/// kStopGrace in all for the stream to take what it holds. After a failed
+/// kStopGrace in all, on the steady clock, for the stream to take what it
+/// holds: a run that is continued again and again still ends. After a failed
 /// write it discards what it holds and takes nothing more; error() then
 /// tells the reason.
 class FdStreamBuf : public std::streambuf {
@@ -72,7 +72,7 @@ class FdStreamBuf : public std::streambuf {
   int error_ = 0;
   std::string pending_;
   bool stopping_ = false;
-  RunClock::time_point stop_deadline_{};
+  std::chrono::steady_clock::time_point stop_deadline_{};
 };
 
 }  // namespace nembit

@@ -8,31 +8,77 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 
-#include "common/run_clock.h"
 #include "common/stop_signals.h"
 #include "output_channel.h"
 
 namespace nembit {
 
-namespace {
+struct BackgroundWrites {
+  int fd = -1;
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::string bytes;  ///< What the thread writes now; empty while it waits.
+  int error = 0;      ///< Why a write failed, once one has.
+};
 
-enum Kind : int { kOther = 0, kPipe, kSocket, kTerminal };
+namespace {
 
 // How long a wait naps when the output has some room, but not enough.
 constexpr std::chrono::milliseconds kNap{10};
 
-// A description of its own on the pipe, FIFO or terminal that `fd` names,
-// which never blocks; -1 where the system gives none (no /proc, or a FIFO
-// whose reader has gone).
-int open_own(int fd) {
-  const std::string path = "/proc/self/fd/" + std::to_string(fd);
-  return ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+// Writes what is handed over, for as long as the process lives: a write
+// that blocks holds up this thread alone.
+void background_loop(const std::shared_ptr<BackgroundWrites>& writes) {
+  std::unique_lock lock(writes->mutex);
+  for (;;) {
+    writes->changed.wait(lock, [&] { return !writes->bytes.empty(); });
+    // Nothing else touches the bytes until they are cleared.
+    const std::string_view bytes = writes->bytes;
+    lock.unlock();
+    int error = 0;
+    for (size_t done = 0; done < bytes.size();) {
+      const ssize_t put = ::write(writes->fd, bytes.data() + done, bytes.size() - done);
+      if (put >= 0) {
+        done += static_cast<size_t>(put);
+      } else if (errno != EINTR) {
+        error = errno;
+        break;
+      }
+    }
+    lock.lock();
+    writes->bytes.clear();
+    if (writes->error == 0) writes->error = error;
+    writes->changed.notify_all();
+  }
 }
 
-size_t page_size() { return static_cast<size_t>(::sysconf(_SC_PAGESIZE)); }
+// Writes through `fd` from a thread of their own; null where no thread can
+// be had, and the channel then writes through `fd` itself.
+std::shared_ptr<BackgroundWrites> start_background(int fd) {
+  auto writes = std::make_shared<BackgroundWrites>();
+  writes->fd = fd;
+  try {
+    std::thread([writes] { background_loop(writes); }).detach();
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+  return writes;
+}
+
+// A description of its own on the pipe, FIFO or terminal that `fd` names,
+// with `fd`'s access, which never blocks; -1 where the system gives none
+// (no /proc, a terminal of another user's, or a FIFO whose reader has gone).
+int open_own(int fd, int access) {
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  return ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
 
 // What the pipe `fd` can hold in all, 0 where it cannot tell.
 size_t pipe_capacity(int fd) {
@@ -40,104 +86,152 @@ size_t pipe_capacity(int fd) {
   return size > 0 ? static_cast<size_t>(size) : 0;
 }
 
-// Bytes that one write to the pipe `fd` of `capacity` puts there now without
-// waiting, at the least: its pages, but for those that what it holds takes,
-// one of them perhaps read in part, another written in part. SIZE_MAX where
-// it cannot tell.
-size_t pipe_room(int fd, size_t capacity) {
+// How much of the `remaining` bytes to write now to the pipe `fd`: a piece
+// that a pipe takes whole by itself, or refuses, at once; a longer one only
+// once the pipe holds nothing, as what the pipe holds may take a page for
+// every write, and never once it holds something. A pipe that holds nothing
+// is first made as large as the piece (once: `grown`); a piece larger than
+// it may be made goes as the room allows.
+size_t pipe_how_much(int fd, size_t remaining, size_t& capacity, bool& grown) {
+  if (remaining <= PIPE_BUF || capacity == 0) return remaining;
   int held = 0;
-  if (capacity == 0 || ::ioctl(fd, FIONREAD, &held) != 0 || held < 0) return SIZE_MAX;
-  const size_t page = page_size();
-  const size_t taken = (static_cast<size_t>(held) + page - 1) / page * page + page;
-  return capacity > taken ? capacity - taken : 0;
+  if (::ioctl(fd, FIONREAD, &held) != 0 || held < 0) return remaining;
+  if (held > 0) return 0;
+  if (remaining > capacity && !std::exchange(grown, true) && remaining <= INT_MAX &&
+      ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(remaining)) > 0) {
+    capacity = pipe_capacity(fd);
+  }
+  return std::min(remaining, capacity);
 }
 
-// Bytes that the socket `fd` takes now without waiting, about; SIZE_MAX where
-// it cannot tell.
-size_t socket_room(int fd) {
+// How much of the `remaining` bytes to write now to the stream socket `fd`:
+// all once its buffer has room for them, nothing while it has not, and what
+// the room allows when they are more than the buffer ever holds.
+size_t stream_how_much(int fd, size_t remaining) {
   int buffer = 0;
   socklen_t length = sizeof buffer;
   int queued = 0;
   if (::getsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, &length) != 0 ||
-      ::ioctl(fd, TIOCOUTQ, &queued) != 0) {
-    return SIZE_MAX;
+      ::ioctl(fd, TIOCOUTQ, &queued) != 0 || buffer <= 0) {
+    return remaining;
   }
-  return buffer > queued ? static_cast<size_t>(buffer - queued) : 0;
+  const size_t room = buffer > queued ? static_cast<size_t>(buffer - queued) : 0;
+  if (room >= remaining) return remaining;
+  return remaining > static_cast<size_t>(buffer) ? room : 0;
+}
+
+// How much of the `remaining` bytes to write now (see write_output).
+size_t how_much(const OutputChannel& channel, size_t remaining, size_t& capacity, bool& grown) {
+  switch (channel.kind) {
+    case OutputKind::kPipe:
+      return pipe_how_much(channel.fd, remaining, capacity, grown);
+    case OutputKind::kStream:
+      return stream_how_much(channel.fd, remaining);
+    default:
+      return remaining;
+  }
 }
 
 // The end of a call's waits: patience below zero waits until a stop signal.
+// It is real time, on the steady clock: the grace after a stop ends however
+// often the run is continued.
 struct Patience {
   bool bounded;
-  RunClock::time_point until;
+  std::chrono::steady_clock::time_point until;
+
+  // How long the next wait may take: a slice, or 0 once the patience is spent.
+  std::chrono::milliseconds slice() const {
+    if (!bounded) return kStopCheckInterval;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    return std::clamp(left, std::chrono::milliseconds(0), kStopCheckInterval);
+  }
+  // Why a wait ends now: EINTR for a stop without bounded patience, EAGAIN
+  // once the patience is spent; 0 to wait on.
+  int reason_to_end() const {
+    if (!bounded) return stop_signal() != 0 ? EINTR : 0;
+    return slice().count() <= 0 ? EAGAIN : 0;
+  }
 };
 
 // Waits a slice for `fd` to take a write, or only naps, as `nap` says; 0 to
-// try again, EINTR for a stop without bounded patience, EAGAIN once the
-// patience is spent.
+// try again, or why the wait ends.
 int wait_for(int fd, bool nap, const Patience& patience) {
-  std::chrono::milliseconds slice = kStopCheckInterval;
-  if (patience.bounded) {
-    slice = wait_slice(patience.until);
-    if (slice.count() <= 0) return EAGAIN;
-  }
+  if (const int reason = patience.reason_to_end()) return reason;
+  std::chrono::milliseconds slice = patience.slice();
   if (nap) slice = std::min(slice, kNap);
   pollfd entry{fd, POLLOUT, 0};
   if (::poll(&entry, nap ? 0 : 1, static_cast<int>(slice.count())) < 0 && errno != EINTR) {
     return errno;
   }
-  if (!patience.bounded && stop_signal() != 0) return EINTR;
-  return 0;
+  return patience.reason_to_end();
 }
 
 // Writes up to `size` bytes without blocking where the channel can.
 ssize_t write_some(const OutputChannel& channel, const char* data, size_t size) {
-  if (channel.kind == kSocket) return ::send(channel.fd, data, size, MSG_DONTWAIT);
+  if (channel.kind == OutputKind::kStream || channel.kind == OutputKind::kDatagram) {
+    return ::send(channel.fd, data, size, MSG_DONTWAIT);
+  }
   return ::write(channel.fd, data, size);
 }
 
-// How much of the `remaining` bytes to write now: all once the room takes
-// them, nothing while it does not, and what fits when they never can (a
-// pipe is made larger first, once: `grown`).
-size_t how_much(const OutputChannel& channel, size_t remaining, size_t& capacity, bool& grown) {
-  if (channel.kind == kSocket) return socket_room(channel.fd) >= remaining ? remaining : 0;
-  if (channel.kind != kPipe) return remaining;
-  size_t room = pipe_room(channel.fd, capacity);
-  if (room == SIZE_MAX || room >= remaining) return remaining;
-  const size_t most = capacity > 2 * page_size() ? capacity - 2 * page_size() : 0;
-  if (remaining <= most) return 0;
-  // Longer than the pipe holds: as large as it may be made, then what fits.
-  const size_t wanted = remaining + 2 * page_size();
-  if (!std::exchange(grown, true) && wanted <= INT_MAX &&
-      ::fcntl(channel.fd, F_SETPIPE_SZ, static_cast<int>(wanted)) > 0) {
-    capacity = pipe_capacity(channel.fd);
-    room = pipe_room(channel.fd, capacity);
-    if (room == SIZE_MAX || room >= remaining) return remaining;
-    if (remaining + 2 * page_size() <= capacity) return 0;
+// Hands `bytes` to the channel's thread and waits until it has written them,
+// as write_output() waits. Bytes handed over count as written: the thread
+// writes them, if it can, also when the wait for it ends first.
+int write_in_background(BackgroundWrites& writes, std::string_view bytes, const Patience& patience,
+                        size_t& written) {
+  std::unique_lock lock(writes.mutex);
+  for (bool handed = false;;) {
+    if (writes.error != 0) return writes.error;
+    if (writes.bytes.empty() && handed) {
+      written = bytes.size();
+      return 0;
+    }
+    if (writes.bytes.empty()) {
+      writes.bytes.assign(bytes);
+      handed = true;
+      writes.changed.notify_all();
+    }
+    if (const int reason = patience.reason_to_end()) {
+      if (handed) written = bytes.size();
+      return reason;
+    }
+    writes.changed.wait_for(lock, patience.slice());
   }
-  return room;
 }
 
 }  // namespace
 
 OutputChannel open_output(int stream) {
-  OutputChannel channel{.stream = stream, .fd = stream};
+  OutputChannel channel;
+  channel.stream = channel.fd = stream;
   struct stat info {};
   if (::fstat(stream, &info) != 0) return channel;
   if (S_ISFIFO(info.st_mode)) {
-    channel.kind = kPipe;
+    channel.kind = OutputKind::kPipe;
     channel.piece = PIPE_BUF;
   } else if (S_ISSOCK(info.st_mode)) {
-    channel.kind = kSocket;
+    int type = 0;
+    socklen_t length = sizeof type;
+    const bool stream_socket =
+        ::getsockopt(stream, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_STREAM;
+    channel.kind = stream_socket ? OutputKind::kStream : OutputKind::kDatagram;
     channel.piece = PIPE_BUF;
   } else if (::isatty(stream) == 1) {
-    channel.kind = kTerminal;
+    channel.kind = OutputKind::kTerminal;
     channel.terminal = true;
   }
-  if (channel.kind == kPipe || channel.kind == kTerminal) {
-    if (const int own = open_own(stream); own >= 0) {
-      channel.fd = own;
-      channel.own_fd = true;
-    }
+  const int flags = ::fcntl(stream, F_GETFL);
+  const int access = flags & O_ACCMODE;
+  if ((channel.kind != OutputKind::kPipe && channel.kind != OutputKind::kTerminal) || flags < 0 ||
+      access == O_RDONLY) {
+    return channel;
+  }
+  if (const int own = open_own(stream, access); own >= 0) {
+    channel.fd = own;
+    channel.own_fd = true;
+  } else if ((flags & O_NONBLOCK) == 0) {
+    channel.background = start_background(stream);
   }
   return channel;
 }
@@ -150,10 +244,12 @@ void close_output(OutputChannel& channel) {
 
 int write_output(const OutputChannel& channel, std::string_view bytes,
                  std::chrono::milliseconds patience, size_t& written) {
-  const Patience until{.bounded = patience.count() >= 0, .until = RunClock::now() + patience};
-  size_t capacity = channel.kind == kPipe ? pipe_capacity(channel.fd) : 0;
-  bool grown = false;
+  const Patience until{.bounded = patience.count() >= 0,
+                       .until = std::chrono::steady_clock::now() + patience};
   written = 0;
+  if (channel.background) return write_in_background(*channel.background, bytes, until, written);
+  size_t capacity = channel.kind == OutputKind::kPipe ? pipe_capacity(channel.fd) : 0;
+  bool grown = false;
   while (written < bytes.size()) {
     const size_t now = how_much(channel, bytes.size() - written, capacity, grown);
     if (now > 0) {
@@ -165,9 +261,7 @@ int write_output(const OutputChannel& channel, std::string_view bytes,
       if (errno != EAGAIN && errno != EINTR) return errno;
     }
     // Room that a pipe or a socket lacks cannot be polled for: a nap then.
-    if (const int error = wait_for(channel.fd, now == 0, until)) {
-      return error;
-    }
+    if (const int error = wait_for(channel.fd, now == 0, until)) return error;
   }
   return 0;
 }

@@ -27,7 +27,8 @@ bool is_console(HANDLE handle) {
 
 OutputChannel open_output(int stream) {
   const HANDLE handle = handle_of(stream);
-  OutputChannel channel{.stream = stream};
+  OutputChannel channel;
+  channel.stream = stream;
   channel.terminal = is_console(handle);
   channel.piece = ::GetFileType(handle) == FILE_TYPE_PIPE ? kPipePiece : 0;
   return channel;

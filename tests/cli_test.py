@@ -14,6 +14,7 @@ import signal
 import socket
 import struct
 import subprocess
+import tempfile
 import threading
 import time
 import unittest
@@ -165,20 +166,43 @@ class StandardOutput(NembitTestCase):
     def test_a_failed_write_fails_the_run_and_names_its_reason(self):
         reader, writer = os.pipe()
         os.close(reader)
+        datagrams, unread = socket.socketpair(socket.AF_UNIX, socket.SOCK_DGRAM)
+        self.addCleanup(unread.close)
+        self.addCleanup(datagrams.close)
         cases = [
             ('exec "$0" a >/dev/full', {}, "No space left on device"),
             ('exec "$0" --version >/dev/full', {}, "No space left on device"),
             ('exec "$0" a >&-', {}, "Bad file descriptor"),
             ('trap "" PIPE; exec "$0" --version', {"stdout": writer}, "Broken pipe"),
+            # Read-only: nothing goes into the pipe it reads.
+            ('echo in | exec "$0" a 1<&0', {}, "Bad file descriptor"),
+            # An error line of 220 KB, more than one datagram holds.
+            (f'exec "$0" {"y" * 110_000}', {"stdout": datagrams.fileno()}, "Message too long"),
         ]
         for script, options, reason in cases:
-            with self.subTest(script=script):
+            with self.subTest(script=script[:40]):
                 completed = self.run_shell(script, **options)
                 self.assertEqual(completed.returncode, 1)
                 self.assertEqual(completed.stderr.decode(),
                                  f"nembit: error writing standard output: {reason}\n")
         os.close(writer)
         self.assertTrue((self.work / "a").exists())
+
+    def test_a_stream_socket_gets_lines_longer_than_its_buffer(self):
+        mine, theirs = socket.socketpair()
+        self.addCleanup(mine.close)
+        got = []
+        reading = threading.Thread(target=lambda: got.extend(iter(lambda: mine.recv(65536), b"")))
+        reading.start()
+        long_name = "y" * 110_000  # Its error line, 220 KB, is longer than the buffer.
+        completed = subprocess.run([str(PROGRAM), long_name, "ok"], cwd=self.work, stdout=theirs,
+                                   env=self.environment(), stdin=subprocess.DEVNULL, timeout=30)
+        theirs.close()
+        reading.join(timeout=30)
+        self.assertEqual(completed.returncode, 1)
+        lines = b"".join(got).decode().splitlines()
+        self.assertTrue(lines[-4].startswith(f'✗ Error creating file "{long_name}": [Errno 36]'))
+        self.assertEqual(lines[-3:], self.created("ok") + ["", "1/2 file(s) created successfully"])
 
     def test_a_stop_keeps_the_line_of_every_created_file(self):
         # Standard output is a pipe that nobody reads yet: nembit blocks in a
@@ -201,21 +225,37 @@ class StandardOutput(NembitTestCase):
         self.assertEqual(created[-1], self.created(names[len(created) - 1])[0])
 
     def test_a_stop_ends_a_run_whose_output_nobody_reads(self):
-        # Short names, then four whose error lines hold 12 KB each: one is
-        # pending once the short ones have filled most of the pipe.
-        names = [f"f{i}" for i in range(1000)] + ["x" * 6000] * 4
-        for output in ("pipe", "FIFO", "non-blocking pipe", "pipe, stopped and continued",
-                       "terminal"):
+        # Thirteen lines of 2.2 KB, each of which a pipe takes a page of its
+        # own for, then an error line of 20 KB that the pipe has no certain
+        # room for; then enough to fill a socket's buffer, an error line of
+        # 150 KB, more than a socket takes at once, after every twenty short
+        # lines.
+        deep = "/".join(["y" * 200] * 10)
+        names = [f"d{i}/{deep}" for i in range(13)] + ["x" * 10000]
+        for i in range(0, 200, 20):
+            names += [f"f{i + j}" for j in range(20)] + ["z" * 75000]
+        as_nobody = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"]
+        without_proc = ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+                        'umount -l /proc && exec "$@"', "sh"]
+        for output, before in (("pipe", []), ("FIFO", []), ("non-blocking pipe", []),
+                               ("pipe, stopped and continued", []), ("socket", []),
+                               ("datagram socket", []), ("terminal", []),
+                               ("terminal of another user's", as_nobody),
+                               ("terminal, without /proc", without_proc)):
             with self.subTest(output=output):
-                shutil.rmtree(self.work)
-                self.work.mkdir()
+                if before and os.geteuid() != 0:
+                    self.skipTest("only root runs as another user or without /proc")
+                work = pathlib.Path(tempfile.mkdtemp(dir=self.dir))
+                self.dir.chmod(0o755)
+                work.chmod(0o777)  # The other user makes files there.
                 reader, writer = self.unread_output(output)
-                process = subprocess.Popen([str(PROGRAM), *names], cwd=self.work, stdout=writer,
-                                           env=self.environment(), stdin=subprocess.DEVNULL)
+                process = subprocess.Popen([*before, str(PROGRAM), *names], cwd=work,
+                                           stdout=writer, env=self.environment(),
+                                           stdin=subprocess.DEVNULL)
                 # It waits once the output is full, as nobody reads it.
                 made = -1
-                while made != len(os.listdir(self.work)):
-                    made = len(os.listdir(self.work))
+                while made != len(os.listdir(work)):
+                    made = len(os.listdir(work))
                     time.sleep(0.3)
                 if "non-blocking" in output:  # It waits without a write a moment.
                     writes = self.write_calls(process.pid)
@@ -229,18 +269,19 @@ class StandardOutput(NembitTestCase):
                 # The description it shared keeps the flags its parent gave it.
                 self.assertEqual(os.get_blocking(writer), "non-blocking" not in output)
                 os.close(writer)
-                if output == "terminal":
+                if output.startswith("terminal"):
                     os.close(reader)
                     continue  # A terminal does not tell its room: a line may stop short there.
                 out = b""
-                while chunk := os.read(reader, 65536):
+                while chunk := self.read_some(reader):
+                    self.assertTrue(chunk.endswith(b"\n") or "datagram" not in output)
                     out += chunk
                 os.close(reader)
                 self.assertTrue(out.endswith(b"\n"), out[-100:])
                 for line in out.decode().splitlines():
                     if not line.startswith("Warning: "):
-                        self.assertRegex(line, '^(✓ File created: ".*/f\\d+"|✗ Error creating '
-                                               'file "x+": .* too long: \'x+\')$')
+                        self.assertRegex(line, '^(✓ File created: ".*/(y+|f\\d+)"|✗ Error creating '
+                                               'file "(x+|z+)": .* too long: \'(x+|z+)\')$')
 
     def test_a_stop_gives_the_output_its_grace_and_no_more(self):
         names = [f"f{i:05}" for i in range(20000)]
@@ -292,10 +333,15 @@ class StandardOutput(NembitTestCase):
     def unread_output(self, kind):
         """A read end and a write end of an output of `kind` that nobody
         reads; reading the first after the run gives what it took."""
-        if kind == "terminal":
+        if kind.startswith("terminal"):
             master, slave = pty.openpty()
             os.set_blocking(master, False)
             return master, slave
+        if kind.endswith("socket"):
+            mine, theirs = socket.socketpair(
+                type=socket.SOCK_DGRAM if kind.startswith("datagram") else socket.SOCK_STREAM)
+            mine.setblocking(False)
+            return mine.detach(), theirs.detach()
         if kind == "FIFO":
             fifo = self.dir / "fifo"
             os.mkfifo(fifo)
@@ -305,6 +351,14 @@ class StandardOutput(NembitTestCase):
         os.set_blocking(reader, False)
         os.set_blocking(writer, "non-blocking" not in kind)
         return reader, writer
+
+    @staticmethod
+    def read_some(reader):
+        """What the non-blocking `reader` has, a datagram whole; b"" at its end."""
+        try:
+            return os.read(reader, 1 << 20)
+        except BlockingIOError:
+            return b""
 
     @staticmethod
     def write_calls(pid):
