@@ -3,11 +3,13 @@ starts: an X display with the clipboard tool xclip, the GNTP server gol,
 whose history tells what reached it, and a private session bus with the
 notification server dunst, whose history does the same."""
 
+import contextlib
 import ctypes
 import itertools
 import json
 import os
 import pathlib
+import pty
 import shutil
 import signal
 import socket
@@ -688,6 +690,59 @@ class DesktopNotices(NembitTestCase):
         self.assertEqual([replaces for _, replaces, _, _ in shown],
                          ["0"] + [given for given, _, _, _ in shown[:-1]])
         self.assertEqual({urgency for _, _, urgency, _ in shown}, {"1"})
+
+    @unittest.skipUnless(WITH_OWNER and WITH_WAYLAND_OWNER, "built without the owners")
+    @require(DISPLAY and WAYLAND and shutil.which("wl-paste"), "no X display and sway")
+    def test_a_run_longer_than_the_budget_warns_of_nothing_and_ends_with_its_last(self):
+        # Each change of each clipboard has a reader, and each run writes to
+        # a terminal read slowly, a line at a time: it lasts longer than the
+        # ten seconds of the budget, while copies and notices go on all along.
+        self.start(["sh", "-c", "while :; do xclip -o -selection clipboard; sleep 0.05; done"],
+                   env={"DISPLAY": DISPLAY, "PATH": "/usr/bin:/bin"})
+        self.start(["wl-paste", "--watch", "cat"], env={"WAYLAND_DISPLAY": WAYLAND})
+        bus = self.service("slow")
+        runs = []
+        for variable, display in (("DISPLAY", DISPLAY), ("WAYLAND_DISPLAY", WAYLAND)):
+            names = self.named(*(f"{variable}-{i}" for i in range(4000)))
+            work = pathlib.Path(tempfile.mkdtemp(dir=self.dir))
+            terminal, output = pty.openpty()
+            process = subprocess.Popen(
+                [str(PROGRAM), "--debug", *names], cwd=work, stdin=subprocess.DEVNULL,
+                stdout=output, env=self.environment(
+                    NEMBIT_NOTIFIER="desktop", DBUS_SESSION_BUS_ADDRESS=bus, **{variable: display}))
+            os.close(output)
+            os.set_blocking(terminal, False)
+            runs.append((process, terminal, str(work / names[-1]), names[-1]))
+        start = time.monotonic()
+        outs = [b"", b""]
+        while any(process.poll() is None for process, _, _, _ in runs):
+            for i, (_, terminal, _, _) in enumerate(runs):
+                with contextlib.suppress(OSError):  # Nothing yet, or the run has ended.
+                    outs[i] += os.read(terminal, 1024)
+            self.shown_notices()  # The service waits on a full pipe.
+            time.sleep(0.04)
+        self.assertGreater(time.monotonic() - start, 11)
+        for (process, terminal, last_path, last_name), out in zip(runs, outs):
+            with contextlib.suppress(OSError):
+                while chunk := os.read(terminal, 65536):
+                    out += chunk
+            os.close(terminal)
+            self.assertEqual(process.returncode, 0)
+            self.assertEqual(out.decode().count("✓ File created"), 4000)
+            self.assertEqual([line for line in out.decode().splitlines()
+                              if not line.startswith("✓ ")][:3], ["", "4000/4000 file(s) created successfully"])
+            shown = [line.split(" ", 3)[3] for line in self.shown_notices()]
+            run = f'File created: "{last_name.split("-")[0]}-'
+            self.assertEqual([notice for notice in shown if notice.startswith(run)][-1],
+                             f'File created: "{last_name}"')
+        self.assertEqual(paste().decode(), runs[0][2])
+        self.assertEqual(wl_paste().decode(), runs[1][2])
+
+    def shown_notices(self):
+        """The lines that the fake service has printed so far."""
+        os.set_blocking(self.notices.fileno(), False)
+        self.shown = getattr(self, "shown", []) + (self.notices.read() or b"").decode().splitlines()
+        return self.shown
 
     def test_a_bus_that_never_answers_costs_one_wait(self):
         # It takes the connection and never says a word.
