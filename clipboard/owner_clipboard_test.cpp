@@ -111,10 +111,12 @@ TEST_F(OwnerClipboardTest, LeavesADisplayItCannotServeToTheTool) {
 }
 
 TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
-  OwnerClipboard dying(owner("ready", "read n; exit 0"), nullptr);
+  OwnerClipboard dying(owner("ready", R"(echo >> "$0.starts"; read n; exit 0)"), nullptr);
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(failure(dying, "x"), "nembit-clipboard-owner: ended before it confirmed the copy");
   }
+  std::ifstream starts(dir_ / "1/nembit-clipboard-owner.starts");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(starts), {}), "\n");  // Not started again.
   OwnerClipboard stalled(owner("ready", R"(sleep 30 & echo $! > "$0.pid"; wait)"), nullptr, 200ms);
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 3; ++i) {

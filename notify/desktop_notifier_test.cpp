@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "nembit/interrupted.h"
+#include "notify/paced_notifier.h"
 
 namespace nembit::notify {
 namespace {
@@ -110,6 +111,18 @@ TEST_F(DesktopNotifierTest, TellsEachWayACallEnds) {
   FakeModule::open_status = NEMBIT_DESKTOP_STOPPED;
   DesktopNotifier stopped(kApplication, FakeModule::kApi);
   EXPECT_THROW(stopped.register_app(), Interrupted);
+}
+
+TEST_F(DesktopNotifierTest, AtTheServicesPaceAFailedNoticeEndsNothing) {
+  PacedNotifier notifier(std::make_unique<DesktopNotifier>(kApplication, FakeModule::kApi));
+  notifier.register_app();
+  FakeModule::notify_status = NEMBIT_DESKTOP_FAILED;
+  notifier.notify(note());
+  EXPECT_THROW(notifier.flush(), Error);
+  FakeModule::notify_status = NEMBIT_DESKTOP_OK;
+  notifier.notify(note());
+  notifier.flush();
+  EXPECT_EQ(FakeModule::bodies.size(), 2U);
 }
 
 }  // namespace

@@ -315,6 +315,20 @@ class StandardOutput(NembitTestCase):
                 self.assertEqual(process.wait(timeout=5), -signal.SIGTERM)
                 os.close(reader)
 
+    @unittest.skipUnless(WITH_CLIPBOARD, "built without the clipboard component")
+    def test_a_terminal_gets_each_line_as_it_is_done(self):
+        self.fake_tool("xclip", "sleep 3")  # The run ends once its copy is done.
+        terminal, output = pty.openpty()
+        self.addCleanup(os.close, terminal)
+        process = subprocess.Popen([str(PROGRAM), "a"], cwd=self.work, stdout=output,
+                                   stdin=subprocess.DEVNULL, env=self.environment(DISPLAY=":99"))
+        os.close(output)
+        self.addCleanup(process.wait, 30)
+        shown = b""
+        while b"File created" not in shown:
+            shown += os.read(terminal, 4096)
+        self.assertIsNone(process.poll())
+
     @unittest.skipIf(SANITIZE, "LeakSanitizer does not run under ptrace")
     def test_a_file_takes_the_output_in_few_writes(self):
         if not shutil.which("strace"):
@@ -669,6 +683,8 @@ class NoticesWithoutAServer(NembitTestCase):
              "built for another architecture"),
             ("a FIFO", lambda: os.mkfifo(module), "not a regular file"),
             ("missing", lambda: None, "[Errno 2] No such file or directory"),
+            ("of another version", self.module_of_another_version,
+             "is no nembit-desktop module of this version"),
         ]
         for case, make, reason in cases:
             with self.subTest(module=case):
@@ -677,8 +693,20 @@ class NoticesWithoutAServer(NembitTestCase):
                 run = self.run_nembit("a", program=program,
                                       env=self.environment(NEMBIT_NOTIFIER="desktop"))
                 self.assertEqual(run.without_warnings(), self.created("a") + summary(1, 1))
-                self.assertIn(f"Warning: Could not initialize Growl: cannot load {module}: {reason}",
-                              run.lines)
+                said = f"cannot load {module}: {reason}" if "version" not in case else \
+                    f"{module} {reason}"
+                self.assertIn(f"Warning: Could not initialize Growl: {said}", run.lines)
+
+    def module_of_another_version(self):
+        """Builds, where the tests are told the module is, one whose
+        interface is of version 1."""
+        source = self.dir / "module.cpp"
+        source.write_text('struct Api { int abi; void* calls[3]; };\n'
+                          'extern "C" const Api* nembit_desktop_api() {\n'
+                          '  static const Api api{1, {}};\n  return &api;\n}\n')
+        subprocess.run([os.environ["NEMBIT_CXX"], "-shared", "-fPIC", "-o",
+                        str(self.dir / "tree/lib/nembit/nembit-desktop.so"), str(source)],
+                       check=True, timeout=120)
 
 
 class Switches(NembitTestCase):

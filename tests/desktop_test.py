@@ -95,10 +95,11 @@ def live_owners(value=None, variable="DISPLAY"):
     return owners
 
 
-def copy_lines(test):
-    """Starts tests/copy_lines, libnembit's clipboard alone, for `test`; a
-    function that copies a line (text or bytes) with it and gives its answer."""
-    helper = subprocess.Popen([str(BUILD_DIR / "tests/copy_lines")], env=test.environment(),
+def copy_lines(test, **env):
+    """Starts tests/copy_lines, libnembit's clipboard alone, for `test` (in
+    its environment, with `env`); a function that copies a line (text or
+    bytes) with it and gives its answer."""
+    helper = subprocess.Popen([str(BUILD_DIR / "tests/copy_lines")], env=test.environment(**env),
                               stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     test.addCleanup(helper.wait, 10)
     test.addCleanup(helper.stdout.close)
@@ -250,6 +251,48 @@ class RealClipboard(NembitTestCase):
         self.assertLess(time.monotonic() - start, 2)
 
     @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
+    def test_a_text_that_a_reader_took_or_asks_for_gets_its_chance(self):
+        # A display of the test's own, where no other client (such as a
+        # nested compositor) reads the clipboard.
+        server = self.start(["Xvfb", "-displayfd", "1", "-nolisten", "tcp"])
+        display = f":{server.stdout.readline().decode().strip()}"
+        big = self.dir / "big"
+        big.write_bytes(b"/" + b"x" * 300_000)
+
+        def xcb_paste(target):
+            return lambda copy: subprocess.run([str(BUILD_DIR / "tests/xcb_paste"), target],
+                                               env={"DISPLAY": display}, capture_output=True,
+                                               timeout=30)
+
+        def read_then_taken(copy):
+            xcb_paste("UTF8_STRING")(copy)
+            self.assertEqual(copy("b"), "ok")
+            subprocess.run(["xclip", "-selection", "clipboard"], input=b"other",
+                           env={"DISPLAY": display}, timeout=10, check=True)
+
+        # What happens to the text copied first; then the longest that one of
+        # the next two copies waits: a reader's chance (100 ms) once one has
+        # had a text, half a second while one that asked for it does not
+        # have it, nothing once another client holds the clipboard.
+        cases = [("nothing", "a", lambda copy: None, 0, 0.09),
+                 ("read", "a", xcb_paste("UTF8_STRING"), 0.09, 1),
+                 ("read in pieces", f"@{big}", xcb_paste("UTF8_STRING"), 0.09, 1),
+                 ("asked about", "a", xcb_paste("TARGETS"), 0.3, 1),
+                 ("read, then taken by another client", "a", read_then_taken, 0, 0.05)]
+        for case, first, then, least, most in cases:
+            with self.subTest(case=case):
+                copy = copy_lines(self, DISPLAY=display)
+                self.assertEqual(copy(first), "ok")
+                then(copy)
+                waits = []
+                for text in ("b", "c")["taken" in case:]:
+                    start = time.monotonic()
+                    self.assertEqual(copy(text), "ok")
+                    waits.append(time.monotonic() - start)
+                self.assertGreaterEqual(max(waits), least)
+                self.assertLess(max(waits), most)
+
+    @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
     def test_no_owner_outlives_a_display_that_refused_it_or_never_answered(self):
         # A display of this test's own, which no other test's owner uses.
         dead = f":{40000 + os.getpid() % 20000}"
@@ -355,6 +398,29 @@ class RealWaylandClipboard(NembitTestCase):
         self.assertEqual(copy("next"), "ok")
         self.assertLess(time.monotonic() - start, 1)
         self.assertEqual(wl_paste(), b"next")
+
+    @unittest.skipUnless(WITH_WAYLAND_OWNER, "built without the Wayland owner")
+    def test_what_was_put_back_stays_unless_a_reader_of_the_run_was_seen(self):
+        def wl_copy(text):
+            subprocess.run(["wl-copy", text], env={"WAYLAND_DISPLAY": WAYLAND}, timeout=10,
+                           check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+
+        for seen in (False, True):
+            with self.subTest(reader_seen=seen):
+                wl_copy("before")
+                if seen:  # A manager, which reads each change, "before" first.
+                    manager = self.start(["wl-paste", "--watch", "sh", "-c", "cat; echo"],
+                                         env={"WAYLAND_DISPLAY": WAYLAND})
+                    self.assertEqual(manager.stdout.readline(), b"before\n")
+                name = f"new-{seen}"
+                self.assertEqual(self.run_nembit(name).status, 0)
+                wl_copy("before")  # As a script restores what it saved, or a manager, late.
+                kept = str(self.work / name) if seen else "before"
+                self.assertTrue(wait_until(lambda: wl_paste().decode() == kept, 3), wl_paste())
+                if seen:  # Taken back, it stays when its guard is long over.
+                    time.sleep(6)
+                    self.assertEqual(wl_paste().decode(), kept)
 
     def test_without_the_owner_wl_copy_does_the_work(self):
         program = self.dir / "plain/bin/nembit"

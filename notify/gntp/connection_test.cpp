@@ -17,18 +17,21 @@ using ::testing::ElementsAre;
 using ::testing::StartsWith;
 using namespace std::chrono_literals;
 
-// The error of a connection to an address that this machine cannot reach.
+// The errors of a connection to an address that this machine cannot reach,
+// and of one that failed otherwise, whose peer is there.
 #if defined(_WIN32)
 constexpr int kUnreachable = -10049;  // WSAEADDRNOTAVAIL, negated as the socket layer has it.
+constexpr int kFailure = -10013;      // WSAEACCES
 #else
 constexpr int kUnreachable = EADDRNOTAVAIL;
+constexpr int kFailure = EACCES;
 #endif
 
 // A socket layer whose addresses (told apart by their first byte) hang,
 // refuse or accept, and which records the order of the attempts.
 class FakeSockets : public Sockets {
  public:
-  enum class Peer { kHang, kRefuse, kRefuseLater, kUnreachable, kAccept };
+  enum class Peer { kHang, kRefuse, kRefuseLater, kUnreachable, kFail, kAccept };
 
   Address add(Peer peer, Family family) {
     Address address{.length = 1, .family = family};
@@ -43,8 +46,11 @@ class FakeSockets : public Sockets {
     const int peer = static_cast<int>(address.bytes[0]);
     attempts_.push_back(peer);
     connecting_[socket.get()] = peer;
-    if (peers_[peer] == Peer::kRefuse || peers_[peer] == Peer::kUnreachable) {
-      error = peers_[peer] == Peer::kRefuse ? refused_error() : kUnreachable;
+    if (peers_[peer] == Peer::kRefuse || peers_[peer] == Peer::kUnreachable ||
+        peers_[peer] == Peer::kFail) {
+      error = peers_[peer] == Peer::kRefuse        ? refused_error()
+              : peers_[peer] == Peer::kUnreachable ? kUnreachable
+                                                   : kFailure;
       return Connecting::kFailed;
     }
     return Connecting::kUnderWay;
@@ -127,6 +133,8 @@ TEST(ConnectFirst, FindsNobodyListeningOnlyWhenNoAddressCouldAnswer) {
       return std::string("nobody listens: ") + error.what();
     } catch (const notify::TimeoutError&) {
       return "timed out";
+    } catch (const notify::Error&) {
+      return "failed";
     }
     return "connected";
   };
@@ -135,6 +143,7 @@ TEST(ConnectFirst, FindsNobodyListeningOnlyWhenNoAddressCouldAnswer) {
   EXPECT_EQ(outcome({kRefuse, kUnreachable}), refused);
   EXPECT_EQ(outcome({kRefuse, kRefuseLater}), refused);
   EXPECT_EQ(outcome({kHang, kRefuse}), "timed out");  // One that hangs may yet answer.
+  EXPECT_EQ(outcome({kFail, kRefuse}), "failed");      // One that failed otherwise is there.
 }
 
 TEST(Exchange, TriesTheAddressThatAnsweredFirstNextTime) {
