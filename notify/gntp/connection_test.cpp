@@ -143,7 +143,7 @@ TEST(ConnectFirst, FindsNobodyListeningOnlyWhenNoAddressCouldAnswer) {
   EXPECT_EQ(outcome({kRefuse, kUnreachable}), refused);
   EXPECT_EQ(outcome({kRefuse, kRefuseLater}), refused);
   EXPECT_EQ(outcome({kHang, kRefuse}), "timed out");  // One that hangs may yet answer.
-  EXPECT_EQ(outcome({kFail, kRefuse}), "failed");      // One that failed otherwise is there.
+  EXPECT_EQ(outcome({kFail, kRefuse}), "failed");     // One that failed otherwise is there.
 }
 
 TEST(Exchange, TriesTheAddressThatAnsweredFirstNextTime) {
