@@ -289,10 +289,8 @@ TEST_F(FileCreatorTest, CopiesEachNewPathToTheClipboard) {
   fake.fail = true;
   EXPECT_EQ(create({"d"}), 1);
   // What the clipboard said, on one line as a message shows it, cut.
-  EXPECT_THAT(lines(), ElementsAre("Warning: Could not copy to clipboard: xclip: no\\ndisplay"
-                                   "\\x1b" +
-                                       std::string(300 - 22, 'x') + "…",
-                                   created("d")));
+  const std::string said = "xclip: no\\ndisplay\\x1b" + std::string(300 - 22, 'x') + "…";
+  EXPECT_THAT(lines(), ElementsAre("Warning: Could not copy to clipboard: " + said, created("d")));
 
   // A copy that the user stopped ends the run, after the line of its file.
   out_.str("");
