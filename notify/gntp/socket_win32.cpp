@@ -118,15 +118,15 @@ bool nobody_listens(int error) {
 int lookup_addresses(const std::string& host, const std::string& port, bool numeric_only,
                      std::vector<Address>& found) {
   if (const int error = start_winsock(); error != 0) return error;
-  static constexpr Resolver<addrinfo> kSystem{::getaddrinfo,
-                                              ::freeaddrinfo,
-                                              AF_UNSPEC,
-                                              AF_INET,
-                                              AF_INET6,
-                                              SOCK_STREAM,
-                                              AI_NUMERICHOST | AI_NUMERICSERV,
-                                              AI_ADDRCONFIG};
-  return lookup_with(kSystem, host, port, numeric_only, found);
+  const Resolver<addrinfo> system{::getaddrinfo,
+                                  ::freeaddrinfo,
+                                  AF_UNSPEC,
+                                  AF_INET,
+                                  AF_INET6,
+                                  SOCK_STREAM,
+                                  AI_NUMERICHOST | AI_NUMERICSERV,
+                                  AI_ADDRCONFIG};
+  return lookup_with(system, host, port, numeric_only, found);
 }
 
 std::string lookup_error_text(int error) {
