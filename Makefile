@@ -4,8 +4,9 @@
 #   make test              the whole test suite: unit and end-to-end tests of
 #                          the release, sanitizer and minimal builds and of the
 #                          Windows build under Wine, a run of every fuzzer
-#                          (TEST_FUZZ_SECONDS each), then the naming style
-#                          over every source, inside a private desktop
+#                          (TEST_FUZZ_SECONDS each), and the naming style
+#                          over every source, inside a private desktop;
+#                          JOBS=n runs at most n compilers and n tests at once
 #   make bench             benchmarks, which print figures
 #   make fuzz              a run of every fuzzer (FUZZ_SECONDS each)
 #   make install PREFIX=…  build without the tests and install under PREFIX

@@ -40,7 +40,8 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION utils)
 # needed, those of nembit-desktop only recommended, as libcrypto is, which
 # is loaded only when a GNTP password needs it.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS OFF)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "xclip | xsel | wl-clipboard, libssl3")
+# bash completes nothing of a package's without bash-completion.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS "xclip | xsel | wl-clipboard, libssl3, bash-completion")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SUGGESTS "growl-for-linux")
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "create blank files with notification support
 nembit creates blank files, and every missing parent directory, from names
@@ -52,11 +53,15 @@ where none listens, through the desktop's own notification service.")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libnembit-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+# The library finds its helpers and files where the command's package puts
+# them, as that version of it has them.
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "nembit (= ${PROJECT_VERSION})")
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION "development files of libnembit, which creates blank files
 libnembit is the C++20 library of the nembit command, which creates blank
 files, and every missing parent directory, from names that may hold one
 brace group. This package holds the static library, its headers, its CMake
-package (find_package(nembit)) and its pkg-config file.")
+package (find_package(nembit)) and its pkg-config file; the library finds
+its helpers and files where the package nembit puts them.")
 
 set(NEMBIT_PACKAGE_DATE "Mon, 07 Dec 2026 00:00:00 +0000")
 configure_file(cmake/debian/changelog.in ${PROJECT_BINARY_DIR}/debian-changelog @ONLY)

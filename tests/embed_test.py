@@ -11,6 +11,7 @@ import subprocess
 import tempfile
 import unittest
 
+import readme
 from harness import SOURCE_DIR, VERSION
 
 # The helpers that this build has, which an embedding build has too.
@@ -18,40 +19,33 @@ HELPERS = [name for variable, name in (
     ("NEMBIT_WITH_DESKTOP", "nembit-desktop.so"), ("NEMBIT_WITH_OWNER", "nembit-clipboard-owner"),
     ("NEMBIT_WITH_WAYLAND_OWNER", "nembit-wayland-owner")) if os.environ.get(variable) == "ON"]
 
-CONSUMER = r"""
-#include <nembit/nembit.h>
-
-#include <iostream>
-#include <sstream>
-
-int main() {
-  for (const std::string& name : nembit::FileCreator::parse_brace_expansion("a/{b,c}")) {
-    std::cout << name << '\n';
-  }
-  std::cout << NEMBIT_VERSION_STRING << '\n';
-  std::ostringstream out, err;
-  nembit::Process process = nembit::start_up({"nembit", "made"}, out);
-  nembit::RealDiskInterface disk;
-  const int status = nembit::main(process, disk, out, err);
-  std::cout << process.version << ' ' << status << '\n' << out.str();
-}
-"""
-
+# The README's program, and the parent project that it goes into.
+CONSUMER = readme.example("cpp", "int main()")
 PARENT = """
 cmake_minimum_required(VERSION 3.25)
 project(parent CXX)
 add_custom_target(uninstall COMMAND ${{CMAKE_COMMAND}} -E echo "the parent's own")
 {nembit}
-add_executable(consumer consumer.cpp)
-target_link_libraries(consumer PRIVATE nembit::nembit)
-install(TARGETS consumer)
+add_executable(app app.cpp)
+target_link_libraries(app PRIVATE nembit::nembit)
+install(TARGETS app)
 """
 
+
+def head_of(source):
+    """The commit that the git checkout `source` stands on."""
+    return subprocess.run(["git", "rev-parse", "HEAD"], cwd=source, capture_output=True,
+                          text=True, check=True).stdout.strip()
+
+
+# The README's ways to build nembit with the parent, as the parent has them:
+# a copy of the sources in its folder nembit/, and nembit fetched by git, from
+# this checkout's commit.
 WAYS = {
-    "add_subdirectory": f'add_subdirectory("{SOURCE_DIR}" nembit)',
-    "FetchContent": "include(FetchContent)\n"
-                    f'FetchContent_Declare(nembit SOURCE_DIR "{SOURCE_DIR}")\n'
-                    "FetchContent_MakeAvailable(nembit)",
+    "add_subdirectory": (readme.example("cmake", "add_subdirectory(nembit)"), {}),
+    "FetchContent": (readme.example("cmake", "FetchContent_Declare(nembit"),
+                     {"<url of this repository>": str(SOURCE_DIR),
+                      "<a tag or commit of it>": None}),
 }
 
 
@@ -61,11 +55,14 @@ def run(command, **options):
 
 class Embedded(unittest.TestCase):
     def test_a_parent_project_gets_the_library_alone(self):
-        for way, declaration in WAYS.items():
+        for way, (declaration, places) in WAYS.items():
             with self.subTest(way=way):
                 root = pathlib.Path(tempfile.mkdtemp(prefix="nembit-embed-"))
                 self.addCleanup(shutil.rmtree, root, ignore_errors=True)
-                (root / "consumer.cpp").write_text(CONSUMER)
+                (root / "nembit").symlink_to(SOURCE_DIR)
+                for placeholder, place in places.items():
+                    declaration = declaration.replace(placeholder, place or head_of(SOURCE_DIR))
+                (root / "app.cpp").write_text(CONSUMER)
                 (root / "CMakeLists.txt").write_text(PARENT.format(nembit=declaration))
                 build, prefix = root / "build", root / "prefix"
                 run(["cmake", "-S", str(root), "-B", str(build), "-G", "Ninja",
@@ -75,23 +72,25 @@ class Embedded(unittest.TestCase):
                 # module tells that no session bus is there.
                 env = dict(os.environ, NEMBIT_NOTIFIER="desktop", NEMBIT_CLIPBOARD="none",
                            DBUS_SESSION_BUS_ADDRESS=f"unix:path={root}/no-bus")
-                lines = run([str(build / "consumer")], cwd=root, env=env).stdout.decode()
-                self.assertEqual(lines.splitlines()[:4], ["a/b", "a/c", VERSION, f"{VERSION} 0"])
+                lines = run([str(build / "app")], cwd=root, env=env).stdout.decode()
+                self.assertEqual(lines.splitlines()[:3],
+                                 ["src/main.cpp", "src/util.cpp", f"{VERSION} 0"])
                 if HELPERS:
                     self.assertIn("Warning: Could not initialize Growl: no session bus:", lines)
                 # Of nembit's, the parent's build made the library and its
                 # helpers, not the command.
                 built = sorted(path.name for path in build.rglob("*")
                                if path.is_file() and "CMakeFiles" not in path.parts
+                               and "nembit-src" not in path.parts  # What git fetched.
                                and (os.access(path, os.X_OK) or path.suffix in (".a", ".so")))
-                self.assertEqual(built, sorted(["consumer", "libnembit.a", *HELPERS]))
+                self.assertEqual(built, sorted(["app", "libnembit.a", *HELPERS]))
                 self.assertFalse((build / "CPackConfig.cmake").exists())
                 tests = run(["ctest", "-N", "--test-dir", str(build)]).stdout.decode()
                 self.assertIn("Total Tests: 0", tests)
                 run(["cmake", "--install", str(build), "--prefix", str(prefix)])
                 installed = sorted(str(path.relative_to(prefix)) for path in prefix.rglob("*")
                                    if path.is_file())
-                self.assertEqual(installed, ["bin/consumer"])
+                self.assertEqual(installed, ["bin/app"])
 
 
 if __name__ == "__main__":

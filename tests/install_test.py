@@ -1,6 +1,7 @@
 """End-to-end tests of an install: the installed program, its manual and
-completions, libnembit used by two small programs (one found through
-find_package, one through pkg-config), and the uninstall."""
+completions, the README's program linked with libnembit (found through the
+README's find_package project, through pkg-config, and in the build tree),
+and the uninstall."""
 
 import os
 import pathlib
@@ -10,36 +11,15 @@ import subprocess
 import tempfile
 import unittest
 
+import readme
 from harness import BUILD_DIR, SANITIZE, SOURCE_DIR, VERSION, NembitTestCase
 
 BANNER = f"nembit v{VERSION} by the nembit developers (nembit@example.org)"
 
-# A program that links libnembit and leaves it to find its own files.
-CONSUMER = r"""
-#include <nembit/nembit.h>
-
-#include <iostream>
-#include <sstream>
-
-int main() {
-  for (const std::string& name : nembit::FileCreator::parse_brace_expansion("src/{main,util}.cpp")) {
-    std::cout << name << '\n';
-  }
-  std::ostringstream out, err;
-  nembit::Process process = nembit::start_up({"nembit", "made/{a,b}.txt"}, out);
-  nembit::RealDiskInterface disk;
-  const int status = nembit::main(process, disk, out, err);
-  std::cout << process.version << ' ' << status << '\n' << process.program_dir << '\n' << out.str();
-}
-"""
-
-CMAKE_PROJECT = """
-cmake_minimum_required(VERSION 3.25)
-project(consumer CXX)
-find_package(nembit 1.0 CONFIG REQUIRED)
-add_executable(consumer consumer.cpp)
-target_link_libraries(consumer PRIVATE nembit::nembit)
-"""
+# The README's program that links libnembit and leaves it to find its own
+# files, and its CMake project.
+CONSUMER = readme.example("cpp", "int main()")
+CMAKE_PROJECT = readme.example("cmake", "find_package(nembit")
 
 
 def run(command, **options):
@@ -104,10 +84,10 @@ class Install(NembitTestCase):
                                  value.stdout)
 
     @unittest.skipIf(SANITIZE, "a sanitized libnembit needs the sanitizers' flags to link")
-    def test_two_programs_link_libnembit(self):
+    def test_programs_link_libnembit(self):
         work = self.root / "consumer"
         work.mkdir()
-        (work / "consumer.cpp").write_text(CONSUMER)
+        (work / "app.cpp").write_text(CONSUMER)
         (work / "CMakeLists.txt").write_text(CMAKE_PROJECT)
         compiler = os.environ["NEMBIT_CXX"]
         run(["cmake", "-S", str(work), "-B", str(work / "build"), "-G", "Ninja",
@@ -118,21 +98,25 @@ class Install(NembitTestCase):
         self.assertEqual([os.path.normpath(flag) for flag in cflags],
                          [f"-I{self.prefix / 'include'}"])
         flags = run(["pkg-config", "--cflags", "--libs", "nembit"], env=env).stdout.decode().split()
-        run([compiler, "-std=c++20", str(work / "consumer.cpp"), "-o", str(work / "by-pkg-config"),
+        run([compiler, "-std=c++20", str(work / "app.cpp"), "-o", str(work / "by-pkg-config"),
              *flags])
+        # And against the build tree, as it stands.
+        run([compiler, "-std=c++20", f"-I{SOURCE_DIR / 'include'}", f"-I{BUILD_DIR / 'include'}",
+             str(work / "app.cpp"), "-o", str(work / "by-build-tree"),
+             str(BUILD_DIR / "libnembit.a"), "-pthread", "-ldl"])
         # The helpers it finds tell what they could not reach: a session bus
         # and a display that do not exist.
         dead = f":{40000 + os.getpid() % 20000}"
         env = self.environment(NEMBIT_NOTIFIER="desktop", DISPLAY=dead, PATH="/nonexistent",
                                DBUS_SESSION_BUS_ADDRESS=f"unix:path={self.dir}/no-bus")
-        for program in (work / "build/consumer", work / "by-pkg-config"):
+        for program in (work / "build/app", work / "by-pkg-config", work / "by-build-tree"):
             with self.subTest(program=program.name):
                 shutil.rmtree(self.work / "made", ignore_errors=True)
                 completed = subprocess.run([str(program)], cwd=self.work, env=env,
                                            capture_output=True, timeout=60, check=True)
                 lines = completed.stdout.decode().splitlines()
-                self.assertEqual(lines[:4], ["src/main.cpp", "src/util.cpp", f"{VERSION} 0",
-                                             str(self.prefix / "share/nembit")])
+                # Its version comes from the installed version file.
+                self.assertEqual(lines[:3], ["src/main.cpp", "src/util.cpp", f"{VERSION} 0"])
                 self.assert_tree("made", "made/a.txt", "made/b.txt")
                 if os.environ.get("NEMBIT_WITH_DESKTOP") == "ON":
                     self.assertIn("Warning: Could not initialize Growl: no session bus:"

@@ -6,6 +6,8 @@ import re
 import subprocess
 import unittest
 
+import readme
+
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 CONDITION = re.compile(r"^\s*#\s*(if|ifdef|ifndef|elif)\b(.*)$", re.M)
@@ -75,6 +77,12 @@ class Layout(unittest.TestCase):
                     wrong.append(f"{path.relative_to(ROOT)}: #if {condition.strip()}")
         self.assertEqual(wrong, [])
 
+
+    def test_every_code_example_of_the_readme_is_built_by_a_test(self):
+        for language in ("cpp", "cmake"):
+            for block in readme.blocks(language):
+                users = [key for key in readme.EXAMPLES if key[0] == language and key[1] in block]
+                self.assertEqual(len(users), 1, block)
 
     def test_every_source_is_formatted(self):
         listed = subprocess.run(["git", "ls-files", "*.cpp", "*.h"], cwd=ROOT, capture_output=True,

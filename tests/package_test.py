@@ -79,11 +79,13 @@ class DebianPackages(NembitTestCase):
         self.assertNotIn("libxcb", depends)
         self.assertNotIn("libwayland", depends)
         recommends = self.field(self.deb, "Recommends").split(", ")
-        self.assertEqual(recommends[:2], ["xclip | xsel | wl-clipboard", "libssl3"])
-        self.assertEqual(sorted(name.split()[0] for name in recommends[2:]),
+        self.assertEqual(recommends[:3], ["xclip | xsel | wl-clipboard", "libssl3",
+                                          "bash-completion"])
+        self.assertEqual(sorted(name.split()[0] for name in recommends[3:]),
                          ["libsystemd0", "libwayland-client0", "libxcb1"])
         self.assertEqual(self.field(self.deb, "Suggests"), "growl-for-linux")
         self.assertEqual(self.field(self.dev, "Section"), "libdevel")
+        self.assertEqual(self.field(self.dev, "Depends"), f"nembit (= {VERSION})")
         files = self.contents(self.deb)
         for path in ("./usr/bin/nembit", "./usr/share/nembit/__version__.py",
                      "./usr/lib/x86_64-linux-gnu/nembit/nembit-desktop.so",
