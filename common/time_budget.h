@@ -70,12 +70,6 @@ class TimeBudget {
     return stopped_;
   }
 
-  /// Refuses every later call with `error`.
-  void stop(std::string error) {
-    const std::lock_guard lock(mutex_);
-    stopped_ = std::move(error);
-  }
-
  private:
   // Spends the time since `start` when the call ends, however it ends.
   struct Spend {
