@@ -85,16 +85,17 @@ class PacedCalls {
   }
 
   /// Hands `call` over, in place of one that waits, unless the component
-  /// has ended; then throws a stop not yet said.
+  /// has ended; then throws a stop that the calls before it found, not yet
+  /// said.
   void submit(std::function<void()> call) {
     std::unique_lock lock(mutex_);
     if (stopped_ != 0) throw Interrupted{stopped_};
+    std::pair<std::string, bool> failure = std::exchange(failure_, {});
     if (spent_ && !ended_) last_ = std::move(call);
     const bool go = !ended_ && !spent_;
     lock.unlock();
     if (go) hand_over(std::move(call));
-    lock.lock();
-    throw_failure();
+    throw_if_failed(std::move(failure));
   }
 
   /// Waits until the last call handed over has run (each within its own
@@ -159,10 +160,14 @@ class PacedCalls {
   // Throws what a call found, once; the mutex is held.
   void throw_failure() {
     if (stopped_ != 0) throw Interrupted{stopped_};
-    if (failure_.first.empty()) return;
-    auto [message, timed_out] = std::exchange(failure_, {});
-    if (timed_out) throw TimeoutError(message);
-    throw Error(message);
+    throw_if_failed(std::exchange(failure_, {}));
+  }
+
+  // Throws `failure`, a message and whether it timed out, unless it is none.
+  static void throw_if_failed(std::pair<std::string, bool> failure) {
+    if (failure.first.empty()) return;
+    if (failure.second) throw TimeoutError(failure.first);
+    throw Error(failure.first);
   }
 
   const bool end_on_failure_;
