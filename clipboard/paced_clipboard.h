@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/paced_delivery.h"
+#include "common/paced_calls.h"
 #include "nembit/clipboard.h"
 
 namespace nembit::clipboard {

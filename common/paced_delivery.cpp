@@ -1,5 +1,7 @@
 #include "common/paced_delivery.h"
 
+#include <utility>
+
 #include "common/stop_signals.h"
 
 namespace nembit {

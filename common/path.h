@@ -11,7 +11,7 @@
 //   //srv/x      POSIX    //srv/x      //srv                   file:////srv/x
 //   /            POSIX    /            /                       file:///
 //   C:/a\b       Windows  C:\a\b       C:\a                    file:///C:/a/b
-//   \\srv\sh\x   Windows  \\srv\sh\x   \\srv\sh\ (a root)        file:////srv/sh/x
+//   \\srv\sh\x   Windows  \\srv\sh\x   \\srv\sh\               file:////srv/sh/x
 //   C:x          Windows  C:x          C:                      file:///C:x
 #pragma once
 

@@ -19,16 +19,16 @@ namespace nembit {
 /// its calls, where the run waits for each (see run()), or its waits for
 /// calls under way elsewhere (see spend_on()). Each call may take its own
 /// limit, but no more than is left; what it took is then spent, also when
-/// it failed. Once nothing is left, or once a call has stopped the rest
-/// (after a time-out, say), every later call is refused at once. Safe to
-/// share between threads.
+/// it failed. Once nothing is left, or once a call has ended the rest
+/// (after a time-out, say), every later call is refused at once, and
+/// refusal() says why. Safe to share between threads.
 class TimeBudget {
  public:
   /// `who` names what is called, as in "the GNTP server".
   explicit TimeBudget(std::string_view who, std::chrono::milliseconds total = kRunBudget)
       : left_(total),
-        spent_error_(std::string(who) + " has used up the " + std::to_string(total.count()) +
-                     " ms that its calls may take in one run") {}
+        spent_refusal_(std::string(who) + " has used up the " + std::to_string(total.count()) +
+                       " ms that its calls may take in one run") {}
 
   /// Runs `call` with the longest it may take, `limit` or what is left when
   /// that is less, and returns what it returns. Throws Error with the reason
@@ -38,7 +38,9 @@ class TimeBudget {
     std::chrono::milliseconds allowed{};
     {
       const std::lock_guard lock(mutex_);
-      if (const std::string_view why = stopped(); !why.empty()) throw Error(std::string(why));
+      if (const std::string_view why = current_refusal(); !why.empty()) {
+        throw Error(std::string(why));
+      }
       allowed = std::chrono::duration_cast<std::chrono::milliseconds>(
           std::min<RunClock::duration>(limit, left_));
       cut_short_ = allowed < limit;
@@ -58,16 +60,16 @@ class TimeBudget {
   /// Why calls may no longer run; empty while they may.
   std::string refusal() {
     const std::lock_guard lock(mutex_);
-    return std::string(stopped());
+    return std::string(current_refusal());
   }
 
   /// The error of a call that ran out of its time, which every later call is
-  /// then refused with: `own`, or the spent budget's when the budget had cut
-  /// the call short.
+  /// then refused with: `own`, or the spent budget's refusal when the budget
+  /// had cut the call short.
   std::string time_out(std::string own) {
     const std::lock_guard lock(mutex_);
-    stopped_ = cut_short_ ? spent_error_ : std::move(own);
-    return stopped_;
+    refusal_ = cut_short_ ? spent_refusal_ : std::move(own);
+    return refusal_;
   }
 
  private:
@@ -82,18 +84,18 @@ class TimeBudget {
     }
   };
 
-  // Empty while calls may go on; otherwise why not.
-  std::string_view stopped() const {
-    if (!stopped_.empty()) return stopped_;
-    return left_ <= RunClock::duration::zero() ? std::string_view(spent_error_)
+  // Why calls are refused; empty while they may go on.
+  std::string_view current_refusal() const {
+    if (!refusal_.empty()) return refusal_;
+    return left_ <= RunClock::duration::zero() ? std::string_view(spent_refusal_)
                                                : std::string_view();
   }
 
   std::mutex mutex_;
   RunClock::duration left_;
   bool cut_short_ = false;
-  std::string spent_error_;
-  std::string stopped_;
+  std::string spent_refusal_;  ///< Why calls are refused once nothing is left.
+  std::string refusal_;        ///< Why a call ended the rest; empty until one has.
 };
 
 }  // namespace nembit

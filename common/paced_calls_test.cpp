@@ -1,4 +1,4 @@
-#include "common/paced_delivery.h"
+#include "common/paced_calls.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
