@@ -1,24 +1,10 @@
 #include "clipboard/choice.h"
 
 #include <string_view>
-#include <vector>
 
-#include "clipboard/desktop_clipboard.h"
-#include "clipboard/paced_clipboard.h"
-#include "common/environment.h"
 #include "common/escape.h"
 
 namespace nembit::clipboard {
-
-namespace {
-
-// The clipboard of a user who wants none: copies go nowhere, silently.
-class NoClipboard : public Clipboard {
- public:
-  void copy(std::string_view /*text*/) override {}
-};
-
-}  // namespace
 
 ClipboardChoice clipboard_choice(const char* value, std::string& warning) {
   const std::string_view text = value != nullptr ? value : "";
@@ -28,18 +14,6 @@ ClipboardChoice clipboard_choice(const char* value, std::string& warning) {
         "NEMBIT_CLIPBOARD must be none or empty, not " + quoted(text) + "; the clipboard is used";
   }
   return ClipboardChoice::kDesktop;
-}
-
-std::unique_ptr<Clipboard> open_system_clipboard() {
-  std::string warning;
-  if (clipboard_choice(system_getenv("NEMBIT_CLIPBOARD"), warning) == ClipboardChoice::kNone) {
-    return std::make_unique<NoClipboard>();
-  }
-  std::unique_ptr<Clipboard> desktop = open_desktop_clipboard();
-  if (!desktop) return nullptr;
-  std::vector<std::string> warnings;
-  if (!warning.empty()) warnings.push_back(std::move(warning));
-  return std::make_unique<PacedClipboard>(std::move(desktop), std::move(warnings));
 }
 
 }  // namespace nembit::clipboard

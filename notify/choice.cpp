@@ -2,9 +2,7 @@
 
 #include <string_view>
 
-#include "common/environment.h"
 #include "common/escape.h"
-#include "notify/services.h"
 
 namespace nembit::notify {
 
@@ -18,17 +16,6 @@ NotifierChoice notifier_choice(const char* value, std::string& warning) {
               "; auto is used";
   }
   return NotifierChoice::kAuto;
-}
-
-NotifierFactory notifier_factory() {
-  std::string warning;
-  const NotifierChoice choice = notifier_choice(system_getenv("NEMBIT_NOTIFIER"), warning);
-  if (choice == NotifierChoice::kNone) {
-    return [](const Application&) -> std::unique_ptr<Notifier> { return nullptr; };
-  }
-  std::vector<std::string> warnings;
-  if (!warning.empty()) warnings.push_back(std::move(warning));
-  return service_notifier_factory(choice, warnings);
 }
 
 }  // namespace nembit::notify
