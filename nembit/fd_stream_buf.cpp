@@ -17,7 +17,7 @@ FdStreamBuf::FdStreamBuf(int stream) : channel_(open_output(stream)) {
   write_ = [this](std::string_view bytes, std::chrono::milliseconds patience, size_t& written) {
     return write_output(channel_, bytes, patience, written);
   };
-  line_buffered_ = channel_.terminal;
+  line_buffered_ = channel_.kind == OutputKind::kTerminal;
   piece_ = channel_.piece > 0 ? channel_.piece : SIZE_MAX;
   pending_.reserve(kBlock + 4096);
 }

@@ -21,25 +21,17 @@ enum class OutputKind {
   kTerminal,  ///< A terminal, which does not tell its room.
 };
 
-/// The writes that the platform makes on a thread of its own (see
-/// open_output), as write_output() hands them over.
-struct BackgroundWrites;
+/// What the platform keeps for an open channel: on POSIX, the descriptor it
+/// writes through and the thread that writes for it, if any.
+struct PlatformOutput;
 
 /// A standard stream opened for writing (see open_output).
 struct OutputChannel {
-  int stream = 1;       ///< 1 output, 2 error.
-  int fd = -1;          ///< What is written through: the stream itself, or a
-                        ///< descriptor of the channel's own on the same
-                        ///< pipe, FIFO or terminal, which never blocks.
-  bool own_fd = false;  ///< Whether close_output() closes `fd`.
+  int stream = 1;  ///< 1 output, 2 error.
   OutputKind kind = OutputKind::kOther;
-  bool terminal = false;  ///< A terminal, which takes each line as it is done.
-  size_t piece = 0;       ///< The most that one write should hold: what a pipe
-                          ///< or a socket takes whole by itself; 0 for no limit.
-  /// Where writes go that could block the run, made on a thread of their own:
-  /// through a stream that may block and that the channel could not open
-  /// apart; null for none.
-  std::shared_ptr<BackgroundWrites> background;
+  size_t piece = 0;  ///< The most that one write should hold: what a pipe or a
+                     ///< socket takes whole by itself; 0 for no limit.
+  std::shared_ptr<PlatformOutput> platform;  ///< Null where the platform keeps nothing.
 };
 
 /// Opens standard stream `stream` (1 output, 2 error) for the output. The
@@ -51,7 +43,8 @@ struct OutputChannel {
 /// A stream not open for writing is never opened for writing.
 OutputChannel open_output(int stream);
 
-/// Closes what open_output() opened for the channel.
+/// Closes what open_output() opened for the channel; it then writes to the
+/// stream itself.
 void close_output(OutputChannel& channel);
 
 /// Writes `bytes`, whole lines, to the channel, with `written` telling how

@@ -20,12 +20,36 @@
 
 namespace nembit {
 
+namespace {
+
+// The writes that a thread of the channel's own makes, as write_output()
+// hands them over.
 struct BackgroundWrites {
   int fd = -1;
   std::mutex mutex;
   std::condition_variable changed;
   std::string bytes;  ///< What the thread writes now; empty while it waits.
   int error = 0;      ///< Why a write failed, once one has.
+};
+
+}  // namespace
+
+struct PlatformOutput {
+  int fd = -1;          ///< What is written through: the stream itself, or a
+                        ///< descriptor of the channel's own on the same pipe,
+                        ///< FIFO or terminal, which never blocks.
+  bool own_fd = false;  ///< Whether `fd` is closed with this.
+  /// Where writes go that could block the run, made on a thread of their own:
+  /// through a stream that may block and that the channel could not open
+  /// apart; null for none.
+  std::shared_ptr<BackgroundWrites> background;
+
+  PlatformOutput() = default;
+  PlatformOutput(const PlatformOutput&) = delete;
+  PlatformOutput& operator=(const PlatformOutput&) = delete;
+  ~PlatformOutput() {
+    if (own_fd) ::close(fd);
+  }
 };
 
 namespace {
@@ -121,12 +145,13 @@ size_t stream_how_much(int fd, size_t remaining) {
 }
 
 // How much of the `remaining` bytes to write now (see write_output).
-size_t how_much(const OutputChannel& channel, size_t remaining, size_t& capacity, bool& grown) {
+size_t how_much(const OutputChannel& channel, int fd, size_t remaining, size_t& capacity,
+                bool& grown) {
   switch (channel.kind) {
     case OutputKind::kPipe:
-      return pipe_how_much(channel.fd, remaining, capacity, grown);
+      return pipe_how_much(fd, remaining, capacity, grown);
     case OutputKind::kStream:
-      return stream_how_much(channel.fd, remaining);
+      return stream_how_much(fd, remaining);
     default:
       return remaining;
   }
@@ -168,11 +193,11 @@ int wait_for(int fd, bool nap, const Patience& patience) {
 }
 
 // Writes up to `size` bytes without blocking where the channel can.
-ssize_t write_some(const OutputChannel& channel, const char* data, size_t size) {
+ssize_t write_some(const OutputChannel& channel, int fd, const char* data, size_t size) {
   if (channel.kind == OutputKind::kStream || channel.kind == OutputKind::kDatagram) {
-    return ::send(channel.fd, data, size, MSG_DONTWAIT);
+    return ::send(fd, data, size, MSG_DONTWAIT);
   }
-  return ::write(channel.fd, data, size);
+  return ::write(fd, data, size);
 }
 
 // Hands `bytes` to the channel's thread and waits until it has written them,
@@ -204,7 +229,10 @@ int write_in_background(BackgroundWrites& writes, std::string_view bytes, const 
 
 OutputChannel open_output(int stream) {
   OutputChannel channel;
-  channel.stream = channel.fd = stream;
+  channel.stream = stream;
+  channel.platform = std::make_shared<PlatformOutput>();
+  PlatformOutput& platform = *channel.platform;
+  platform.fd = stream;
   struct stat info {};
   if (::fstat(stream, &info) != 0) return channel;
   if (S_ISFIFO(info.st_mode)) {
@@ -219,7 +247,6 @@ OutputChannel open_output(int stream) {
     channel.piece = PIPE_BUF;
   } else if (::isatty(stream) == 1) {
     channel.kind = OutputKind::kTerminal;
-    channel.terminal = true;
   }
   const int flags = ::fcntl(stream, F_GETFL);
   const int access = flags & O_ACCMODE;
@@ -228,32 +255,32 @@ OutputChannel open_output(int stream) {
     return channel;
   }
   if (const int own = open_own(stream, access); own >= 0) {
-    channel.fd = own;
-    channel.own_fd = true;
+    platform.fd = own;
+    platform.own_fd = true;
   } else if ((flags & O_NONBLOCK) == 0) {
-    channel.background = start_background(stream);
+    platform.background = start_background(stream);
   }
   return channel;
 }
 
-void close_output(OutputChannel& channel) {
-  if (channel.own_fd) ::close(channel.fd);
-  channel.own_fd = false;
-  channel.fd = channel.stream;
-}
+void close_output(OutputChannel& channel) { channel.platform.reset(); }
 
 int write_output(const OutputChannel& channel, std::string_view bytes,
                  std::chrono::milliseconds patience, size_t& written) {
   const Patience until{.bounded = patience.count() >= 0,
                        .until = std::chrono::steady_clock::now() + patience};
   written = 0;
-  if (channel.background) return write_in_background(*channel.background, bytes, until, written);
-  size_t capacity = channel.kind == OutputKind::kPipe ? pipe_capacity(channel.fd) : 0;
+  const PlatformOutput* platform = channel.platform.get();
+  if (platform != nullptr && platform->background) {
+    return write_in_background(*platform->background, bytes, until, written);
+  }
+  const int fd = platform != nullptr ? platform->fd : channel.stream;
+  size_t capacity = channel.kind == OutputKind::kPipe ? pipe_capacity(fd) : 0;
   bool grown = false;
   while (written < bytes.size()) {
-    const size_t now = how_much(channel, bytes.size() - written, capacity, grown);
+    const size_t now = how_much(channel, fd, bytes.size() - written, capacity, grown);
     if (now > 0) {
-      const ssize_t put = write_some(channel, bytes.data() + written, now);
+      const ssize_t put = write_some(channel, fd, bytes.data() + written, now);
       if (put >= 0) {
         written += static_cast<size_t>(put);
         continue;
@@ -261,7 +288,7 @@ int write_output(const OutputChannel& channel, std::string_view bytes,
       if (errno != EAGAIN && errno != EINTR) return errno;
     }
     // Room that a pipe or a socket lacks cannot be polled for: a nap then.
-    if (const int error = wait_for(channel.fd, now == 0, until)) return error;
+    if (const int error = wait_for(fd, now == 0, until)) return error;
   }
   return 0;
 }

@@ -29,8 +29,12 @@ OutputChannel open_output(int stream) {
   const HANDLE handle = handle_of(stream);
   OutputChannel channel;
   channel.stream = stream;
-  channel.terminal = is_console(handle);
-  channel.piece = ::GetFileType(handle) == FILE_TYPE_PIPE ? kPipePiece : 0;
+  if (is_console(handle)) {
+    channel.kind = OutputKind::kTerminal;
+  } else if (::GetFileType(handle) == FILE_TYPE_PIPE) {
+    channel.kind = OutputKind::kPipe;
+    channel.piece = kPipePiece;
+  }
   return channel;
 }
 
@@ -40,7 +44,7 @@ int write_output(const OutputChannel& channel, std::string_view bytes,
                  std::chrono::milliseconds /*patience*/, size_t& written) {
   written = 0;
   const HANDLE handle = handle_of(channel.stream);
-  if (channel.terminal) {
+  if (channel.kind == OutputKind::kTerminal) {
     // A console shows UTF-16; every line reaches it whole, so no character
     // is split between two writes.
     std::wstring text = to_utf16(bytes);
