@@ -1,11 +1,11 @@
 // The entry of both clipboard owners: the process set up as nembit expects
-// it, then the owner's own part (run(), see link.h).
+// it, then the owner's own part (run(), see nembit_link.h).
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 
-#include "clipboard/owner/link.h"
+#include "clipboard/owner/nembit_link.h"
 
 int main(int argc, char** argv) {
   // No folder kept busy, and no end by the hang-up of a terminal or by

@@ -1,4 +1,4 @@
-#include "clipboard/owner/link.h"
+#include "clipboard/owner/nembit_link.h"
 
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -8,20 +8,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "clipboard/owner/link_words.h"
 
 namespace nembit::owner {
 
 namespace {
-
-// The block that holds shared bytes: its count of holders, then the bytes.
-size_t* allocate(size_t size) {
-  auto* block = static_cast<size_t*>(std::malloc(sizeof(size_t) + (size > 0 ? size : 1)));
-  if (block == nullptr) std::exit(1);
-  return block;
-}
 
 // Writes `line` to nembit, unless nembit has gone.
 void write_line(const char* line) {
@@ -36,39 +28,6 @@ void write_line(const char* line) {
 }
 
 }  // namespace
-
-void assign(Bytes& bytes, const char* data, size_t size) {
-  release(bytes);
-  bytes.holders = allocate(size);
-  *bytes.holders = 1;
-  bytes.data = reinterpret_cast<char*>(bytes.holders + 1);
-  bytes.size = size;
-  if (data != nullptr && size > 0) std::memcpy(bytes.data, data, size);
-}
-
-void append(Bytes& bytes, const char* data, size_t size) {
-  if (bytes.holders == nullptr) {
-    assign(bytes, data, size);
-    return;
-  }
-  const size_t total = bytes.size + size;
-  auto* block = static_cast<size_t*>(std::realloc(bytes.holders, sizeof(size_t) + total));
-  if (block == nullptr) std::exit(1);
-  bytes.holders = block;
-  bytes.data = reinterpret_cast<char*>(block + 1);
-  std::memcpy(bytes.data + bytes.size, data, size);
-  bytes.size = total;
-}
-
-Bytes share(const Bytes& bytes) {
-  if (bytes.holders != nullptr) ++*bytes.holders;
-  return bytes;
-}
-
-void release(Bytes& bytes) {
-  if (bytes.holders != nullptr && --*bytes.holders == 0) std::free(bytes.holders);
-  bytes = {};
-}
 
 void reply(const char* word) {
   char line[64];
@@ -110,20 +69,6 @@ bool next_text(Inbox& inbox, Bytes& text) {
   inbox.used -= header + size;
   std::memmove(inbox.buffer, inbox.buffer + header + size, inbox.used);
   return true;
-}
-
-int64_t now_ms() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
-}
-
-int soonest(std::initializer_list<int> waits) {
-  int wait = -1;
-  for (const int each : waits) {
-    if (each >= 0 && (wait < 0 || each < wait)) wait = each;
-  }
-  return wait;
 }
 
 bool end_with_parent(long parent) {

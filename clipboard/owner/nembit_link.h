@@ -9,33 +9,10 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
-#include <initializer_list>
+
+#include "clipboard/owner/bytes.h"
 
 namespace nembit::owner {
-
-/// Bytes of text, owned: the text an owner holds, serves and is sent. A
-/// copy made with share() holds the same bytes, which the last release()
-/// frees, so that readers still taking a text after a newer one came keep
-/// it without a copy of their own.
-struct Bytes {
-  char* data = nullptr;
-  size_t size = 0;
-  size_t* holders = nullptr;  ///< How many hold the bytes; null for none.
-};
-
-/// Makes `bytes` hold a copy of `size` bytes at `data`, or `size` bytes to
-/// be written when `data` is null, in place of what it held.
-void assign(Bytes& bytes, const char* data, size_t size);
-
-/// Appends `size` bytes at `data` to `bytes`, which nothing else holds.
-void append(Bytes& bytes, const char* data, size_t size);
-
-/// Another holder of the bytes that `bytes` holds.
-Bytes share(const Bytes& bytes);
-
-/// Lets go of the bytes that `bytes` holds, which the last holder frees.
-void release(Bytes& bytes);
 
 /// Answers `word` (see link_words.h) on a line, unless nembit has gone.
 void reply(const char* word);
@@ -64,12 +41,6 @@ bool end_with_parent(long parent);
 
 /// Lets the owner outlive nembit, once it holds the clipboard.
 void outlive_parent();
-
-/// Milliseconds on a steady clock.
-int64_t now_ms();
-
-/// The shortest of `waits` in milliseconds, where -1 is without end.
-int soonest(std::initializer_list<int> waits);
 
 /// The owner's own part, which each owner defines: reaches the display
 /// server (answering "ready", or "error <reason>"), then serves the

@@ -25,7 +25,7 @@ void remember_before_run(OlderTextGuard& guard, const char* data, size_t size) {
   remember(guard, hash_of(data, size));
 }
 
-void newest_set(OlderTextGuard& guard, const char* data, size_t size, int64_t now) {
+void note_newest(OlderTextGuard& guard, const char* data, size_t size, int64_t now) {
   guard.newest = hash_of(data, size);
   guard.since = now;
   guard.retakes = 0;

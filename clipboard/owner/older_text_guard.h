@@ -40,7 +40,7 @@ void remember_before_run(OlderTextGuard& guard, const char* data, size_t size);
 
 /// Notes that `size` bytes at `data`, the run's newest text, became the
 /// selection at `now`.
-void newest_set(OlderTextGuard& guard, const char* data, size_t size, int64_t now);
+void note_newest(OlderTextGuard& guard, const char* data, size_t size, int64_t now);
 
 /// Ends the guard of the newest text, as another run's owner or a new text
 /// that takes the clipboard does.

@@ -30,8 +30,8 @@ TEST(OlderTextGuard, PutsTheNewestBackOnAnOlderTextThatAManagerRestoresSoon) {
   for (const Case& test : cases) {
     OlderTextGuard guard;
     remember_before_run(guard, "before", 6);
-    newest_set(guard, "/run/a", 6, 500);
-    newest_set(guard, "/run/b", 6, 1000);
+    note_newest(guard, "/run/a", 6, 500);
+    note_newest(guard, "/run/b", 6, 1000);
     EXPECT_EQ(take_back(guard, test.put_back, 1000 + test.after, test.reader_seen), test.taken_back)
         << test.what;
   }
@@ -40,14 +40,14 @@ TEST(OlderTextGuard, PutsTheNewestBackOnAnOlderTextThatAManagerRestoresSoon) {
 TEST(OlderTextGuard, GuardsAsLongAsTheManagerWorksButPutsTheNewestBackAFewTimesAtMost) {
   OlderTextGuard guard;
   remember_before_run(guard, "before", 6);
-  newest_set(guard, "/run/a", 6, 1000);
+  note_newest(guard, "/run/a", 6, 1000);
   EXPECT_FALSE(take_back(guard, "/run/a", 1000 + kGuardMs - 1, true));  // Re-served: still at work.
   EXPECT_EQ(guard_left(guard, 1000 + kGuardMs), kGuardMs - 1);
-  newest_set(guard, "/run/a", 6, 1000);
+  note_newest(guard, "/run/a", 6, 1000);
   for (int i = 0; i < kMaxRetakes; ++i) EXPECT_TRUE(take_back(guard, "before", 1010, true));
   EXPECT_FALSE(take_back(guard, "before", 1010, true));
   EXPECT_EQ(guard_left(guard, 1010), 0);
-  newest_set(guard, "/run/b", 6, 1100);  // A new text is guarded afresh.
+  note_newest(guard, "/run/b", 6, 1100);  // A new text is guarded afresh.
   EXPECT_EQ(guard_left(guard, 1100), kGuardMs);
   EXPECT_TRUE(take_back(guard, "/run/a", 1110, true));
   EXPECT_FALSE(take_back(guard, "someone's", 1120, true));  // The clipboard has moved on.

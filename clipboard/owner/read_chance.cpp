@@ -4,14 +4,16 @@
 
 namespace nembit::owner {
 
-void text_set(ReadChance& chance, int64_t now) {
+void note_new_text(ReadChance& chance, int64_t now) {
   chance.first = chance.set_at < 0;
   chance.set_at = now;
   chance.owned = true;
   chance.readers = 0;
 }
 
-void text_read(ReadChance& chance) { chance.manager = true; }
+void note_taken_over(ReadChance& chance) { chance.owned = false; }
+
+void note_read(ReadChance& chance) { chance.reader_seen = true; }
 
 int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance) {
   // A text that another client has replaced already is nobody's to read.
@@ -19,7 +21,7 @@ int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance)
   int64_t until = 0;
   if (chance.readers > 0) until = chance.set_at + kReaderHoldMs;
   int64_t chance_ms = 0;
-  if (chance.manager) {
+  if (chance.reader_seen) {
     chance_ms = kReadChanceMs;
   } else if (chance.first && first_text_chance) {
     chance_ms = kFirstAskMs;

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "clipboard/owner/link.h"
+#include "clipboard/owner/nembit_link.h"
 #include "common/time_limits.h"
 
 namespace nembit::owner {
@@ -33,18 +33,21 @@ constexpr int64_t kFirstAskMs = 30;
 
 /// What the owner knows of the readers of the text it holds.
 struct ReadChance {
-  int64_t set_at = -1;   ///< When the text became the selection; -1 before the first.
-  bool first = true;     ///< The text is the run's first.
-  bool manager = false;  ///< A reader has had one of the run's texts whole.
-  bool owned = false;    ///< The text is still the selection.
-  int readers = 0;       ///< Readers that asked for the text and do not have it yet.
+  int64_t set_at = -1;       ///< When the text became the selection; -1 before the first.
+  bool first = true;         ///< The text is the run's first.
+  bool reader_seen = false;  ///< A reader has had one of the run's texts whole.
+  bool owned = false;        ///< The text is still the selection.
+  int readers = 0;           ///< Readers that asked for the text and do not have it yet.
 };
 
 /// Notes that a new text became the selection at `now`.
-void text_set(ReadChance& chance, int64_t now);
+void note_new_text(ReadChance& chance, int64_t now);
+
+/// Notes that another client has taken the selection from the text.
+void note_taken_over(ReadChance& chance);
 
 /// Notes that a reader has had the whole text.
-void text_read(ReadChance& chance);
+void note_read(ReadChance& chance);
 
 /// Milliseconds until the text may be replaced at `now`; 0 when it may be
 /// now. With `first_text_chance`, the run's first text waits kFirstAskMs

@@ -15,9 +15,12 @@ TEST(ReadChance, HoldsATextAsLongAsItsReadersMayWantIt) {
     bool first_text_chance;
     int64_t left;
   };
-  const auto set_at_1000 = [](bool first, bool manager, int readers, bool owned = true) {
-    return ReadChance{
-        .set_at = 1000, .first = first, .manager = manager, .owned = owned, .readers = readers};
+  const auto set_at_1000 = [](bool first, bool reader_seen, int readers, bool owned = true) {
+    return ReadChance{.set_at = 1000,
+                      .first = first,
+                      .reader_seen = reader_seen,
+                      .owned = owned,
+                      .readers = readers};
   };
   const Case cases[] = {
       {"no reader, no manager", set_at_1000(false, false, 0), 1000, true, 0},
@@ -37,8 +40,8 @@ TEST(ReadChance, HoldsATextAsLongAsItsReadersMayWantIt) {
 
 TEST(ReadChance, AnswersAnOvertakenTextAndHandsOverTheNewestAfterTheChance) {
   ReadChance chance;
-  text_set(chance, 1000);
-  text_read(chance);
+  note_new_text(chance, 1000);
+  note_read(chance);
   WaitingText waiting;
   Bytes text;
   testing::internal::CaptureStdout();

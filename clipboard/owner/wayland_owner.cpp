@@ -2,30 +2,29 @@
 // data-control protocol (zwlr_data_control_manager_v1, which wlroots
 // compositors such as sway and KDE's KWin offer), so that a copy costs one
 // round trip to the compositor instead of a tool started per file. It
-// speaks to nembit as link.h says; it answers "error" at once where the
+// speaks to nembit as nembit_link.h says; it answers "error" at once where the
 // compositor lacks the protocol (GNOME), and nembit then copies with
 // wl-copy. Each text is offered as text/plain;charset=utf-8, text/plain,
 // UTF8_STRING, STRING and TEXT, and as the owners' mark. Readers are served
-// without waiting on any of them: each gets the text through a non-blocking
-// pipe, shared rather than copied, and one that stops reading for
-// kReaderLimitMs is dropped. A newer text waits for the readers of the one
-// it replaces as read_chance.h says, and an older text that a manager puts
-// back gets the newest on top again as older_text_guard.h says. It uses the
-// C library and libwayland-client alone.
+// as pipe_readers.h says. A newer text waits for the readers of the one it
+// replaces as read_chance.h says, and an older text that a manager puts back
+// gets the newest on top again as older_text_guard.h says. It uses the C
+// library and libwayland-client alone.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 #include <wayland-client.h>
 #include <wlr-data-control-unstable-v1-client-protocol.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
-#include "clipboard/owner/link.h"
+#include "clipboard/owner/clock.h"
 #include "clipboard/owner/link_words.h"
+#include "clipboard/owner/nembit_link.h"
 #include "clipboard/owner/older_text_guard.h"
+#include "clipboard/owner/pipe_readers.h"
 #include "clipboard/owner/read_chance.h"
 
 namespace nembit::owner {
@@ -36,7 +35,6 @@ constexpr const char* kTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF
 // A type of the owners' own, offered last, by which one owner tells that
 // another holds the clipboard; a reader that asks for it gets the text.
 constexpr const char* kOwnerMark = "application/x-nembit-owner";
-constexpr size_t kMaxReaders = 64;
 // How long reading what another client offers may take, and how much of it
 // is read, to tell an older text put back.
 constexpr int64_t kCheckLimitMs = 250;
@@ -64,14 +62,6 @@ void end_check(Check& check) {
   check = {};
 }
 
-// One client taking a text through the pipe it gave.
-struct Reader {
-  int fd = -1;
-  Bytes text;
-  size_t sent = 0;
-  int64_t deadline = 0;
-};
-
 struct Owner {
   wl_display* display = nullptr;
   wl_seat* seat = nullptr;
@@ -81,7 +71,7 @@ struct Owner {
   Bytes text;
   bool owns = false;  // The source is the selection.
   bool gone = false;  // The device is no longer valid.
-  Reader readers[kMaxReaders];
+  PipeReaders readers;
   WaitingText pending;
   ReadChance chance;
   OlderTextGuard guard;
@@ -89,49 +79,25 @@ struct Owner {
   Check check;  // What another client offers, read to tell an older text put back.
 };
 
-// How many readers of the text now held do not have it all yet.
-int readers_of_text(const Owner& owner) {
-  int count = 0;
-  for (const Reader& reader : owner.readers) {
-    count += reader.fd >= 0 && reader.text.data == owner.text.data;
-  }
-  return count;
-}
-
-void end_reader(Reader& reader) {
-  ::close(reader.fd);
-  release(reader.text);
-  reader = {};
+// Notes how many readers of the text now held do not have it all yet.
+void count_readers(Owner& owner) {
+  owner.chance.readers = readers_of(owner.readers, owner.text.data);
 }
 
 // How long the newest text is guarded still at `now`, or 0: only once a
 // reader of the run was seen, as a manager that may put an older text back.
 int64_t guarding(const Owner& owner, int64_t now) {
-  return owner.chance.manager ? guard_left(owner.guard, now) : 0;
+  return owner.chance.reader_seen ? guard_left(owner.guard, now) : 0;
 }
 
-// Writes what the reader's pipe takes now; ends the reader once it has all,
-// or stops reading.
-void serve_reader(Owner& owner, Reader& reader) {
-  while (reader.sent < reader.text.size) {
-    const ssize_t put =
-        ::write(reader.fd, reader.text.data + reader.sent, reader.text.size - reader.sent);
-    if (put > 0) {
-      reader.sent += static_cast<size_t>(put);
-      reader.deadline = now_ms() + kReaderLimitMs;
-    } else if (put < 0 && errno == EINTR) {
-      continue;
-    } else if (put < 0 && errno == EAGAIN) {
-      return;
-    } else {
-      break;  // The reader has gone.
-    }
-  }
-  if (reader.text.data == owner.text.data && reader.sent == reader.text.size) {
-    text_read(owner.chance);
-  }
-  end_reader(reader);
-  owner.chance.readers = readers_of_text(owner);
+// Writes what the reader's pipe takes now; a reader that has had the text
+// now held whole is a reader of the run.
+void serve_reader(Owner& owner, PipeReader& reader) {
+  const bool of_text = reader.text.data == owner.text.data;
+  bool whole = false;
+  if (!serve_pipe(reader, now_ms(), whole)) return;
+  if (of_text && whole) note_read(owner.chance);
+  count_readers(owner);
 }
 
 void on_send(void* data, zwlr_data_control_source_v1* source, const char* /*type*/, int32_t fd) {
@@ -140,16 +106,10 @@ void on_send(void* data, zwlr_data_control_source_v1* source, const char* /*type
     ::close(fd);
     return;
   }
-  for (Reader& reader : owner.readers) {
-    if (reader.fd >= 0) continue;
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    reader = {
-        .fd = fd, .text = share(owner.text), .sent = 0, .deadline = now_ms() + kReaderLimitMs};
-    owner.chance.readers = readers_of_text(owner);
-    serve_reader(owner, reader);
-    return;
+  if (PipeReader* reader = add_reader(owner.readers, fd, owner.text, now_ms())) {
+    count_readers(owner);
+    serve_reader(owner, *reader);
   }
-  ::close(fd);  // Too many at once: this one gets nothing.
 }
 
 void on_cancelled(void* data, zwlr_data_control_source_v1* source) {
@@ -157,7 +117,7 @@ void on_cancelled(void* data, zwlr_data_control_source_v1* source) {
   if (source == owner.source) {
     owner.source = nullptr;
     owner.owns = false;  // Another client took the clipboard.
-    owner.chance.owned = false;
+    note_taken_over(owner.chance);
   }
   zwlr_data_control_source_v1_destroy(source);
 }
@@ -197,8 +157,8 @@ void take_selection(Owner& owner, Bytes bytes) {
   owner.text = bytes;
   offer_text(owner);
   const int64_t now = now_ms();
-  text_set(owner.chance, now);
-  newest_set(owner.guard, bytes.data, bytes.size, now);
+  note_new_text(owner.chance, now);
+  note_newest(owner.guard, bytes.data, bytes.size, now);
   wl_callback_add_listener(wl_display_sync(owner.display), &kConfirmListener, &owner);
 }
 
@@ -224,7 +184,7 @@ void continue_check(Owner& owner) {
   }
   const bool back =
       !check.before_run && whole && owner.source == nullptr && owner.text.data != nullptr &&
-      take_back(owner.guard, check.got.data, check.got.size, now_ms(), owner.chance.manager);
+      take_back(owner.guard, check.got.data, check.got.size, now_ms(), owner.chance.reader_seen);
   end_check(check);
   if (back) {
     offer_text(owner);
@@ -349,28 +309,11 @@ bool connect(Owner& owner) {
 // none is under way.
 int end_stalled_readers(Owner& owner) {
   const int64_t now = now_ms();
-  int64_t wait = -1;
-  if (owner.check.fd >= 0) {
-    if (owner.check.deadline <= now) {
-      end_check(owner.check);
-    } else {
-      wait = owner.check.deadline - now;
-    }
-  }
-  for (Reader& reader : owner.readers) {
-    if (reader.fd < 0) continue;
-    if (reader.deadline <= now) {
-      end_reader(reader);
-      owner.chance.readers = readers_of_text(owner);
-    } else if (wait < 0 || reader.deadline - now < wait) {
-      wait = reader.deadline - now;
-    }
-  }
-  return static_cast<int>(wait);
-}
-
-bool has_readers(const Owner& owner) {
-  return std::ranges::any_of(owner.readers, [](const Reader& reader) { return reader.fd >= 0; });
+  const int64_t wait = end_stalled(owner.readers, now);
+  count_readers(owner);
+  if (owner.check.fd >= 0 && owner.check.deadline <= now) end_check(owner.check);
+  const int64_t check_wait = owner.check.fd >= 0 ? owner.check.deadline - now : -1;
+  return soonest({static_cast<int>(wait), static_cast<int>(check_wait)});
 }
 
 // Serves the clipboard and the texts that come until the owner's part is
@@ -389,7 +332,7 @@ int serve(Owner& owner, Inbox& inbox) {
     // clipboard, or has to do with it still: a manager may put an older text
     // back while the newest is guarded.
     const int guard = static_cast<int>(guarding(owner, now_ms()));
-    const bool busy = owner.owns || has_readers(owner) || owner.pending.waiting ||
+    const bool busy = owner.owns || any_reader(owner.readers) || owner.pending.waiting ||
                       owner.check.fd >= 0 || guard > 0;
     if (owner.gone || (inbox.closed && !busy)) {
       wl_display_cancel_read(owner.display);
@@ -399,7 +342,7 @@ int serve(Owner& owner, Inbox& inbox) {
     waits[0] = {wl_display_get_fd(owner.display), POLLIN, 0};
     waits[1] = {inbox.closed ? -1 : STDIN_FILENO, POLLIN, 0};
     waits[2] = {owner.check.fd, POLLIN, 0};
-    for (size_t i = 0; i < kMaxReaders; ++i) waits[3 + i] = {owner.readers[i].fd, POLLOUT, 0};
+    for (size_t i = 0; i < kMaxReaders; ++i) waits[3 + i] = {owner.readers.each[i].fd, POLLOUT, 0};
     const int ready =
         ::poll(waits, 3 + kMaxReaders, soonest({held, limit, guard > 0 ? guard : -1}));
     if (ready < 0 && errno != EINTR) {
@@ -414,8 +357,8 @@ int serve(Owner& owner, Inbox& inbox) {
     if (wl_display_dispatch_pending(owner.display) < 0) return 1;
     if (owner.check.fd >= 0 && waits[2].revents != 0) continue_check(owner);
     for (size_t i = 0; i < kMaxReaders; ++i) {
-      if (owner.readers[i].fd >= 0 && waits[3 + i].revents != 0) {
-        serve_reader(owner, owner.readers[i]);
+      if (owner.readers.each[i].fd >= 0 && waits[3 + i].revents != 0) {
+        serve_reader(owner, owner.readers.each[i]);
       }
     }
     if (ready > 0 && waits[1].revents != 0) {
@@ -431,7 +374,7 @@ int serve(Owner& owner, Inbox& inbox) {
 
 // Frees all that the owner holds, and leaves the compositor.
 void shut_down(Owner& owner) {
-  for (Reader& reader : owner.readers) {
+  for (PipeReader& reader : owner.readers.each) {
     if (reader.fd >= 0) end_reader(reader);
   }
   release(owner.text);

@@ -1,6 +1,6 @@
 // nembit-clipboard-owner: holds the X11 clipboard (the CLIPBOARD selection)
 // for nembit, so that a copy costs one round trip to the X server instead of
-// a tool started per file. It speaks to nembit as link.h says, and serves
+// a tool started per file. It speaks to nembit as nembit_link.h says, and serves
 // the text as TARGETS, UTF8_STRING, TEXT, STRING and TIMESTAMP, in INCR
 // pieces when it is longer than the server takes in one request. A newer
 // text waits for the readers of the one it replaces as read_chance.h says.
@@ -15,8 +15,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "clipboard/owner/link.h"
+#include "clipboard/owner/clock.h"
 #include "clipboard/owner/link_words.h"
+#include "clipboard/owner/nembit_link.h"
 #include "clipboard/owner/read_chance.h"
 #include "common/utf8.h"
 
@@ -172,7 +173,7 @@ bool give(Owner& owner, const xcb_selection_request_event_t* request, xcb_atom_t
   if (data.size > owner.piece) return start_transfer(owner, request, property, type, data);
   xcb_change_property(owner.x, XCB_PROP_MODE_REPLACE, request->requestor, property, type, 8,
                       static_cast<uint32_t>(data.size), data.data);
-  text_read(owner.chance);
+  note_read(owner.chance);
   owner.chance.readers = 0;
   return true;
 }
@@ -219,7 +220,7 @@ void continue_transfer(Owner& owner, const xcb_property_notify_event_t* event) {
     if (transfer.requestor != event->window || transfer.property != event->atom) continue;
     if (transfer.done) {
       if (transfer.of_text) {
-        text_read(owner.chance);
+        note_read(owner.chance);
         owner.chance.readers = 0;
       }
       end_transfer(owner, transfer);
@@ -273,7 +274,7 @@ void take_selection(Owner& owner) {
   std::free(answer);
   if (owner.owns) outlive_parent();
   for (Transfer& transfer : owner.transfers) transfer.of_text = false;
-  text_set(owner.chance, now_ms());
+  note_new_text(owner.chance, now_ms());
   owner.chance.owned = owner.owns;
   if (xcb_connection_has_error(owner.x) != 0) {
     reply_error("lost the display", nullptr);
@@ -304,7 +305,7 @@ void handle(Owner& owner, xcb_generic_event_t* event) {
       break;
     case XCB_SELECTION_CLEAR:
       owner.owns = false;
-      owner.chance.owned = false;
+      note_taken_over(owner.chance);
       break;
     case XCB_DESTROY_NOTIFY:
       end_stalled_readers(owner, reinterpret_cast<xcb_destroy_notify_event_t*>(event)->window);
