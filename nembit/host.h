@@ -3,10 +3,7 @@
 // platform (host_posix.cpp, host_win32.cpp).
 #pragma once
 
-#include <chrono>
-#include <cstddef>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace nembit {

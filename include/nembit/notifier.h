@@ -1,17 +1,6 @@
 // The notification component: what a program registers with a desktop
 // notification service and sends it, and the interface through which it
 // does so.
-//
-// The way of one notice, from the program to the desktop:
-//   FileCreator::_notify (nembit/notification.cpp) builds the Note and calls
-//   SelectingNotifier (notify/), chosen at registration, which hands it to
-//     GrowlNotifier (notify/gntp/): one GNTP request, while the run waits; or
-//     PacedNotifier (notify/), which passes it to PacedCalls
-//       (common/paced_delivery.h) to send on a thread of its own, where
-//       DesktopNotifier (notify/) makes it one call of the module interface
-//         (notify/desktop/module.h): nembit-desktop.so and D-Bus on POSIX,
-//         nembit-notice.exe and the notification area on Windows
-//         (notify/desktop_service_*.cpp).
 #pragma once
 
 #include <functional>
