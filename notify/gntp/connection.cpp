@@ -1,6 +1,7 @@
 #include "notify/gntp/connection.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "common/environment.h"
 #include "common/stop_signals.h"
@@ -53,6 +54,83 @@ std::vector<size_t> interleaved(const std::vector<Address>& addresses) {
   return order;
 }
 
+// The connection attempts of connect_first: those under way, the next to
+// start, and what those that failed found.
+struct Attempts {
+  Sockets& sockets;
+  const std::vector<Address>& addresses;
+  std::vector<size_t> order;  ///< Indexes into `addresses`, in the order of the attempts.
+  size_t next = 0;            ///< The next of `order` to start.
+  Clock::time_point next_start = Clock::now();
+  std::vector<Connection> under_way{};
+  int last_error = refused_error();
+  /// So far every attempt found nobody listening; a refusal is the error
+  /// that says so best.
+  bool all_refused = true;
+  int refusal = 0;
+
+  // Whether the next attempt starts now: the first, or one whose turn came.
+  bool may_start_next() const {
+    return next < order.size() && (under_way.empty() || Clock::now() >= next_start);
+  }
+
+  void failed(int error) {
+    last_error = error;
+    all_refused = all_refused && nobody_listens(error);
+    if (error == refused_error()) refusal = error;
+  }
+
+  [[noreturn]] void throw_failure() const {
+    if (all_refused) throw notify::RefusedError(errno_text(refusal != 0 ? refusal : last_error));
+    throw notify::Error(errno_text(last_error));
+  }
+};
+
+// Starts the next attempt; the connection when it connected at once.
+std::optional<Connection> start_next(Attempts& attempts, std::chrono::milliseconds attempt_delay) {
+  const size_t index = attempts.order[attempts.next++];
+  attempts.next_start = Clock::now() + attempt_delay;
+  int error = 0;
+  Socket socket = attempts.sockets.open(attempts.addresses[index].family, error);
+  if (!socket.open()) {
+    attempts.failed(error);
+    return std::nullopt;
+  }
+  switch (attempts.sockets.start_connect(socket, attempts.addresses[index], error)) {
+    case Connecting::kDone:
+      return Connection{std::move(socket), index};
+    case Connecting::kUnderWay:
+      attempts.under_way.push_back({std::move(socket), index});
+      break;
+    case Connecting::kFailed:
+      attempts.failed(error);
+      break;
+  }
+  return std::nullopt;
+}
+
+// Waits until `wake` for the attempts under way to end; the connection of
+// one that connected, or none, with those that failed dropped.
+std::optional<Connection> collect_ended(Attempts& attempts, Clock::time_point wake) {
+  std::vector<Wait> waits;
+  waits.reserve(attempts.under_way.size());
+  for (const Connection& attempt : attempts.under_way) {
+    waits.push_back({.socket = &attempt.socket, .write = true});
+  }
+  if (const int error = attempts.sockets.wait(waits, milliseconds_until(wake)); error != 0) {
+    throw notify::Error(errno_text(error));
+  }
+  for (size_t i = waits.size(); i-- > 0;) {
+    if (!waits[i].ready) continue;
+    const int error = attempts.sockets.connect_error(attempts.under_way[i].socket);
+    if (error == 0) return std::move(attempts.under_way[i]);
+    attempts.failed(error);
+    attempts.under_way.erase(attempts.under_way.begin() + static_cast<std::ptrdiff_t>(i));
+    attempts.next_start = Clock::now();  // A failed attempt makes way for the next at once.
+  }
+  return std::nullopt;
+}
+
 bool is_port(const std::string& text) {
   if (text.empty() || text.size() > 5 ||
       text.find_first_not_of("0123456789") != std::string::npos) {
@@ -79,59 +157,21 @@ Settings Settings::from_environment() {
 Connection connect_first(Sockets& sockets, const std::vector<Address>& addresses,
                          Clock::time_point deadline, std::chrono::milliseconds attempt_delay,
                          const std::string& peer) {
-  const std::vector<size_t> order = interleaved(addresses);
-  std::vector<Connection> attempts;
-  size_t next = 0;
-  Clock::time_point next_start = Clock::now();
-  int last_error = refused_error();
-  // So far every attempt found nobody listening; a refusal is the error
-  // that says so best.
-  bool all_refused = true;
-  int refusal = 0;
-  const auto failed = [&](int error) {
-    last_error = error;
-    all_refused = all_refused && nobody_listens(error);
-    if (error == refused_error()) refusal = error;
-  };
+  Attempts attempts{.sockets = sockets, .addresses = addresses, .order = interleaved(addresses)};
   for (;;) {
     throw_if_stopped();
-    if (next < order.size() && (attempts.empty() || Clock::now() >= next_start)) {
-      const size_t index = order[next++];
-      next_start = Clock::now() + attempt_delay;
-      int error = 0;
-      Socket socket = sockets.open(addresses[index].family, error);
-      if (!socket.open()) {
-        failed(error);
-        continue;
+    if (attempts.may_start_next()) {
+      if (std::optional<Connection> connection = start_next(attempts, attempt_delay)) {
+        return std::move(*connection);
       }
-      const Connecting state = sockets.start_connect(socket, addresses[index], error);
-      if (state == Connecting::kDone) return {std::move(socket), index};
-      if (state == Connecting::kUnderWay) attempts.push_back({std::move(socket), index});
-      if (state == Connecting::kFailed) failed(error);
       continue;
     }
-    if (attempts.empty()) {
-      if (all_refused) throw notify::RefusedError(errno_text(refusal != 0 ? refusal : last_error));
-      throw notify::Error(errno_text(last_error));
-    }
+    if (attempts.under_way.empty()) attempts.throw_failure();
     if (Clock::now() >= deadline) time_out(peer);
-
-    std::vector<Wait> waits;
-    waits.reserve(attempts.size());
-    for (const Connection& attempt : attempts) {
-      waits.push_back({.socket = &attempt.socket, .write = true});
-    }
-    const Clock::time_point wake = next < order.size() ? std::min(deadline, next_start) : deadline;
-    if (const int error = sockets.wait(waits, milliseconds_until(wake)); error != 0) {
-      throw notify::Error(errno_text(error));
-    }
-    for (size_t i = waits.size(); i-- > 0;) {
-      if (!waits[i].ready) continue;
-      const int error = sockets.connect_error(attempts[i].socket);
-      if (error == 0) return std::move(attempts[i]);
-      failed(error);
-      attempts.erase(attempts.begin() + static_cast<std::ptrdiff_t>(i));
-      next_start = Clock::now();  // A failed attempt makes way for the next at once.
+    const Clock::time_point wake =
+        attempts.next < attempts.order.size() ? std::min(deadline, attempts.next_start) : deadline;
+    if (std::optional<Connection> connection = collect_ended(attempts, wake)) {
+      return std::move(*connection);
     }
   }
 }
