@@ -4,6 +4,7 @@ where system headers and #if may stand, and that every source is formatted."""
 import pathlib
 import re
 import subprocess
+import tempfile
 import unittest
 
 import readme
@@ -77,6 +78,18 @@ class Layout(unittest.TestCase):
                     wrong.append(f"{path.relative_to(ROOT)}: #if {condition.strip()}")
         self.assertEqual(wrong, [])
 
+    def test_the_naming_check_passes_the_tree_and_finds_a_name_out_of_style(self):
+        self.assertEqual(subprocess.run([ROOT / "tools/check-names"], capture_output=True,
+                                        text=True).stdout, "")
+        with tempfile.TemporaryDirectory() as folder:
+            sample = pathlib.Path(folder, "sample.cpp")
+            sample.write_text("namespace n {\nconstexpr int limit = 1;\nclass Counter {\n"
+                              " public:\n  void Add(int Amount);\n private:\n  int count;\n};\n"
+                              "void f() { int LocalCount = 0; (void)LocalCount; }\n}\n")
+            found = subprocess.run([ROOT / "tools/check-names", sample], capture_output=True,
+                                   text=True).stdout
+        self.assertEqual(sorted(re.findall(r"'(\w+)'", found)),
+                         ["Add", "Amount", "LocalCount", "count", "limit"], found)
 
     def test_every_code_example_of_the_readme_is_built_by_a_test(self):
         for language in ("cpp", "cmake"):
