@@ -18,6 +18,11 @@ SANITIZE = os.environ.get("NEMBIT_SANITIZE") == "ON"
 WITH_CLIPBOARD = os.environ.get("NEMBIT_WITH_CLIPBOARD") == "ON"
 WITH_GNTP = os.environ.get("NEMBIT_WITH_NOTICES") == "ON"
 IN_CI = os.environ.get("CI") == "true"
+# The longest that one unit of work (a compile, a package checked) may take,
+# on a machine busy with other work too; a whole build of this tree may take
+# that for each of its sources (NEMBIT_BUILD_LIMIT, which CMake counts).
+UNIT_LIMIT = 60
+BUILD_LIMIT = int(os.environ.get("NEMBIT_BUILD_LIMIT", "3600"))
 
 CLIPBOARD_MISSING = "Warning: clipboard module not available. Install with: pip install clipboard"
 GNTP_MISSING = "Warning: gntp module not available. Install with: pip install gntp"
