@@ -6,11 +6,21 @@
 
 namespace nembit {
 
+/// Notes the name that the program was started by (its argv[0]), which
+/// tells where the executable is where the system cannot (without /proc):
+/// start-up notes it first, so that its own files and its helpers are found
+/// alike. The first name noted stays.
+void note_program_name(const char* argv0);
+
 /// The absolute path of the running executable, without "." or ".."
-/// components and with symbolic links resolved; `argv0` stands in where the
-/// system cannot tell. Empty when neither tells. One implementation per
-/// platform (executable_posix.cpp, executable_win32.cpp).
-std::string executable_path(const char* argv0 = nullptr);
+/// components and with symbolic links resolved; the noted program name,
+/// found as the shell finds it, stands in where the system cannot tell.
+/// Empty when neither tells. One implementation per platform
+/// (executable_posix.cpp, executable_win32.cpp).
+std::string executable_path();
+
+/// Whether something is at `path`, links followed (platform).
+bool path_exists(const std::string& path);
 
 /// The path of the helper `name` that nembit starts or loads when a run
 /// needs it (nembit-desktop.so, the clipboard owners): in the folder where

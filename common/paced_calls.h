@@ -19,18 +19,21 @@ namespace nembit {
 
 /// The calls of one component, paced by a PacedDelivery. Each call keeps to
 /// its own time limit; the run's waits for them in finish() spend a
-/// TimeBudget, while the time a call takes as the run goes on costs the run
-/// nothing. The component is open at first, and then:
+/// TimeBudget, and each wait ends when the budget does, while the time a
+/// call takes as the run goes on costs the run nothing. The component is
+/// open at first, and then:
 ///  - a call that throws TimeoutError ends it;
 ///  - with `end_on_failure`, so does a call that throws Error otherwise;
 ///  - once the budget is spent, later calls wait, the newest replacing the
-///    one before, and the newest gets its own attempt at the next finish(),
-///    which ends the component.
-/// Each failure is said once, by the next submit() or by finish(). Once the
-/// component has ended, later calls are dropped without a word; after a
-/// failure that does not end it, they go on. A call that a newer one
-/// replaced before it ran is no failure. A stop signal that a call saw is
-/// thrown as Interrupted by every later submit() and finish().
+///    one before; the next finish() hands the newest over for its own
+///    attempt, without waiting for it, and that ends the component.
+/// Every failure is said, once: by the next submit() or finish(), which
+/// throw the one that ended the component, or else the first, and tell how
+/// many more came since. Once the component has ended, later calls are
+/// dropped without a word; after a failure that does not end it, they go
+/// on. A call that a newer one replaced before it ran is no failure. A stop
+/// signal that a call saw is thrown as Interrupted by every later submit()
+/// and finish().
 template <typename Error, typename TimeoutError>
 class PacedCalls {
  public:
@@ -42,12 +45,10 @@ class PacedCalls {
   PacedCalls& operator=(const PacedCalls&) = delete;
   /// Lets a call that waits for its own attempt have it, as the delivery
   /// lets the one that waits run.
-  ~PacedCalls() {
-    if (std::function<void()> last = take_last()) hand_over(std::move(last));
-  }
+  ~PacedCalls() { give_last_attempt(); }
 
   /// Hands `call` over, in place of one that waits, unless the component
-  /// has ended; then throws a failure of the calls before it, not yet said.
+  /// has ended; then throws what the calls before it found, not yet said.
   void submit(std::function<void()> call) {
     std::unique_lock lock(mutex_);
     if (stop_signal_ != 0) throw Interrupted{stop_signal_};
@@ -55,28 +56,24 @@ class PacedCalls {
     const State state = state_;
     if (state == State::kSpent) last_ = std::move(call);
     lock.unlock();
-    if (state == State::kOpen) hand_over(std::move(call));
+    if (state == State::kOpen) hand_over(std::move(call), false);
     throw_if(std::move(failure));
   }
 
   /// Waits until the last call handed over has run (each within its own
-  /// limit), and then a call that waited for its own attempt; throws a
-  /// failure not yet said, a spent budget among them.
+  /// limit), or the budget is spent; then hands a call that waited for its
+  /// own attempt over. Throws what the calls found, not yet said, a spent
+  /// budget among them.
   void finish() {
-    budget_.spend_on([this] { delivery_.finish(); });
+    budget_.spend_on([this](RunClock::time_point deadline) { delivery_.finish(deadline); });
     if (std::string spent = budget_.refusal(); !spent.empty()) {
       const std::lock_guard lock(mutex_);
       if (state_ == State::kOpen) {
         state_ = State::kSpent;
-        failure_ = Failure{.message = std::move(spent), .timed_out = true};
+        note({.message = std::move(spent), .timed_out = true}, true);
       }
     }
-    if (std::function<void()> last = take_last()) {
-      hand_over(std::move(last));
-      delivery_.finish();
-      const std::lock_guard lock(mutex_);
-      state_ = State::kEnded;
-    }
+    give_last_attempt();
     std::unique_lock lock(mutex_);
     if (stop_signal_ != 0) throw Interrupted{stop_signal_};
     std::optional<Failure> failure = std::exchange(failure_, std::nullopt);
@@ -92,54 +89,75 @@ class PacedCalls {
     kEnded,  ///< No call goes out any more.
   };
 
-  /// What a call that failed found, until it is said.
+  /// What failed calls found, until it is said.
   struct Failure {
     std::string message;
     bool timed_out = false;
+    int more = 0;  ///< How many more failed since.
   };
 
-  void hand_over(std::function<void()> call) {
-    delivery_.submit([this, call = std::move(call)] { run(call); });
+  // Hands `call` over to run, as the component's rule allows then; an own
+  // attempt runs although the component has ended.
+  void hand_over(std::function<void()> call, bool own_attempt) {
+    delivery_.submit([this, call = std::move(call), own_attempt] { run(call, own_attempt); });
   }
 
-  // The call that waits for its own attempt, if any.
-  std::function<void()> take_last() {
-    const std::lock_guard lock(mutex_);
-    return std::exchange(last_, nullptr);
-  }
-
-  void run(const std::function<void()>& call) {
+  // Hands the call that waits for its own attempt over, if any, which ends
+  // the component.
+  void give_last_attempt() {
+    std::function<void()> last;
     {
       const std::lock_guard lock(mutex_);
-      if (state_ == State::kEnded || stop_signal_ != 0) return;
+      last = std::exchange(last_, nullptr);
+      if (!last || state_ != State::kSpent) return;
+      state_ = State::kEnded;
+    }
+    hand_over(std::move(last), true);
+  }
+
+  void run(const std::function<void()>& call, bool own_attempt) {
+    {
+      const std::lock_guard lock(mutex_);
+      if (stop_signal_ != 0 || (state_ == State::kEnded && !own_attempt)) return;
     }
     try {
       call();
     } catch (const TimeoutError& error) {
-      end_with({.message = error.what(), .timed_out = true});
+      failed({.message = error.what(), .timed_out = true}, true);
     } catch (const Error& error) {
-      if (end_on_failure_) {
-        end_with({.message = error.what(), .timed_out = false});
-      } else {
-        const std::lock_guard lock(mutex_);
-        failure_ = Failure{.message = error.what(), .timed_out = false};
-      }
+      failed({.message = error.what(), .timed_out = false}, end_on_failure_);
     } catch (const Interrupted& stop) {
       const std::lock_guard lock(mutex_);
       stop_signal_ = stop.signal;
     }
   }
 
-  // Ends the component with `failure`, said once; the mutex is not held.
-  void end_with(Failure failure) {
+  // A call failed, which `ends` the component or not. Only what an open
+  // component's calls find is said: a spent budget has been.
+  void failed(Failure failure, bool ends) {
     const std::lock_guard lock(mutex_);
-    if (state_ != State::kEnded) failure_ = std::move(failure);
-    state_ = State::kEnded;
+    if (state_ == State::kOpen) note(std::move(failure), ends);
+    if (ends) state_ = State::kEnded;
+  }
+
+  // Keeps `failure` to be said, or counts it beside one kept already; one
+  // that `ends` the component is the one said. The mutex is held.
+  void note(Failure failure, bool ends) {
+    if (!failure_) {
+      failure_ = std::move(failure);
+      return;
+    }
+    const int more = failure_->more + 1;
+    if (ends) failure_ = std::move(failure);
+    failure_->more = more;
   }
 
   // Throws `failure`, unless there is none.
   static void throw_if(std::optional<Failure> failure) {
     if (!failure) return;
+    if (failure->more > 0) {
+      failure->message += " (and " + std::to_string(failure->more) + " more failures)";
+    }
     if (failure->timed_out) throw TimeoutError(failure->message);
     throw Error(failure->message);
   }

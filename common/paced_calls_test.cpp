@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <csignal>
 #include <stdexcept>
 #include <thread>
@@ -25,7 +26,8 @@ struct TimedOut : Failed {
 };
 
 // A service that takes 50 ms a call and records what it got; a call named
-// "fail" or "time out" throws instead.
+// "fail" or "time out" throws instead ("slow time out" after 150 ms), and one
+// named "held" takes until the test releases it.
 class SlowService {
  public:
   void take(const std::string& item) {
@@ -33,8 +35,18 @@ class SlowService {
     std::this_thread::sleep_for(50ms);
     if (item == "fail") throw Failed("failed");
     if (item == "time out") throw TimedOut("timed out");
-    const std::lock_guard lock(mutex_);
+    if (item == "slow time out") {
+      std::this_thread::sleep_for(100ms);
+      throw TimedOut("timed out");
+    }
+    std::unique_lock lock(mutex_);
+    if (item == "held") released_.wait(lock, [this] { return held_ == false; });
     taken_.push_back(item);
+  }
+  void release() {
+    const std::lock_guard lock(mutex_);
+    held_ = false;
+    released_.notify_all();
   }
   std::atomic<int> started = 0;
   std::vector<std::string> taken() {
@@ -44,6 +56,8 @@ class SlowService {
 
  private:
   std::mutex mutex_;
+  std::condition_variable released_;
+  bool held_ = true;
   std::vector<std::string> taken_;
 };
 
@@ -83,25 +97,30 @@ TEST(PacedCalls, SaysEachFailureOnceAndEndsTheComponentAsItsRuleSays) {
   struct Case {
     bool end_on_failure;
     std::string failing;
-    // Of a call made once the failing one has ended, of finish(), and of a
-    // call and finish() after that.
+    std::string next;  // Made while the failing one runs.
+    // Of a call made once those have ended, of finish(), and of a call and
+    // finish() after that.
     std::vector<std::string> reports;
     std::vector<std::string> taken;
+    std::chrono::milliseconds budget = kRunBudget;
   };
   const Case cases[] = {
-      {true, "fail", {"failure: failed", "", "", ""}, {}},
-      {false, "fail", {"failure: failed", "", "", ""}, {"waiting", "a", "b"}},
-      {false, "time out", {"time-out: timed out", "", "", ""}, {}},
+      {true, "fail", "waiting", {"failure: failed", "", "", ""}, {}},
+      {false, "fail", "waiting", {"failure: failed", "", "", ""}, {"waiting", "a", "b"}},
+      {false, "fail", "fail", {"failure: failed (and 1 more failures)", "", "", ""}, {"a", "b"}},
+      {false, "time out", "waiting", {"time-out: timed out", "", "", ""}, {}},
+      // The run waited for none of it: no budget was spent.
+      {false, "slow time out", "waiting", {"time-out: timed out", "", "", ""}, {}, 100ms},
   };
   for (const Case& test : cases) {
-    SCOPED_TRACE(test.failing + (test.end_on_failure ? ", ending" : ""));
+    SCOPED_TRACE(test.failing + ", then " + test.next + (test.end_on_failure ? ", ending" : ""));
     SlowService service;
-    Calls calls("the service", test.end_on_failure);
+    Calls calls("the service", test.end_on_failure, test.budget);
     const auto finish = [&] { return thrown_by([&] { calls.finish(); }); };
     submit(calls, service, test.failing);
     while (service.started == 0) std::this_thread::yield();
-    submit(calls, service, "waiting");  // Waits while the failing one runs.
-    std::this_thread::sleep_for(200ms);
+    submit(calls, service, test.next);
+    std::this_thread::sleep_for(400ms);
     const std::vector<std::string> reports{submit(calls, service, "a"), finish(),
                                            submit(calls, service, "b"), finish()};
     EXPECT_EQ(reports, test.reports);
@@ -120,22 +139,37 @@ TEST(PacedCalls, SpendsTheBudgetOnlyOnWhatTheRunWaits) {
   }
   EXPECT_EQ(thrown_by([&] { calls.finish(); }), "");
   EXPECT_EQ(service.taken().back(), "200");
-  // A run that waits for each call spends it, and hears so once; of the
-  // calls made since, the newest gets its own attempt, and nothing after.
+  // A run that waits for each call spends it, and hears so once: the wait
+  // that crosses the budget ends with it, though the call goes on. Of the
+  // calls made since, the newest gets its own attempt, which nobody waits
+  // for but the end, and nothing after.
   SlowService waited;
-  Calls flushed("the service", true, 120ms);
   std::vector<std::string> reports;
-  for (const char* item : {"1", "2", "3", "4", "5"}) {
-    reports.push_back(submit(flushed, waited, item));
-    if (std::string(item) != "4") reports.push_back(thrown_by([&] { flushed.finish(); }));
+  {
+    Calls flushed("the service", true, 400ms);
+    for (const char* item : {"1", "2", "held", "4", "5"}) {
+      reports.push_back(submit(flushed, waited, item));
+      if (std::string(item) != "4") reports.push_back(thrown_by([&] { flushed.finish(); }));
+    }
+    reports.push_back(submit(flushed, waited, "6"));
+    reports.push_back(thrown_by([&] { flushed.finish(); }));
+    waited.release();
   }
-  reports.push_back(submit(flushed, waited, "6"));
-  reports.push_back(thrown_by([&] { flushed.finish(); }));
   EXPECT_THAT(reports, testing::ElementsAre("", "", "", "", "",
-                                            "time-out: the service has used up the 120 ms that"
+                                            "time-out: the service has used up the 400 ms that"
                                             " its calls may take in one run",
                                             "", "", "", "", ""));
-  EXPECT_THAT(waited.taken(), testing::ElementsAre("1", "2", "3", "5"));
+  EXPECT_THAT(waited.taken(), testing::ElementsAre("1", "2", "held", "5"));
+  // Ended before its next finish(), it lets the newest have its attempt.
+  SlowService ended;
+  {
+    Calls calls("the service", true, 100ms);
+    submit(calls, ended, "held");
+    thrown_by([&] { calls.finish(); });
+    submit(calls, ended, "last");
+    ended.release();
+  }
+  EXPECT_THAT(ended.taken(), testing::ElementsAre("held", "last"));
 }
 
 TEST(PacedCalls, PassesAStopThatACallSawToEveryLaterCall) {

@@ -9,7 +9,8 @@ namespace nembit {
 PacedDelivery::~PacedDelivery() {
   std::unique_lock lock(mutex_);
   if (!worker_.joinable()) return;
-  settle(lock);
+  bool settled = false;
+  settle(lock, RunClock::time_point::max(), settled);
   closing_ = true;
   changed_.notify_all();
   lock.unlock();
@@ -26,20 +27,26 @@ void PacedDelivery::submit(Delivery delivery) {
   }
 }
 
-void PacedDelivery::finish() {
+bool PacedDelivery::finish(RunClock::time_point deadline) {
   const StopSignalScope stop_scope;
   std::unique_lock lock(mutex_);
-  if (const int signal = settle(lock); signal != 0) throw Interrupted{signal};
+  bool settled = false;
+  if (const int signal = settle(lock, deadline, settled); signal != 0) throw Interrupted{signal};
+  return settled;
 }
 
-int PacedDelivery::settle(std::unique_lock<std::mutex>& lock) {
+int PacedDelivery::settle(std::unique_lock<std::mutex>& lock, RunClock::time_point deadline,
+                          bool& settled) {
   // The worker wakes this at every end of a delivery; a stop is looked for
   // between, as often as every wait for something outside does.
   for (;;) {
     const int signal = stop_signal();
     if (signal != 0) waiting_ = nullptr;
-    if (!busy_ && !waiting_) return signal;
-    changed_.wait_for(lock, kStopCheckInterval);
+    settled = !busy_ && !waiting_;
+    if (settled) return signal;
+    const std::chrono::milliseconds slice = wait_slice(deadline);
+    if (slice.count() <= 0) return signal;
+    changed_.wait_for(lock, slice);
   }
 }
 

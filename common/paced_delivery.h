@@ -9,6 +9,8 @@
 #include <mutex>
 #include <thread>
 
+#include "common/run_clock.h"
+
 namespace nembit {
 
 /// Runs deliveries on a worker thread of its own, one at a time. One handed
@@ -30,16 +32,18 @@ class PacedDelivery {
   /// Hands `delivery` over, in place of one that waits, and returns.
   void submit(Delivery delivery);
 
-  /// Waits until every delivery handed over has run or been replaced. A stop
-  /// signal noted meanwhile drops the one that waits; Interrupted is thrown
-  /// once the one under way has ended.
-  void finish();
+  /// Waits until every delivery handed over has run or been replaced, or
+  /// until `deadline` on the run clock; false when the deadline came first,
+  /// and the deliveries go on without the caller. A stop signal noted
+  /// meanwhile drops the one that waits; Interrupted is thrown once the one
+  /// under way has ended.
+  bool finish(RunClock::time_point deadline = RunClock::time_point::max());
 
  private:
   void work();
-  /// Waits until no delivery runs and, unless a stop came, none waits;
-  /// the stop signal, or 0.
-  int settle(std::unique_lock<std::mutex>& lock);
+  /// Waits until no delivery runs and, unless a stop came, none waits, or
+  /// until `deadline`; the stop signal, or 0, with `settled` telling which.
+  int settle(std::unique_lock<std::mutex>& lock, RunClock::time_point deadline, bool& settled);
 
   std::mutex mutex_;
   std::condition_variable changed_;

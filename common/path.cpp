@@ -83,6 +83,31 @@ std::string normal_form(std::string_view path, PathStyle style) {
   return normal;
 }
 
+std::string collapse_dots(std::string_view path, PathStyle style) {
+  const std::string normal = normal_form(path, style);
+  const size_t root = root_length(normal, style);
+  std::string collapsed = normal.substr(0, root);
+  size_t kept = 0;  // Components kept that a ".." may take back.
+  for (size_t at = root; at < normal.size();) {
+    size_t end = normal.find(separator(style), at);
+    if (end == std::string::npos) end = normal.size();
+    const std::string_view component = std::string_view(normal).substr(at, end - at);
+    at = end + 1;
+    if (component == "." && collapsed.empty()) continue;
+    if (component == ".." && kept > 0) {
+      const size_t last = collapsed.rfind(separator(style));
+      collapsed.resize(last == std::string::npos || last < root ? root : last);
+      --kept;
+      continue;
+    }
+    if (component == ".." && root > 0) continue;
+    if (collapsed.size() > root) collapsed += separator(style);
+    collapsed += component;
+    if (component != "..") ++kept;
+  }
+  return collapsed.empty() ? "." : collapsed;
+}
+
 std::string_view parent_of(std::string_view normal, PathStyle style) {
   const size_t root = root_length(normal, style);
   const size_t last = normal.rfind(separator(style));

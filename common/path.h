@@ -37,6 +37,12 @@ inline constexpr PathStyle kNativePathStyle =
 /// separator. A path with neither root nor components reads ".".
 std::string normal_form(std::string_view path, PathStyle style = kNativePathStyle);
 
+/// The normal form of `path` with each ".." taken back against the component
+/// before it, and dropped after a root: "/opt/bin/../share" gives
+/// "/opt/share". For the folders of an install, which hold no links to
+/// resolve.
+std::string collapse_dots(std::string_view path, PathStyle style = kNativePathStyle);
+
 /// The parent of a path in normal form: "." for a relative path of one
 /// component or none, the root itself for a path that is only a root.
 std::string_view parent_of(std::string_view normal, PathStyle style = kNativePathStyle);

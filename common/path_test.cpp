@@ -25,6 +25,21 @@ TEST(Path, NormalForm) {
     EXPECT_EQ(normal_form(path, PathStyle::kPosix), normal) << path;
 }
 
+TEST(Path, CollapsedDots) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"/opt/bin/../share/nembit", "/opt/share/nembit"},
+      {"/usr/bin/../lib/x86_64-linux-gnu/nembit", "/usr/lib/x86_64-linux-gnu/nembit"},
+      {"/bin/./", "/bin"},
+      {"/..", "/"},
+      {"a/../..", ".."},
+      {"a/..", "."},
+      {"../a/b/..", "../a"},
+  };
+  for (const auto& [path, collapsed] : cases)
+    EXPECT_EQ(collapse_dots(path, PathStyle::kPosix), collapsed) << path;
+  EXPECT_EQ(collapse_dots("C:\\nembit\\bin\\..\\share", PathStyle::kWindows), "C:\\nembit\\share");
+}
+
 TEST(Path, Parent) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {"a/b/c", "a/b"}, {"a", "."},   {".", "."},    {"/", "/"},

@@ -49,12 +49,18 @@ class TimeBudget {
     return std::forward<Call>(call)(allowed);
   }
 
-  /// Runs `wait`, in which the run waits for calls under way elsewhere, and
-  /// spends the time it takes.
+  /// Runs `wait`, in which the run waits for calls under way elsewhere until
+  /// the deadline it is given, when what is left runs out, and spends the
+  /// time it takes.
   template <typename Wait>
   void spend_on(Wait&& wait) {
+    RunClock::duration allowed{};
+    {
+      const std::lock_guard lock(mutex_);
+      allowed = std::max(left_, RunClock::duration::zero());
+    }
     const Spend spend{*this, RunClock::now()};
-    std::forward<Wait>(wait)();
+    std::forward<Wait>(wait)(spend.start + allowed);
   }
 
   /// Why calls may no longer run; empty while they may.

@@ -3,15 +3,13 @@
 
 #include <cerrno>
 #include <csignal>
-#include <filesystem>
 
 #include "common/build_config.h"
 #include "common/executable.h"
+#include "common/path.h"
 #include "host.h"
 
 namespace nembit {
-
-namespace fs = std::filesystem;
 
 std::vector<std::string> process_arguments(int argc, char** argv) { return {argv, argv + argc}; }
 
@@ -28,12 +26,11 @@ bool occupy_closed_standard_streams() {
 void restore_child_signal() { ::signal(SIGCHLD, SIG_DFL); }
 
 std::string find_program_dir(const char* argv0) {
-  const fs::path executable = executable_path(argv0);
+  note_program_name(argv0);
+  const std::string executable = executable_path();
   if (executable.empty()) return ".";
   // The data directory's place relative to the executable's, as installed.
-  fs::path dir = (executable.parent_path() / kDataFromBin).lexically_normal();
-  if (!dir.has_filename()) dir = dir.parent_path();  // "bin/." reads "bin/".
-  return dir.string();
+  return collapse_dots(join_path(parent_of(executable), kDataFromBin));
 }
 
 }  // namespace nembit

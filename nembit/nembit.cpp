@@ -59,6 +59,8 @@ bool flush_standard_output(FdStreamBuf& out, std::ostream& err) {
 Process start_up(std::vector<std::string> argv, std::ostream& out, std::string program_dir) {
   Process process;
   process.argv = std::move(argv);
+  // Where the program is, which its components' helpers are found by too.
+  note_program_name(process.argv.empty() ? nullptr : process.argv[0].c_str());
   process.components.clipboard = clipboard::open_system_clipboard();
   if (!process.HAS_CLIPBOARD()) {
     out << "Warning: clipboard module not available. Install with: pip install clipboard\n";

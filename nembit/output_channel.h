@@ -40,8 +40,10 @@ struct OutputChannel {
 /// FIFO, a terminal), the channel writes through a description of its own
 /// that never blocks, with the stream's own access, where the system gives
 /// one, and otherwise from a thread that the run may leave behind, blocked.
-/// A stream not open for writing is never opened for writing.
-OutputChannel open_output(int stream);
+/// A stream not open for writing is never opened for writing. Without
+/// `open_apart`, the channel does as where the system gives no description
+/// of its own, for tests.
+OutputChannel open_output(int stream, bool open_apart = true);
 
 /// Closes what open_output() opened for the channel; it then writes to the
 /// stream itself.

@@ -17,6 +17,7 @@
 
 #include "common/stop_signals.h"
 #include "output_channel.h"
+#include "output_room.h"
 
 namespace nembit {
 
@@ -25,6 +26,7 @@ namespace {
 // The writes that a thread of the channel's own makes, as write_output()
 // hands them over.
 struct BackgroundWrites {
+  OutputKind kind = OutputKind::kOther;
   int fd = -1;
   std::mutex mutex;
   std::condition_variable changed;
@@ -57,45 +59,6 @@ namespace {
 // How long a wait naps when the output has some room, but not enough.
 constexpr std::chrono::milliseconds kNap{10};
 
-// Writes what is handed over, for as long as the process lives: a write
-// that blocks holds up this thread alone.
-void background_loop(const std::shared_ptr<BackgroundWrites>& writes) {
-  std::unique_lock lock(writes->mutex);
-  for (;;) {
-    writes->changed.wait(lock, [&] { return !writes->bytes.empty(); });
-    // Nothing else touches the bytes until they are cleared.
-    const std::string_view bytes = writes->bytes;
-    lock.unlock();
-    int error = 0;
-    for (size_t done = 0; done < bytes.size();) {
-      const ssize_t put = ::write(writes->fd, bytes.data() + done, bytes.size() - done);
-      if (put >= 0) {
-        done += static_cast<size_t>(put);
-      } else if (errno != EINTR) {
-        error = errno;
-        break;
-      }
-    }
-    lock.lock();
-    writes->bytes.clear();
-    if (writes->error == 0) writes->error = error;
-    writes->changed.notify_all();
-  }
-}
-
-// Writes through `fd` from a thread of their own; null where no thread can
-// be had, and the channel then writes through `fd` itself.
-std::shared_ptr<BackgroundWrites> start_background(int fd) {
-  auto writes = std::make_shared<BackgroundWrites>();
-  writes->fd = fd;
-  try {
-    std::thread([writes] { background_loop(writes); }).detach();
-  } catch (const std::system_error&) {
-    return nullptr;
-  }
-  return writes;
-}
-
 // A description of its own on the pipe, FIFO or terminal that `fd` names,
 // with `fd`'s access, which never blocks; -1 where the system gives none
 // (no /proc, a terminal of another user's, or a FIFO whose reader has gone).
@@ -110,44 +73,43 @@ size_t pipe_capacity(int fd) {
   return size > 0 ? static_cast<size_t>(size) : 0;
 }
 
-// How much of the `remaining` bytes to write now to the pipe `fd`: a piece
-// that a pipe takes whole by itself, or refuses, at once; a longer one only
-// once the pipe holds nothing, as what the pipe holds may take a page for
-// every write, and never once it holds something. A pipe that holds nothing
-// is first made as large as the piece (once: `grown`); a piece larger than
-// it may be made goes as the room allows.
+// How much of the `remaining` bytes to write now to the pipe `fd` (see
+// pipe_piece). A pipe that holds nothing is first made as large as the
+// bytes, once (`grown`).
 size_t pipe_how_much(int fd, size_t remaining, size_t& capacity, bool& grown) {
   if (remaining <= PIPE_BUF || capacity == 0) return remaining;
   int held = 0;
   if (::ioctl(fd, FIONREAD, &held) != 0 || held < 0) return remaining;
-  if (held > 0) return 0;
-  if (remaining > capacity && !std::exchange(grown, true) && remaining <= INT_MAX &&
+  if (held == 0 && remaining > capacity && !std::exchange(grown, true) && remaining <= INT_MAX &&
       ::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(remaining)) > 0) {
     capacity = pipe_capacity(fd);
   }
-  return std::min(remaining, capacity);
+  return pipe_piece(remaining, PIPE_BUF, {.capacity = capacity, .held = static_cast<size_t>(held)});
 }
 
-// How much of the `remaining` bytes to write now to the stream socket `fd`:
-// all once its buffer has room for them, nothing while it has not, and what
-// the room allows when they are more than the buffer ever holds.
+// How much of the `remaining` bytes to write now to the stream socket `fd`
+// (see stream_piece).
 size_t stream_how_much(int fd, size_t remaining) {
   int buffer = 0;
   socklen_t length = sizeof buffer;
   int queued = 0;
+  sockaddr_storage address{};
+  socklen_t address_length = sizeof address;
   if (::getsockopt(fd, SOL_SOCKET, SO_SNDBUF, &buffer, &length) != 0 ||
-      ::ioctl(fd, TIOCOUTQ, &queued) != 0 || buffer <= 0) {
+      ::ioctl(fd, TIOCOUTQ, &queued) != 0 || buffer <= 0 || queued < 0) {
     return remaining;
   }
-  const size_t room = buffer > queued ? static_cast<size_t>(buffer - queued) : 0;
-  if (room >= remaining) return remaining;
-  return remaining > static_cast<size_t>(buffer) ? room : 0;
+  const bool local =
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &address_length) == 0 &&
+      address.ss_family == AF_UNIX;
+  return stream_piece(remaining, {.buffer = static_cast<size_t>(buffer),
+                                  .queued = static_cast<size_t>(queued),
+                                  .local = local});
 }
 
 // How much of the `remaining` bytes to write now (see write_output).
-size_t how_much(const OutputChannel& channel, int fd, size_t remaining, size_t& capacity,
-                bool& grown) {
-  switch (channel.kind) {
+size_t how_much(OutputKind kind, int fd, size_t remaining, size_t& capacity, bool& grown) {
+  switch (kind) {
     case OutputKind::kPipe:
       return pipe_how_much(fd, remaining, capacity, grown);
     case OutputKind::kStream:
@@ -163,6 +125,11 @@ size_t how_much(const OutputChannel& channel, int fd, size_t remaining, size_t& 
 struct Patience {
   bool bounded;
   std::chrono::steady_clock::time_point until;
+
+  // No end: for a thread that the process may leave behind, blocked.
+  static Patience forever() {
+    return {.bounded = true, .until = std::chrono::steady_clock::time_point::max()};
+  }
 
   // How long the next wait may take: a slice, or 0 once the patience is spent.
   std::chrono::milliseconds slice() const {
@@ -193,11 +160,69 @@ int wait_for(int fd, bool nap, const Patience& patience) {
 }
 
 // Writes up to `size` bytes without blocking where the channel can.
-ssize_t write_some(const OutputChannel& channel, int fd, const char* data, size_t size) {
-  if (channel.kind == OutputKind::kStream || channel.kind == OutputKind::kDatagram) {
+ssize_t write_some(OutputKind kind, int fd, const char* data, size_t size) {
+  if (kind == OutputKind::kStream || kind == OutputKind::kDatagram) {
     return ::send(fd, data, size, MSG_DONTWAIT);
   }
   return ::write(fd, data, size);
+}
+
+// Writes `bytes` through `fd`, an output of `kind`, as its room allows (see
+// how_much), and as long as `patience` allows; 0, or why it stopped, with
+// `written` telling how many went out.
+int write_room(OutputKind kind, int fd, std::string_view bytes, const Patience& patience,
+               size_t& written) {
+  written = 0;
+  size_t capacity = kind == OutputKind::kPipe ? pipe_capacity(fd) : 0;
+  bool grown = false;
+  while (written < bytes.size()) {
+    const size_t now = how_much(kind, fd, bytes.size() - written, capacity, grown);
+    if (now > 0) {
+      const ssize_t put = write_some(kind, fd, bytes.data() + written, now);
+      if (put >= 0) {
+        written += static_cast<size_t>(put);
+        continue;
+      }
+      if (errno != EAGAIN && errno != EINTR) return errno;
+    }
+    // Room that a pipe or a socket lacks cannot be polled for: a nap then.
+    if (const int error = wait_for(fd, now == 0, patience)) return error;
+  }
+  return 0;
+}
+
+// Writes what is handed over, for as long as the process lives, by the same
+// rule of room as the channel itself: a write that blocks holds up this
+// thread alone, and one that a stop ends midway cuts no line.
+void background_loop(const std::shared_ptr<BackgroundWrites>& writes) {
+  std::unique_lock lock(writes->mutex);
+  for (;;) {
+    writes->changed.wait(lock, [&] { return !writes->bytes.empty(); });
+    // Nothing else touches the bytes until they are cleared.
+    const std::string_view bytes = writes->bytes;
+    lock.unlock();
+    size_t written = 0;
+    const int error = write_room(writes->kind, writes->fd, bytes, Patience::forever(), written);
+    lock.lock();
+    writes->bytes.clear();
+    if (writes->error == 0) writes->error = error;
+    writes->changed.notify_all();
+  }
+}
+
+// Writes through `fd`, an output of `kind`, from a thread of their own; null
+// where no thread can be had, and the channel then writes through `fd`
+// itself.
+std::shared_ptr<BackgroundWrites> start_background(OutputKind kind, int fd) {
+  auto writes = std::make_shared<BackgroundWrites>();
+  writes->kind = kind;
+  writes->fd = fd;
+  try {
+    std::thread([writes] { background_loop(writes); }).detach();
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
+  return writes;
 }
 
 // Hands `bytes` to the channel's thread and waits until it has written them,
@@ -227,7 +252,7 @@ int write_in_background(BackgroundWrites& writes, std::string_view bytes, const 
 
 }  // namespace
 
-OutputChannel open_output(int stream) {
+OutputChannel open_output(int stream, bool open_apart) {
   OutputChannel channel;
   channel.stream = stream;
   channel.platform = std::make_shared<PlatformOutput>();
@@ -254,11 +279,11 @@ OutputChannel open_output(int stream) {
       access == O_RDONLY) {
     return channel;
   }
-  if (const int own = open_own(stream, access); own >= 0) {
+  if (const int own = open_apart ? open_own(stream, access) : -1; own >= 0) {
     platform.fd = own;
     platform.own_fd = true;
   } else if ((flags & O_NONBLOCK) == 0) {
-    platform.background = start_background(stream);
+    platform.background = start_background(channel.kind, stream);
   }
   return channel;
 }
@@ -275,22 +300,7 @@ int write_output(const OutputChannel& channel, std::string_view bytes,
     return write_in_background(*platform->background, bytes, until, written);
   }
   const int fd = platform != nullptr ? platform->fd : channel.stream;
-  size_t capacity = channel.kind == OutputKind::kPipe ? pipe_capacity(fd) : 0;
-  bool grown = false;
-  while (written < bytes.size()) {
-    const size_t now = how_much(channel, fd, bytes.size() - written, capacity, grown);
-    if (now > 0) {
-      const ssize_t put = write_some(channel, fd, bytes.data() + written, now);
-      if (put >= 0) {
-        written += static_cast<size_t>(put);
-        continue;
-      }
-      if (errno != EAGAIN && errno != EINTR) return errno;
-    }
-    // Room that a pipe or a socket lacks cannot be polled for: a nap then.
-    if (const int error = wait_for(fd, now == 0, until)) return error;
-  }
-  return 0;
+  return write_room(channel.kind, fd, bytes, until, written);
 }
 
 }  // namespace nembit

@@ -25,7 +25,7 @@ bool is_console(HANDLE handle) {
 
 }  // namespace
 
-OutputChannel open_output(int stream) {
+OutputChannel open_output(int stream, bool /*open_apart*/) {
   const HANDLE handle = handle_of(stream);
   OutputChannel channel;
   channel.stream = stream;

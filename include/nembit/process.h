@@ -17,7 +17,9 @@ struct Components {
   notify::NotifierFactory make_notifier;
 };
 
-/// What start-up fixes for the whole process.
+/// What start-up fixes for the whole process. Its components work on
+/// threads of their own, which a child made by fork() does not have: a
+/// child must start up a Process of its own, and leave its parent's alone.
 struct Process {
   /// The program's name.
   std::string NAME = "nembit";

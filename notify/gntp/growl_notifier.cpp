@@ -32,13 +32,16 @@ void GrowlNotifier::register_app() {
 }
 
 void GrowlNotifier::notify(const notify::Note& note) {
-  if (gone_) return;
+  if (ended_) return;
   const NoticeIds ids{.id = id_prefix_ + "-" + std::to_string(++sent_), .replaces = first_id_};
   if (first_id_.empty()) first_id_ = ids.id;
   try {
     send([&] { return notify_request(application_.applicationName, note, key(), ids); });
   } catch (const notify::RefusedError&) {
-    gone_ = true;
+    ended_ = true;
+    throw;
+  } catch (const notify::TimeoutError&) {
+    ended_ = true;
     throw;
   }
 }

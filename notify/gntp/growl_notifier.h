@@ -13,15 +13,16 @@
 namespace nembit::gntp {
 
 /// Registers an application with a GNTP server and sends its notifications,
-/// one connection per request. A server that refuses a notice, having gone
-/// since the registration, is not asked again: later notices are dropped.
+/// one connection per request. After a notice that failed for good (the
+/// server refused it, having gone since the registration, or it timed out),
+/// the server is not asked again: later notices are dropped without a word.
 /// Each notice has an id of its own, and each after the first asks the
 /// server to show it in the first's place, so that a server that honours it
 /// keeps one notice on screen. With a password, every request carries a
 /// SHA-256 key hash with a fresh random salt. Each request may take
-/// `settings.timeout`, and all of them together `settings.budget`; once a
-/// request has timed out or the budget is spent, every later one fails at
-/// once with the same error: a stalled or slow server costs a bounded wait.
+/// `settings.timeout`, and all of them together `settings.budget`, which a
+/// request that crosses it times out with: a stalled or slow server costs a
+/// bounded wait.
 class GrowlNotifier : public notify::Notifier {
  public:
   explicit GrowlNotifier(notify::Application application,
@@ -44,8 +45,8 @@ class GrowlNotifier : public notify::Notifier {
   /// How many notices it has sent; the id of the first.
   unsigned long sent_ = 0;
   std::string first_id_;
-  /// Whether the server refused a notice.
-  bool gone_ = false;
+  /// Whether a notice failed for good, which ends the notices.
+  bool ended_ = false;
   /// The server's addresses, looked up by the first request that needed
   /// them, the one that answered last first.
   std::vector<Address> addresses_;

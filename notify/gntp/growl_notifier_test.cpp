@@ -149,9 +149,11 @@ TEST(GrowlNotifier, WaitsForAStalledServerOnce) {
       {{.bytes = std::string(kOk)}, {.kind = FakeServer::Reply::kSilent, .bytes = ""}});
   GrowlNotifier notifier(kApplication, settings_for(server));
   notifier.register_app();
+  // Said once: the later notices are dropped without a word.
   for (int i = 0; i < 10; ++i) {
-    EXPECT_EQ(failure_of([&] { notifier.notify(kNote); }),
-              "timed out talking to the GNTP server at 127.0.0.1:" + server.port());
+    EXPECT_EQ(
+        failure_of([&] { notifier.notify(kNote); }),
+        i == 0 ? "timed out talking to the GNTP server at 127.0.0.1:" + server.port() : "no error");
   }
   EXPECT_EQ(server.requests().size(), 2U);
 }
@@ -181,7 +183,9 @@ TEST(GrowlNotifier, SpendsAtMostItsBudgetOnASlowServer) {
   const auto start = std::chrono::steady_clock::now();
   const std::string spent =
       "the GNTP server has used up the 1000 ms that its calls may take in one run";
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(failure_of([&] { notifier.notify(kNote); }), spent);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(failure_of([&] { notifier.notify(kNote); }), i == 0 ? spent : "no error");
+  }
   EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
   EXPECT_EQ(server.requests().size(), 3U);
 }
