@@ -11,6 +11,7 @@ TEST(ClipboardChoice, ReadsItsSetting) {
   EXPECT_EQ(clipboard_choice("", warning), ClipboardChoice::kDesktop);
   EXPECT_EQ(clipboard_choice("none", warning), ClipboardChoice::kNone);
   EXPECT_EQ(warning, "");
+  EXPECT_EQ(clipboard_choice("nonesuch", warning), ClipboardChoice::kDesktop);
   EXPECT_EQ(clipboard_choice("off", warning), ClipboardChoice::kDesktop);
   EXPECT_EQ(warning, "NEMBIT_CLIPBOARD must be none or empty, not 'off'; the clipboard is used");
 }

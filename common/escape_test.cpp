@@ -30,8 +30,10 @@ TEST(Escape, PrintableKeepsOnlyHarmlessBytes) {
   EXPECT_EQ(printable_text("v\x00\a\x1b\xff\xc2\u009b\u00e9"sv),
             "v\\x00\\x07\\x1b\\xff\\xc2\\u009b\u00e9");
   EXPECT_EQ(printable(kBidi), "a\\u202eb\\u2066 \\u202a\\u2069\u202f");
-  // An encoded surrogate is no UTF-8.
+  // No UTF-8: an encoded surrogate, an overlong lead, a sequence cut short.
   EXPECT_EQ(printable_text("\xed\xa0\x80"), "\\xed\\xa0\\x80");
+  EXPECT_EQ(printable_text("\xc0\xaf"), "\\xc0\\xaf");
+  EXPECT_EQ(printable_text("\xe2\x82" "A"), "\\xe2\\x82A");
 }
 
 TEST(Escape, CutsLongTextFromOutside) {

@@ -536,13 +536,19 @@ class FakeClipboard(NembitTestCase):
 
     def test_copies_although_the_parent_ignores_child_signals(self):
         log = self.dir / "copied"
-        self.fake_tool("xclip", f'cat >> "{log}"; echo >> "{log}"; (sleep 30 &)')
-        ignore = lambda: signal.signal(signal.SIGCHLD, signal.SIG_IGN)  # noqa: E731
+        # The tool records the signals it ignores: SIGPIPE must not be one.
+        self.fake_tool("xclip", f'grep SigIgn /proc/$$/status >> "{log}.signals"; '
+                                f'cat >> "{log}"; echo >> "{log}"; (sleep 30 &)')
+        def ignore():
+            signal.signal(signal.SIGCHLD, signal.SIG_IGN)
+            signal.signal(signal.SIGPIPE, signal.SIG_IGN)
         start = time.monotonic()
         run = self.run_nembit("a", "b", env=self.environment(DISPLAY=":99"), preexec_fn=ignore)
         self.assertLess(time.monotonic() - start, 4)
         self.assertEqual(run.without_warnings(), self.created("a", "b") + summary(2, 2))
         self.assert_copied_last(log, "a", "b")
+        for line in pathlib.Path(f"{log}.signals").read_text().splitlines():
+            self.assertFalse(int(line.split()[1], 16) & 1 << (signal.SIGPIPE - 1), line)
         # A program that links libnembit may ignore SIGCHLD for good.
         copy_lines = BUILD_DIR / "tests/copy_lines"
         if copy_lines.exists():
