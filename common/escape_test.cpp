@@ -33,9 +33,7 @@ TEST(Escape, PrintableKeepsOnlyHarmlessBytes) {
   // No UTF-8: an encoded surrogate, an overlong lead, a sequence cut short.
   EXPECT_EQ(printable_text("\xed\xa0\x80"), "\\xed\\xa0\\x80");
   EXPECT_EQ(printable_text("\xc0\xaf"), "\\xc0\\xaf");
-  EXPECT_EQ(printable_text("\xe2\x82"
-                           "A"),
-            "\\xe2\\x82A");
+  EXPECT_EQ(printable_text(std::string("\xe2\x82") + "A"), "\\xe2\\x82A");
 }
 
 TEST(Escape, CutsLongTextFromOutside) {
