@@ -32,7 +32,7 @@ void OwnerClipboard::copy(std::string_view text) {
     } catch (const Interrupted&) {
       // Where the exchange stopped is unknown: the next copy starts a new
       // owner, and this one ends now unless it holds the selection.
-      process_.reset();
+      drop_owner();
       throw;
     }
   }
@@ -40,16 +40,37 @@ void OwnerClipboard::copy(std::string_view text) {
   fallback_->copy(text);
 }
 
+void OwnerClipboard::flush() {
+  const std::lock_guard lock(mutex_);
+  if (!process_ || !ended_.empty()) return;
+  try {
+    take_answers(0, RunClock::now() + limit_);
+  } catch (const Interrupted&) {
+    drop_owner();
+    throw;
+  }
+}
+
 bool OwnerClipboard::copy_through_owner(std::string_view text, RunClock::time_point deadline) {
   if (!process_ && !start(deadline)) return false;
   std::string message = std::to_string(text.size());
   message.append("\n").append(text);
   check(process_->send(message, deadline));
-  std::string line;
-  check(process_->read_line(line, deadline));
-  if (line != link::kOk) throw Error(name_ + ": " + reason_of(line));
-  process_->serving();
+  ++unanswered_;
+  // The text before is answered as soon as this one overtakes it, or it is
+  // the selection.
+  take_answers(1, deadline);
   return true;
+}
+
+void OwnerClipboard::take_answers(int left, RunClock::time_point deadline) {
+  while (unanswered_ > left) {
+    std::string line;
+    check(process_->read_line(line, deadline));
+    --unanswered_;
+    if (line != link::kOk) throw Error(name_ + ": " + reason_of(line));
+    process_->serving();
+  }
 }
 
 bool OwnerClipboard::start(RunClock::time_point deadline) {
@@ -68,21 +89,26 @@ bool OwnerClipboard::start(RunClock::time_point deadline) {
 
 bool OwnerClipboard::cannot_run(std::string why) {
   cannot_run_ = std::move(why);
-  process_.reset();  // It is on its way out, if it ever ran: this ends it.
+  drop_owner();  // It is on its way out, if it ever ran: this ends it.
   use_fallback_ = true;
   return false;
+}
+
+void OwnerClipboard::drop_owner() {
+  process_.reset();
+  unanswered_ = 0;
 }
 
 void OwnerClipboard::check(Io io) {
   if (io == Io::kTimedOut) {
     process_->kill();
-    process_.reset();
+    drop_owner();
     ended_ = name_ + ": timed out after " + std::to_string(limit_.count()) + " ms";
     throw TimeoutError(ended_);
   }
   if (io == Io::kGone) {
     ended_ = name_ + ": ended before it confirmed the copy";
-    process_.reset();
+    drop_owner();
     throw Error(ended_);
   }
 }

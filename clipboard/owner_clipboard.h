@@ -17,7 +17,10 @@ namespace nembit::clipboard {
 
 /// Puts text on the clipboard through the owner program `owner`, started at
 /// the first copy. Each copy sends the text and returns once the owner has
-/// confirmed that it holds the selection with it. When the owner cannot run
+/// answered every text before it: the owner holds one text while readers
+/// may want it, keeps the newest waiting, and answers one that a newer
+/// overtakes at once. flush() waits until the last text is the selection.
+/// When the owner cannot run
 /// here (it cannot be started, cannot reach the display, or ends before it
 /// says it is ready), that copy and every later one go to `fallback` (a
 /// clipboard tool; none when null). A copy may take `limit`; after a
@@ -31,6 +34,7 @@ class OwnerClipboard : public Clipboard {
   OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback,
                  std::chrono::milliseconds limit = kCallLimit);
   void copy(std::string_view text) override;
+  void flush() override;
 
  private:
   using Io = OwnerProcess::Io;
@@ -43,6 +47,11 @@ class OwnerClipboard : public Clipboard {
   bool start(RunClock::time_point deadline);
   /// Hands this copy and the rest to the fallback, for `why`.
   bool cannot_run(std::string why);
+  /// Lets the owner go: it ends now unless it holds the selection.
+  void drop_owner();
+  /// Takes the owner's answers until no more than `left` texts are
+  /// unanswered, before `deadline`.
+  void take_answers(int left, RunClock::time_point deadline);
   /// Throws for a wait that did not end in `Io::kDone`, after ending the
   /// owner's part in the run with that error, which later copies give.
   void check(Io io);
@@ -54,6 +63,7 @@ class OwnerClipboard : public Clipboard {
   bool use_fallback_ = false;
   std::string cannot_run_;  ///< Why the owner cannot run here.
   std::unique_ptr<OwnerProcess> process_;
+  int unanswered_ = 0;  ///< Texts sent that the owner has not answered yet.
   std::chrono::milliseconds limit_;
   std::string ended_;  ///< Why the owner's part in the run ended, once it has.
 };

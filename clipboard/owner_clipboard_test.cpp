@@ -55,9 +55,11 @@ class OwnerClipboardTest : public ::testing::Test {
     std::ifstream in(dir_ / std::to_string(owners_) / "nembit-clipboard-owner.texts");
     return {std::istreambuf_iterator<char>(in), {}};
   }
+  // What copying `text`, and waiting until it is the selection, throws.
   static std::string failure(Clipboard& clipboard, std::string_view text) {
     try {
       clipboard.copy(text);
+      clipboard.flush();
     } catch (const Error& error) {
       return error.what();
     }
@@ -90,6 +92,7 @@ TEST_F(OwnerClipboardTest, HandsEachTextToOneOwner) {
   clipboard.copy("/home/u/caf\u00e9");
   clipboard.copy("two\nlines");
   clipboard.copy("");
+  clipboard.flush();
   EXPECT_EQ(texts(), "/home/u/caf\u00e9\ntwo\nlines\n\n");
 }
 
@@ -145,6 +148,11 @@ TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
     for (int i = 0; i < 100 && !has_ended(); ++i) std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(has_ended()) << "the owner's child " << pid << " still runs";
   }
+  // One that never says it is ready times out, and is no reason for the tool.
+  OwnerClipboard silent(owner("", "exec sleep 30"), std::make_unique<FakeTool>(fallback_copies_),
+                        200ms);
+  EXPECT_EQ(failure(silent, "x"), "nembit-clipboard-owner: timed out after 200 ms");
+  EXPECT_THAT(fallback_copies_, IsEmpty());
 }
 
 TEST_F(OwnerClipboardTest, KeepsAnOwnerThatRefusesACopy) {
@@ -168,6 +176,7 @@ TEST_F(OwnerClipboardTest, EndsAnOwnerThatAStopInterrupted) {
     pthread_sigmask(SIG_BLOCK, &all, nullptr);
     try {
       clipboard.copy("x");
+      clipboard.flush();
     } catch (const Interrupted&) {
       interrupted = true;
     }
@@ -190,6 +199,7 @@ TEST_F(OwnerClipboardTest, TakesCopiesFromSeveralThreadsInTurn) {
   std::thread second(copy_many);
   first.join();
   second.join();
+  clipboard.flush();
   std::string expected;
   for (int i = 0; i < 100; ++i) expected += "x\n";
   EXPECT_EQ(texts(), expected);

@@ -12,7 +12,8 @@ namespace nembit::clipboard {
 
 /// Hands each copy to `clipboard` on a thread of its own, one at a time, a
 /// newer copy taking the place of one that has not begun, so that a run goes
-/// on while the desktop takes the text and its last path always arrives.
+/// on while the desktop takes the text and its last path always arrives;
+/// flush() then waits for the clipboard's own flush().
 /// What failures mean for later copies is PacedCalls' rule: a failure ends
 /// the clipboard's work for the run, and what the run waits for copies in
 /// flush() spends the time budget.
@@ -26,7 +27,8 @@ class PacedClipboard : public Clipboard {
   void copy(std::string_view text) override {
     calls_.submit([this, text = std::string(text)] { clipboard_->copy(text); });
   }
-  void flush() override { calls_.finish(); }
+  // The last copy may have handed its text on: the wait for it is a call too.
+  void flush() override { calls_.finish([this] { clipboard_->flush(); }); }
   std::vector<std::string> warnings() const override { return warnings_; }
 
  private:

@@ -61,11 +61,17 @@ class PacedCalls {
   }
 
   /// Waits until the last call handed over has run (each within its own
-  /// limit), or the budget is spent; then hands a call that waited for its
-  /// own attempt over. Throws what the calls found, not yet said, a spent
-  /// budget among them.
-  void finish() {
-    budget_.spend_on([this](RunClock::time_point deadline) { delivery_.finish(deadline); });
+  /// limit), and then `settle`, if any, as one more call of an open
+  /// component (such as the wait for a text that the last call handed on),
+  /// or until the budget is spent; then hands a call that waited for its own
+  /// attempt over. Throws what the calls found, not yet said, a spent budget
+  /// among them.
+  void finish(std::function<void()> settle = {}) {
+    budget_.spend_on([&](RunClock::time_point deadline) {
+      if (!delivery_.finish(deadline) || !settle || !open()) return;
+      hand_over(std::move(settle), false);
+      delivery_.finish(deadline);
+    });
     if (std::string spent = budget_.refusal(); !spent.empty()) {
       const std::lock_guard lock(mutex_);
       if (state_ == State::kOpen) {
@@ -95,6 +101,11 @@ class PacedCalls {
     bool timed_out = false;
     int more = 0;  ///< How many more failed since.
   };
+
+  bool open() {
+    const std::lock_guard lock(mutex_);
+    return state_ == State::kOpen;
+  }
 
   // Hands `call` over to run, as the component's rule allows then; an own
   // attempt runs although the component has ended.

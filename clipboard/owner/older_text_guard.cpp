@@ -1,6 +1,9 @@
 #include "clipboard/owner/older_text_guard.h"
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
 
 namespace nembit::owner {
 
@@ -19,10 +22,48 @@ void remember(OlderTextGuard& guard, uint64_t hash) {
   guard.texts[guard.count++ % kRemembered] = hash;
 }
 
+// The first line of the texts an owner hands over.
+constexpr char kHandedHeader[] = "nembit texts 1\n";
+
 }  // namespace
 
 void remember_before_run(OlderTextGuard& guard, const char* data, size_t size) {
   remember(guard, hash_of(data, size));
+}
+
+size_t handed_texts(const OlderTextGuard& guard, char* buffer, size_t size) {
+  const size_t header = sizeof kHandedHeader - 1;
+  if (size < header + 1) return 0;
+  std::memcpy(buffer, kHandedHeader, header);
+  size_t length = header;
+  for (size_t i = 0; i < std::min(guard.count, kRemembered) && length + 18 <= size; ++i) {
+    length += static_cast<size_t>(
+        std::snprintf(buffer + length, size - length, "%016" PRIx64 "\n", guard.texts[i]));
+  }
+  return length;
+}
+
+bool remember_handed(OlderTextGuard& guard, const char* data, size_t size) {
+  const size_t header = sizeof kHandedHeader - 1;
+  if (size < header || std::memcmp(data, kHandedHeader, header) != 0 || (size - header) % 17 != 0 ||
+      (size - header) / 17 > kRemembered) {
+    return false;
+  }
+  uint64_t hashes[kRemembered];
+  size_t count = 0;
+  for (size_t at = header; at < size; at += 17) {
+    uint64_t hash = 0;
+    for (size_t i = 0; i < 16; ++i) {
+      const char c = data[at + i];
+      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+      if (digit < 0) return false;
+      hash = hash << 4U | static_cast<uint64_t>(digit);
+    }
+    if (data[at + 16] != '\n') return false;
+    hashes[count++] = hash;
+  }
+  for (size_t i = 0; i < count; ++i) remember(guard, hashes[i]);
+  return true;
 }
 
 void note_newest(OlderTextGuard& guard, const char* data, size_t size, int64_t now) {

@@ -30,6 +30,11 @@ int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance)
   return until > now ? until - now : 0;
 }
 
+bool first_text_unasked(const ReadChance& chance) {
+  return chance.first && chance.set_at >= 0 && chance.owned && !chance.reader_seen &&
+         chance.readers == 0;
+}
+
 void queue_text(WaitingText& waiting, Bytes text) {
   if (waiting.waiting) {
     release(waiting.text);

@@ -55,6 +55,10 @@ void note_read(ReadChance& chance);
 /// under Wayland, a manager can only be told from its first read.
 int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance);
 
+/// Whether the run's first text, held at its chance, has had no reader ask
+/// for it: where it was given the chance to wait for one, none was there.
+bool first_text_unasked(const ReadChance& chance);
+
 /// The newest text from nembit, while the one held has its chance.
 struct WaitingText {
   Bytes text;

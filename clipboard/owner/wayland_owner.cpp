@@ -8,8 +8,9 @@
 // UTF8_STRING, STRING and TEXT, and as the owners' mark. Readers are served
 // as pipe_readers.h says. A newer text waits for the readers of the one it
 // replaces as read_chance.h says, and an older text that a manager puts back
-// gets the newest on top again as older_text_guard.h says. It uses the C
-// library and libwayland-client alone.
+// gets the newest on top again as older_text_guard.h says, as far as what
+// the owners remember of the display lets it expect a manager
+// (desktop_memory.h). It uses the C library and libwayland-client alone.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -21,8 +22,10 @@
 #include <cstring>
 
 #include "clipboard/owner/clock.h"
+#include "clipboard/owner/desktop_memory.h"
 #include "clipboard/owner/link_words.h"
 #include "clipboard/owner/nembit_link.h"
+#include "clipboard/owner/offer_check.h"
 #include "clipboard/owner/older_text_guard.h"
 #include "clipboard/owner/pipe_readers.h"
 #include "clipboard/owner/read_chance.h"
@@ -33,12 +36,9 @@ namespace {
 constexpr const char* kTypes[] = {"text/plain;charset=utf-8", "text/plain", "UTF8_STRING", "STRING",
                                   "TEXT"};
 // A type of the owners' own, offered last, by which one owner tells that
-// another holds the clipboard; a reader that asks for it gets the text.
+// another holds the clipboard; a reader that asks for it gets the texts that
+// the owner remembers (see handed_texts).
 constexpr const char* kOwnerMark = "application/x-nembit-owner";
-// How long reading what another client offers may take, and how much of it
-// is read, to tell an older text put back.
-constexpr int64_t kCheckLimitMs = 250;
-constexpr size_t kMaxCheckBytes = size_t{1} << 20;
 
 // The offer of another client that came last, and whether it holds the
 // type that marks an owner of nembit's.
@@ -46,21 +46,6 @@ struct Incoming {
   zwlr_data_control_offer_v1* offer = nullptr;
   bool owners = false;
 };
-
-// What another client put on the clipboard, as it comes in: the text the
-// clipboard held before the run, or one that replaced the newest.
-struct Check {
-  int fd = -1;
-  Bytes got;
-  int64_t deadline = 0;
-  bool before_run = false;
-};
-
-void end_check(Check& check) {
-  ::close(check.fd);
-  release(check.got);
-  check = {};
-}
 
 struct Owner {
   wl_display* display = nullptr;
@@ -76,18 +61,25 @@ struct Owner {
   ReadChance chance;
   OlderTextGuard guard;
   Incoming incoming;
-  Check check;  // What another client offers, read to tell an older text put back.
+  OfferCheck check;  // What another client offers, read to tell an older text put back.
+  DisplayMemory display_memory;
 };
+
+// Whether a reader of the run was seen, or a manager is expected: then an
+// older text put back is a manager's late re-serve.
+bool manager_likely(const Owner& owner) {
+  return owner.chance.reader_seen || owner.display_memory.expected == ReaderExpectation::kManager;
+}
 
 // Notes how many readers of the text now held do not have it all yet.
 void count_readers(Owner& owner) {
   owner.chance.readers = readers_of(owner.readers, owner.text.data);
 }
 
-// How long the newest text is guarded still at `now`, or 0: only once a
-// reader of the run was seen, as a manager that may put an older text back.
+// How long the newest text is guarded still at `now`, or 0: only where a
+// manager that may put an older text back is likely.
 int64_t guarding(const Owner& owner, int64_t now) {
-  return owner.chance.reader_seen ? guard_left(owner.guard, now) : 0;
+  return manager_likely(owner) ? guard_left(owner.guard, now) : 0;
 }
 
 // Writes what the reader's pipe takes now; a reader that has had the text
@@ -96,17 +88,28 @@ void serve_reader(Owner& owner, PipeReader& reader) {
   const bool of_text = reader.text.data == owner.text.data;
   bool whole = false;
   if (!serve_pipe(reader, now_ms(), whole)) return;
-  if (of_text && whole) note_read(owner.chance);
+  if (of_text && whole && !owner.chance.reader_seen) {
+    note_read(owner.chance);
+    remember(owner.display_memory, Remembered::kReaderSeen, wall_seconds());
+  }
   count_readers(owner);
 }
 
-void on_send(void* data, zwlr_data_control_source_v1* source, const char* /*type*/, int32_t fd) {
+void on_send(void* data, zwlr_data_control_source_v1* source, const char* type, int32_t fd) {
   auto& owner = *static_cast<Owner*>(data);
   if (source != owner.source || owner.text.data == nullptr) {
     ::close(fd);
     return;
   }
-  if (PipeReader* reader = add_reader(owner.readers, fd, owner.text, now_ms())) {
+  Bytes handed;
+  if (std::strcmp(type, kOwnerMark) == 0) {  // The next run's owner.
+    assign(handed, nullptr, kHandedSize);
+    handed.size = handed_texts(owner.guard, handed.data, kHandedSize);
+  }
+  const Bytes& text = handed.data != nullptr ? handed : owner.text;
+  PipeReader* reader = add_reader(owner.readers, fd, text, now_ms());
+  release(handed);
+  if (reader != nullptr) {
     count_readers(owner);
     serve_reader(owner, *reader);
   }
@@ -167,24 +170,16 @@ void take_selection(Owner& owner, Bytes bytes) {
 // top again, and is held until another client takes the clipboard. Nothing
 // is said to nembit about it.
 void continue_check(Owner& owner) {
-  Check& check = owner.check;
-  char buffer[4096];
+  OfferCheck& check = owner.check;
   bool whole = false;
-  for (;;) {
-    const ssize_t got = ::read(check.fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0 && errno == EAGAIN) return;
-    whole = got == 0;
-    if (got <= 0) break;
-    if (check.got.size + static_cast<size_t>(got) > kMaxCheckBytes) break;
-    append(check.got, buffer, static_cast<size_t>(got));
-  }
-  if (check.before_run && whole && check.got.size > 0) {
+  if (!read_offer(check, whole)) return;
+  if (check.before_run && whole && check.got.size > 0 &&
+      !(check.handed && remember_handed(owner.guard, check.got.data, check.got.size))) {
     remember_before_run(owner.guard, check.got.data, check.got.size);
   }
   const bool back =
       !check.before_run && whole && owner.source == nullptr && owner.text.data != nullptr &&
-      take_back(owner.guard, check.got.data, check.got.size, now_ms(), owner.chance.reader_seen);
+      take_back(owner.guard, check.got.data, check.got.size, now_ms(), manager_likely(owner));
   end_check(check);
   if (back) {
     offer_text(owner);
@@ -193,11 +188,15 @@ void continue_check(Owner& owner) {
 }
 
 // Makes the waiting text the selection once the one held has had its
-// chance; how long it may wait still, or -1 when none waits.
+// chance, which the run's first has unless no reader is expected; how long
+// it may wait still, or -1 when none waits.
 int take_pending(Owner& owner) {
+  const bool first_chance = owner.display_memory.expected != ReaderExpectation::kNone;
+  const bool unasked = first_chance && first_text_unasked(owner.chance);
   Bytes text;
   int wait = -1;
-  if (take_turn(owner.pending, owner.chance, /*first_text_chance=*/true, now_ms(), text, wait)) {
+  if (take_turn(owner.pending, owner.chance, first_chance, now_ms(), text, wait)) {
+    if (unasked) remember(owner.display_memory, Remembered::kUnasked, wall_seconds());
     take_selection(owner, text);
   }
   return wait;
@@ -228,25 +227,29 @@ void drop_offer(void* /*data*/, zwlr_data_control_device_v1* /*device*/,
 }
 
 // The clipboard as it now stands. What it held before the run's first text
-// is read, and so is what another client offers when it has taken the
-// clipboard from the newest text soon after it came, to tell whether it put
-// back an older text (see continue_check). An offer with the owners' mark is
-// another run's owner, whose texts may well be this run's again: that one is
-// left alone.
+// is read (from another run's owner, the texts it remembers), and so is what
+// another client offers when it has taken the clipboard from the newest text
+// soon after it came, to tell whether it put back an older text (see
+// continue_check). An offer with the owners' mark that comes later is the
+// next run's owner, whose texts may well be this run's again: that one ends
+// the guard.
 void on_selection(void* data, zwlr_data_control_device_v1* device,
                   zwlr_data_control_offer_v1* offer) {
   auto& owner = *static_cast<Owner*>(data);
   const bool owners = offer == owner.incoming.offer && owner.incoming.owners;
   if (owners && owner.source == nullptr) end_guard(owner.guard);  // Another run's now.
   const bool before_run = owner.text.data == nullptr && owner.guard.count == 0;
-  const bool read = !owners && owner.source == nullptr && owner.check.fd < 0 &&
-                    (before_run || guarding(owner, now_ms()) > 0);
+  const bool read = owner.source == nullptr && owner.check.fd < 0 &&
+                    (before_run || (!owners && guarding(owner, now_ms()) > 0));
   int fds[2] = {-1, -1};
   if (offer != nullptr && read && ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-    zwlr_data_control_offer_v1_receive(offer, kTypes[0], fds[1]);
+    zwlr_data_control_offer_v1_receive(offer, owners ? kOwnerMark : kTypes[0], fds[1]);
     ::close(fds[1]);
-    owner.check = {
-        .fd = fds[0], .got = {}, .deadline = now_ms() + kCheckLimitMs, .before_run = before_run};
+    owner.check = {.fd = fds[0],
+                   .got = {},
+                   .deadline = now_ms() + kCheckLimitMs,
+                   .before_run = before_run,
+                   .handed = owners};
   }
   drop_offer(data, device, offer);
 }
@@ -391,6 +394,7 @@ void shut_down(Owner& owner) {
 
 int run(Inbox& inbox) {
   Owner owner;
+  recall(owner.display_memory, "wayland", std::getenv("WAYLAND_DISPLAY"), wall_seconds());
   const int status = connect(owner) ? serve(owner, inbox) : 1;
   shut_down(owner);
   return status;

@@ -1,0 +1,138 @@
+#include "clipboard/owner/desktop_memory.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace nembit::owner {
+
+namespace {
+
+// The first line of a memory file.
+constexpr char kHeader[] = "nembit clipboard memory 1\n";
+
+// Reads a decimal number, -1 or more, at `*at` before `end`, then the line
+// feed after it; false when there is none.
+bool read_number(const char*& at, const char* end, int64_t& number) {
+  const bool negative = at < end && *at == '-';
+  if (negative) ++at;
+  if (at >= end || *at < '0' || *at > '9') return false;
+  int64_t value = 0;
+  for (; at < end && *at >= '0' && *at <= '9'; ++at) {
+    if (value > (INT64_MAX - 9) / 10) return false;
+    value = value * 10 + (*at - '0');
+  }
+  if (at >= end || *at != '\n' || (negative && value != 1)) return false;
+  ++at;
+  number = negative ? -1 : value;
+  return true;
+}
+
+// Reads "<word> <number>\n" at `*at`; false when it is not there.
+bool read_field(const char*& at, const char* end, const char* word, int64_t& number) {
+  const size_t length = std::strlen(word);
+  if (static_cast<size_t>(end - at) <= length || std::memcmp(at, word, length) != 0 ||
+      at[length] != ' ') {
+    return false;
+  }
+  at += length + 1;
+  return read_number(at, end, number);
+}
+
+}  // namespace
+
+ReaderExpectation expect_readers(const DesktopMemory* memory, int64_t now) {
+  if (memory == nullptr) return ReaderExpectation::kUnknown;
+  const bool lately = memory->reader_seen >= 0 && now - memory->reader_seen <= kReaderMemorySeconds;
+  return lately && memory->reader_seen >= memory->unasked ? ReaderExpectation::kManager
+                                                          : ReaderExpectation::kNone;
+}
+
+bool parse_memory(const char* text, size_t size, DesktopMemory& memory) {
+  const char* at = text;
+  const char* end = text + size;
+  const size_t header = sizeof kHeader - 1;
+  if (size < header || std::memcmp(text, kHeader, header) != 0) return false;
+  at += header;
+  DesktopMemory read;
+  if (!read_field(at, end, "reader-seen", read.reader_seen) ||
+      !read_field(at, end, "unasked", read.unasked) || at != end) {
+    return false;
+  }
+  memory = read;
+  return true;
+}
+
+size_t format_memory(const DesktopMemory& memory, char* buffer, size_t size) {
+  const int length = std::snprintf(buffer, size, "%sreader-seen %" PRId64 "\nunasked %" PRId64 "\n",
+                                   kHeader, memory.reader_seen, memory.unasked);
+  return length > 0 && static_cast<size_t>(length) < size ? static_cast<size_t>(length) : 0;
+}
+
+bool memory_path(const char* runtime_dir, const char* kind, const char* display, char* path,
+                 size_t size) {
+  if (runtime_dir == nullptr || *runtime_dir != '/' || display == nullptr || *display == '\0') {
+    return false;
+  }
+  const int length = std::snprintf(path, size, "%s/nembit-clipboard-%s-", runtime_dir, kind);
+  if (length <= 0 || static_cast<size_t>(length) >= size) return false;
+  size_t at = static_cast<size_t>(length);
+  for (const char* c = display; *c != '\0'; ++c, ++at) {
+    if (at + 1 >= size) return false;
+    const bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||
+                       (*c >= '0' && *c <= '9') || *c == '-' || *c == '.';
+    path[at] = plain ? *c : '_';
+  }
+  path[at] = '\0';
+  return true;
+}
+
+bool read_memory(const char* path, DesktopMemory& memory) {
+  const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  char text[256];
+  ssize_t got = -1;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) {
+    got = ::read(fd, text, sizeof text);
+  }
+  ::close(fd);
+  return got > 0 && parse_memory(text, static_cast<size_t>(got), memory);
+}
+
+void write_memory(const char* path, const DesktopMemory& memory) {
+  char text[256];
+  const size_t length = format_memory(memory, text, sizeof text);
+  char temporary[4096];
+  const int name =
+      std::snprintf(temporary, sizeof temporary, "%s.%ld", path, static_cast<long>(::getpid()));
+  if (length == 0 || name <= 0 || static_cast<size_t>(name) >= sizeof temporary) return;
+  const int fd =
+      ::open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (fd < 0) return;
+  const bool whole = ::write(fd, text, length) == static_cast<ssize_t>(length);
+  ::close(fd);
+  if (!whole || ::rename(temporary, path) != 0) ::unlink(temporary);
+}
+
+void recall(DisplayMemory& display, const char* kind, const char* display_name, int64_t now) {
+  if (!memory_path(std::getenv("XDG_RUNTIME_DIR"), kind, display_name, display.path,
+                   sizeof display.path)) {
+    display.path[0] = '\0';
+    return;
+  }
+  const bool known = read_memory(display.path, display.memory);
+  display.expected = expect_readers(known ? &display.memory : nullptr, now);
+}
+
+void remember(DisplayMemory& display, Remembered learnt, int64_t now) {
+  (learnt == Remembered::kReaderSeen ? display.memory.reader_seen : display.memory.unasked) = now;
+  if (display.path[0] != '\0') write_memory(display.path, display.memory);
+}
+
+}  // namespace nembit::owner

@@ -1,0 +1,81 @@
+// What the clipboard owners of one display remember across runs: whether a
+// reader of a run's texts was seen there, such as a clipboard manager, and
+// when. A run alone cannot tell a manager that comes late to its texts from
+// none at all: one that re-serves what it read may put an older text back
+// after the run, and one that finds a text replaced reads nothing. So a run
+// gives its first text a chance to be asked for, and takes back late older
+// texts, where a manager was seen lately; where none was, it waits for no
+// reader, and a text that another client puts back stands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace nembit::owner {
+
+/// How long a reader seen on a display is expected there again.
+constexpr int64_t kReaderMemorySeconds = 24 * 60 * 60;
+
+/// What the owners of a display remember, in seconds of the wall clock; -1
+/// for never.
+struct DesktopMemory {
+  int64_t reader_seen = -1;  ///< When a run last saw a reader have a text of its whole.
+  int64_t unasked = -1;      ///< When a run last gave its first text a chance that nobody took.
+};
+
+/// What a run expects of the readers of its display.
+enum class ReaderExpectation {
+  kUnknown,  ///< Nothing remembered: a run goes by what it sees itself.
+  kManager,  ///< A manager reads each text: the first has its chance, late older ones are taken
+             ///< back.
+  kNone,     ///< No reader: nothing waits, and a text that another client puts back stands.
+};
+
+/// What the remembered `memory` (null for none) lets a run expect at `now`:
+/// a manager where a reader was seen within kReaderMemorySeconds, and no
+/// later run waited in vain; no reader otherwise.
+ReaderExpectation expect_readers(const DesktopMemory* memory, int64_t now);
+
+/// The memory in the `size` bytes at `text`; false when they hold none,
+/// such as a file of another kind or cut short.
+bool parse_memory(const char* text, size_t size, DesktopMemory& memory);
+
+/// `memory` as its file holds it, in `buffer` of `size` bytes; its length.
+size_t format_memory(const DesktopMemory& memory, char* buffer, size_t size);
+
+/// The file that the owners of the display `display` (WAYLAND_DISPLAY or
+/// DISPLAY) remember in: in the user's runtime folder `runtime_dir`, named
+/// for the display with what is not a letter, a digit, "-" or "." written
+/// "_". False when there is no runtime folder, or the name does not fit.
+bool memory_path(const char* runtime_dir, const char* kind, const char* display, char* path,
+                 size_t size);
+
+/// Reads the memory at `path`, a regular file of this user's; false for a
+/// file that is missing, another user's, unreadable or holds none.
+bool read_memory(const char* path, DesktopMemory& memory);
+
+/// Writes `memory` to `path`, whole or not at all, readable by this user
+/// alone; a failure is no error: the next run goes by what it sees.
+void write_memory(const char* path, const DesktopMemory& memory);
+
+/// The memory of the display that an owner serves, as it reads and updates it.
+struct DisplayMemory {
+  char path[4096] = {};  ///< Empty where no memory is kept (no runtime folder).
+  DesktopMemory memory;
+  ReaderExpectation expected = ReaderExpectation::kUnknown;
+};
+
+/// Reads what the owners remember of the display `display` of `kind`, in
+/// XDG_RUNTIME_DIR, and what it lets a run expect at `now`.
+void recall(DisplayMemory& display, const char* kind, const char* display_name, int64_t now);
+
+/// What a run learnt of its display.
+enum class Remembered {
+  kReaderSeen,  ///< A reader had a text of the run whole.
+  kUnasked,     ///< The run's first text had its chance, and nobody asked.
+};
+
+/// Notes in the display's memory what the run learnt at `now`.
+void remember(DisplayMemory& display, Remembered learnt, int64_t now);
+
+}  // namespace nembit::owner

@@ -1,0 +1,76 @@
+#include "clipboard/owner/desktop_memory.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <string>
+
+#include "tests/support/scratch_dir.h"
+
+namespace nembit::owner {
+namespace {
+
+constexpr int64_t kNow = 1'000'000'000;
+
+std::string file_text(const DesktopMemory& memory) {
+  char text[256];
+  return {text, format_memory(memory, text, sizeof text)};
+}
+
+TEST(DesktopMemory, TellsARunWhatToExpectOfItsDisplay) {
+  struct Case {
+    const char* what;
+    std::string text;  // The file's, or "-" for none.
+    bool own = true;   // This user's file.
+    ReaderExpectation expected;
+  };
+  const Case cases[] = {
+      {"none", "-", true, ReaderExpectation::kUnknown},
+      {"a reader seen lately", file_text({kNow - 60, -1}), true, ReaderExpectation::kManager},
+      {"a reader seen, then a first text unasked", file_text({kNow - 60, kNow - 30}), true,
+       ReaderExpectation::kNone},
+      {"a first text unasked, then a reader seen", file_text({kNow - 30, kNow - 60}), true,
+       ReaderExpectation::kManager},
+      {"no reader seen", file_text({-1, kNow - 30}), true, ReaderExpectation::kNone},
+      {"a reader seen long ago", file_text({kNow - kReaderMemorySeconds - 1, -1}), true,
+       ReaderExpectation::kNone},
+      {"cut short", file_text({kNow - 60, -1}).substr(0, 30), true, ReaderExpectation::kUnknown},
+      {"of another kind", "reader-seen 1\nunasked -1\n", true, ReaderExpectation::kUnknown},
+      {"another user's", file_text({kNow - 60, -1}), false, ReaderExpectation::kUnknown},
+  };
+  const ScratchDir scratch("memory-test-");
+  for (const Case& test : cases) {
+    const std::string path = (scratch.path() / "memory").string();
+    std::remove(path.c_str());
+    if (test.text != "-") std::ofstream(path) << test.text;
+    if (!test.own && (::geteuid() != 0 || ::chown(path.c_str(), 65534, 65534) != 0)) continue;
+    DesktopMemory memory;
+    const bool known = read_memory(path.c_str(), memory);
+    EXPECT_EQ(expect_readers(known ? &memory : nullptr, kNow), test.expected) << test.what;
+  }
+}
+
+TEST(DesktopMemory, KeepsWhatEachRunLearntForTheNext) {
+  const ScratchDir scratch("memory-test-");
+  char path[4096];
+  ASSERT_TRUE(
+      memory_path(scratch.path().c_str(), "wayland", "/run/user/1 wayland-1", path, sizeof path));
+  EXPECT_EQ(std::string(path),
+            scratch.path().string() + "/nembit-clipboard-wayland-_run_user_1_wayland-1");
+  EXPECT_FALSE(memory_path(nullptr, "wayland", "wayland-1", path, sizeof path));
+  ::setenv("XDG_RUNTIME_DIR", scratch.path().c_str(), 1);
+  DisplayMemory display;
+  recall(display, "wayland", "wayland-1", kNow);
+  EXPECT_EQ(display.expected, ReaderExpectation::kUnknown);
+  remember(display, Remembered::kReaderSeen, kNow);
+  recall(display, "wayland", "wayland-1", kNow + 10);
+  EXPECT_EQ(display.expected, ReaderExpectation::kManager);
+  remember(display, Remembered::kUnasked, kNow + 20);
+  recall(display, "wayland", "wayland-1", kNow + 30);
+  EXPECT_EQ(display.expected, ReaderExpectation::kNone);
+  ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+}  // namespace
+}  // namespace nembit::owner
