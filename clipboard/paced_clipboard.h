@@ -28,7 +28,9 @@ class PacedClipboard : public Clipboard {
     calls_.submit([this, text = std::string(text)] { clipboard_->copy(text); });
   }
   // The last copy may have handed its text on: the wait for it is a call too.
-  void flush() override { calls_.finish([this] { clipboard_->flush(); }); }
+  void flush() override {
+    calls_.finish([this] { clipboard_->flush(); });
+  }
   std::vector<std::string> warnings() const override { return warnings_; }
 
  private:

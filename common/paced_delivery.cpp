@@ -19,12 +19,15 @@ PacedDelivery::~PacedDelivery() {
 
 void PacedDelivery::submit(Delivery delivery) {
   const std::lock_guard lock(mutex_);
-  waiting_ = std::move(delivery);
   if (!worker_.joinable()) {
-    worker_ = std::thread([this] { work(); });
-  } else {
-    changed_.notify_all();
+    // The first is under way at once: no newer one takes its place while
+    // the worker starts.
+    busy_ = true;
+    worker_ = std::thread([this, first = std::move(delivery)] { work(first); });
+    return;
   }
+  waiting_ = std::move(delivery);
+  changed_.notify_all();
 }
 
 bool PacedDelivery::finish(RunClock::time_point deadline) {
@@ -50,8 +53,11 @@ int PacedDelivery::settle(std::unique_lock<std::mutex>& lock, RunClock::time_poi
   }
 }
 
-void PacedDelivery::work() {
+void PacedDelivery::work(const Delivery& first) {
+  first();
   std::unique_lock lock(mutex_);
+  busy_ = false;
+  changed_.notify_all();
   for (;;) {
     changed_.wait(lock, [&] { return waiting_ || closing_; });
     if (!waiting_) return;

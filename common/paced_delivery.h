@@ -15,8 +15,8 @@ namespace nembit {
 
 /// Runs deliveries on a worker thread of its own, one at a time. One handed
 /// over while another runs waits, and a newer one takes the place of one
-/// that waits: the newest always goes out, as soon as whoever takes them is
-/// ready, and the caller never waits but in finish(). A delivery must not
+/// that waits: the first and the newest always go out, as soon as whoever
+/// takes them is ready, and the caller never waits but in finish(). A delivery must not
 /// throw. Safe to use from several threads.
 class PacedDelivery {
  public:
@@ -40,7 +40,8 @@ class PacedDelivery {
   bool finish(RunClock::time_point deadline = RunClock::time_point::max());
 
  private:
-  void work();
+  /// Runs `first`, then each delivery that waits, until closing.
+  void work(const Delivery& first);
   /// Waits until no delivery runs and, unless a stop came, none waits, or
   /// until `deadline`; the stop signal, or 0, with `settled` telling which.
   int settle(std::unique_lock<std::mutex>& lock, RunClock::time_point deadline, bool& settled);

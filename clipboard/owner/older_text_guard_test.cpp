@@ -54,5 +54,23 @@ TEST(OlderTextGuard, GuardsAsLongAsTheManagerWorksButPutsTheNewestBackAFewTimesA
   EXPECT_FALSE(take_back(guard, "/run/a", 1130, true));
 }
 
+TEST(OlderTextGuard, RemembersTheLatestTextsAndHandsThemOn) {
+  OlderTextGuard guard;
+  for (int i = 0; i <= static_cast<int>(kRemembered); ++i) {
+    const std::string text = "/run/" + std::to_string(i);
+    note_newest(guard, text.data(), text.size(), 1000);
+  }
+  // The oldest of the latest, but none before them.
+  EXPECT_TRUE(take_back(guard, "/run/1", 1010, true));
+  EXPECT_FALSE(take_back(guard, "/run/0", 1020, true));
+  char handed[kHandedSize];
+  const size_t size = handed_texts(guard, handed, sizeof handed);
+  OlderTextGuard next;
+  ASSERT_TRUE(remember_handed(next, handed, size));
+  note_newest(next, "/next", 5, 2000);
+  EXPECT_TRUE(take_back(next, "/run/1", 2010, true));
+  EXPECT_FALSE(remember_handed(next, "/home/u/x", 9));  // A text, from an owner of old.
+}
+
 }  // namespace
 }  // namespace nembit::owner

@@ -38,6 +38,23 @@ TEST(ReadChance, HoldsATextAsLongAsItsReadersMayWantIt) {
   }
 }
 
+TEST(ReadChance, NotesWhatHappensToTheTextHeld) {
+  ReadChance chance;
+  note_new_text(chance, 1000);
+  EXPECT_TRUE(first_text_unasked(chance));
+  chance.readers = 1;
+  EXPECT_FALSE(first_text_unasked(chance));  // A reader asked.
+  note_taken_over(chance);
+  EXPECT_EQ(hold_left(chance, 1000, true), 0);  // Nobody's to read any more.
+  note_new_text(chance, 2000);
+  EXPECT_EQ(chance.readers, 0);  // A new text has no reader yet,
+  EXPECT_FALSE(chance.first);    // and is not the first.
+  EXPECT_FALSE(first_text_unasked(chance));
+  EXPECT_EQ(hold_left(chance, 2000, true), 0);
+  note_read(chance);
+  EXPECT_EQ(hold_left(chance, 2000, true), kReadChanceMs);
+}
+
 TEST(ReadChance, AnswersAnOvertakenTextAndHandsOverTheNewestAfterTheChance) {
   ReadChance chance;
   note_new_text(chance, 1000);

@@ -367,9 +367,11 @@ int serve(Owner& owner, Inbox& inbox) {
     if (ready > 0 && waits[1].revents != 0) {
       receive(inbox);
       Bytes text;
+      // The run's first text is the selection at once, whatever comes with it.
       while (next_text(inbox, text)) {
         queue_text(owner.pending, text);
         text = {};
+        if (owner.chance.set_at < 0) take_pending(owner);
       }
     }
   }

@@ -341,9 +341,11 @@ int serve(Owner& owner, Inbox& inbox) {
   for (;;) {
     if (!drain(owner)) return 1;
     Bytes text;
+    // The run's first text is the selection at once, whatever comes with it.
     while (next_text(inbox, text)) {
       queue_text(owner.pending, text);
       text = {};
+      if (owner.chance.set_at < 0) take_pending(owner);
     }
     const int held = take_pending(owner);
     if (!drain(owner)) return 1;
