@@ -9,11 +9,15 @@
 
 namespace nembit::owner {
 
-PipeReader* add_reader(PipeReaders& readers, int fd, const Bytes& text, int64_t now) {
+PipeReader* add_reader(PipeReaders& readers, int fd, const Bytes& text, int64_t now, bool of_run) {
   for (PipeReader& reader : readers.each) {
     if (reader.fd >= 0) continue;
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    reader = {.fd = fd, .text = share(text), .sent = 0, .deadline = now + kReaderLimitMs};
+    reader = {.fd = fd,
+              .text = share(text),
+              .sent = 0,
+              .deadline = now + kReaderLimitMs,
+              .of_run = of_run};
     return &reader;
   }
   ::close(fd);

@@ -19,6 +19,7 @@ struct PipeReader {
   Bytes text;
   size_t sent = 0;
   int64_t deadline = 0;  ///< When it is given up unless it takes more.
+  bool of_run = true;    ///< It takes a text of the run, not the owners' own.
 };
 
 /// The readers under way.
@@ -26,9 +27,11 @@ struct PipeReaders {
   PipeReader each[kMaxReaders];
 };
 
-/// Starts serving `text` through the pipe `fd` at `now`, which it makes
-/// non-blocking; null, with `fd` closed, when too many are under way.
-PipeReader* add_reader(PipeReaders& readers, int fd, const Bytes& text, int64_t now);
+/// Starts serving `text`, a text of the run or not (`of_run`), through the
+/// pipe `fd` at `now`, which it makes non-blocking; null, with `fd` closed,
+/// when too many are under way.
+PipeReader* add_reader(PipeReaders& readers, int fd, const Bytes& text, int64_t now,
+                       bool of_run = true);
 
 /// Writes what the reader's pipe takes at `now`. Once the reader has the text
 /// whole, or stops reading, it ends: true then, with `whole` telling which.

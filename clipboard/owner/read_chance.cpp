@@ -1,5 +1,7 @@
 #include "clipboard/owner/read_chance.h"
 
+#include <algorithm>
+
 #include "clipboard/owner/link_words.h"
 
 namespace nembit::owner {
@@ -8,25 +10,25 @@ void note_new_text(ReadChance& chance, int64_t now) {
   chance.first = chance.set_at < 0;
   chance.set_at = now;
   chance.owned = true;
+  chance.read = false;
   chance.readers = 0;
 }
 
 void note_taken_over(ReadChance& chance) { chance.owned = false; }
 
-void note_read(ReadChance& chance) { chance.reader_seen = true; }
+void note_read(ReadChance& chance, bool held) {
+  chance.reader_seen = true;
+  chance.read = chance.read || held;
+}
 
 int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance) {
   // A text that another client has replaced already is nobody's to read.
   if (chance.set_at < 0 || !chance.owned) return 0;
   int64_t until = 0;
   if (chance.readers > 0) until = chance.set_at + kReaderHoldMs;
-  int64_t chance_ms = 0;
-  if (chance.reader_seen) {
-    chance_ms = kReadChanceMs;
-  } else if (chance.first && first_text_chance) {
-    chance_ms = kFirstAskMs;
+  if (chance.first && first_text_chance && !chance.read) {
+    until = std::max(until, chance.set_at + kFirstAskMs);
   }
-  if (chance.set_at + chance_ms > until) until = chance.set_at + chance_ms;
   return until > now ? until - now : 0;
 }
 

@@ -1,9 +1,10 @@
-// When a clipboard owner may replace the text it holds with a newer one.
-// A clipboard manager reads each new selection as it appears: one that finds
-// it replaced records nothing, and one that re-serves what it read (so that
-// the text outlives its owner) may put an older text back after a newer one.
-// So a text that readers may want gets a short chance to be read, and to be
-// re-served, before the next takes its place; without readers nothing waits.
+// When a clipboard owner may replace the text it holds with a newer one: as
+// soon as a newer one comes, unless a reader that asked for the text does
+// not have it yet, or the text is the run's first. A clipboard manager reads
+// each new selection as it appears, within milliseconds, and is known only
+// by its reads: the first text waits a moment for one to ask, so that its
+// history begins with the run's first path. What a manager that re-serves
+// what it read puts back late is the older-text guard's (older_text_guard.h).
 #pragma once
 
 #include <cstdint>
@@ -17,10 +18,6 @@ namespace nembit::owner {
 /// transfer) may take nothing before the owner gives it up: the longest that
 /// nembit waits for one call.
 constexpr int64_t kReaderLimitMs = kCallLimit.count();
-
-/// How long a text that a clipboard manager may read stays the selection,
-/// unless another client takes the selection first.
-constexpr int64_t kReadChanceMs = 100;
 
 /// How long a text stays while a reader that asked for it does not have it
 /// yet, whatever else: a reader that stalls holds up no copy for long.
@@ -36,6 +33,7 @@ struct ReadChance {
   int64_t set_at = -1;       ///< When the text became the selection; -1 before the first.
   bool first = true;         ///< The text is the run's first.
   bool reader_seen = false;  ///< A reader has had one of the run's texts whole.
+  bool read = false;         ///< A reader has had the text held whole.
   bool owned = false;        ///< The text is still the selection.
   int readers = 0;           ///< Readers that asked for the text and do not have it yet.
 };
@@ -46,13 +44,15 @@ void note_new_text(ReadChance& chance, int64_t now);
 /// Notes that another client has taken the selection from the text.
 void note_taken_over(ReadChance& chance);
 
-/// Notes that a reader has had the whole text.
-void note_read(ReadChance& chance);
+/// Notes that a reader has had a text of the run whole: the text held
+/// (`held`), or one before it.
+void note_read(ReadChance& chance, bool held = true);
 
 /// Milliseconds until the text may be replaced at `now`; 0 when it may be
 /// now. With `first_text_chance`, the run's first text waits kFirstAskMs
-/// for a reader to ask: where a reader that comes late finds nothing, as
-/// under Wayland, a manager can only be told from its first read.
+/// for a reader to ask, unless one has had it: where a reader that comes
+/// late finds nothing, as under Wayland, a manager can only be told from its
+/// first read.
 int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance);
 
 /// Whether the run's first text, held at its chance, has had no reader ask

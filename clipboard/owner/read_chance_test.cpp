@@ -24,7 +24,7 @@ TEST(ReadChance, HoldsATextAsLongAsItsReadersMayWantIt) {
   };
   const Case cases[] = {
       {"no reader, no manager", set_at_1000(false, false, 0), 1000, true, 0},
-      {"a manager's chance", set_at_1000(false, true, 0), 1030, false, kReadChanceMs - 30},
+      {"a reader seen before", set_at_1000(false, true, 0), 1030, true, 0},
       {"a reader that waits", set_at_1000(false, false, 1), 1030, false, kReaderHoldMs - 30},
       {"a reader that waits, for no longer", set_at_1000(false, true, 1), 1600, false, 0},
       {"another client owns it", set_at_1000(false, true, 1, false), 1000, true, 0},
@@ -51,14 +51,11 @@ TEST(ReadChance, NotesWhatHappensToTheTextHeld) {
   EXPECT_FALSE(chance.first);    // and is not the first.
   EXPECT_FALSE(first_text_unasked(chance));
   EXPECT_EQ(hold_left(chance, 2000, true), 0);
-  note_read(chance);
-  EXPECT_EQ(hold_left(chance, 2000, true), kReadChanceMs);
 }
 
-TEST(ReadChance, AnswersAnOvertakenTextAndHandsOverTheNewestAfterTheChance) {
+TEST(ReadChance, AnswersAnOvertakenTextAndHandsOverTheNewestAfterTheFirstsChance) {
   ReadChance chance;
   note_new_text(chance, 1000);
-  note_read(chance);
   WaitingText waiting;
   Bytes text;
   testing::internal::CaptureStdout();
@@ -69,9 +66,10 @@ TEST(ReadChance, AnswersAnOvertakenTextAndHandsOverTheNewestAfterTheChance) {
   }
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "ok\nok\n");  // a and b, overtaken.
   int wait = 0;
-  EXPECT_FALSE(take_turn(waiting, chance, false, 1040, text, wait));
-  EXPECT_EQ(wait, kReadChanceMs - 40);
-  ASSERT_TRUE(take_turn(waiting, chance, false, 1000 + kReadChanceMs, text, wait));
+  EXPECT_FALSE(take_turn(waiting, chance, true, 1010, text, wait));
+  EXPECT_EQ(wait, kFirstAskMs - 10);
+  note_read(chance);  // A reader had it: the next comes at once.
+  ASSERT_TRUE(take_turn(waiting, chance, true, 1011, text, wait));
   EXPECT_EQ(std::string(text.data, text.size), "c");
   EXPECT_FALSE(take_turn(waiting, chance, false, 2000, text, wait));
   EXPECT_EQ(wait, -1);

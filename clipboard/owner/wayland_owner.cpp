@@ -86,28 +86,35 @@ int64_t guarding(const Owner& owner, int64_t now) {
 // now held whole is a reader of the run.
 void serve_reader(Owner& owner, PipeReader& reader) {
   const bool of_text = reader.text.data == owner.text.data;
+  const bool of_run = reader.of_run;
   bool whole = false;
   if (!serve_pipe(reader, now_ms(), whole)) return;
-  if (of_text && whole && !owner.chance.reader_seen) {
-    note_read(owner.chance);
-    remember(owner.display_memory, Remembered::kReaderSeen, wall_seconds());
+  if (of_run && whole) {
+    if (!owner.chance.reader_seen) {
+      remember(owner.display_memory, Remembered::kReaderSeen, wall_seconds());
+    }
+    note_read(owner.chance, of_text);
   }
   count_readers(owner);
 }
 
-void on_send(void* data, zwlr_data_control_source_v1* source, const char* type, int32_t fd) {
-  auto& owner = *static_cast<Owner*>(data);
-  if (source != owner.source || owner.text.data == nullptr) {
-    ::close(fd);
-    return;
-  }
+// A text as one of the owner's sources offers it: the text held, or one that
+// a newer replaced, which a reader that asked for it before still gets.
+struct Offered {
+  Owner* owner;
+  Bytes text;
+};
+
+void on_send(void* data, zwlr_data_control_source_v1* /*source*/, const char* type, int32_t fd) {
+  auto& offered = *static_cast<Offered*>(data);
+  Owner& owner = *offered.owner;
   Bytes handed;
   if (std::strcmp(type, kOwnerMark) == 0) {  // The next run's owner.
     assign(handed, nullptr, kHandedSize);
     handed.size = handed_texts(owner.guard, handed.data, kHandedSize);
   }
-  const Bytes& text = handed.data != nullptr ? handed : owner.text;
-  PipeReader* reader = add_reader(owner.readers, fd, text, now_ms());
+  const Bytes& text = handed.data != nullptr ? handed : offered.text;
+  PipeReader* reader = add_reader(owner.readers, fd, text, now_ms(), handed.data == nullptr);
   release(handed);
   if (reader != nullptr) {
     count_readers(owner);
@@ -116,12 +123,15 @@ void on_send(void* data, zwlr_data_control_source_v1* source, const char* type, 
 }
 
 void on_cancelled(void* data, zwlr_data_control_source_v1* source) {
-  auto& owner = *static_cast<Owner*>(data);
+  auto* offered = static_cast<Offered*>(data);
+  Owner& owner = *offered->owner;
   if (source == owner.source) {
     owner.source = nullptr;
     owner.owns = false;  // Another client took the clipboard.
     note_taken_over(owner.chance);
   }
+  release(offered->text);
+  std::free(offered);
   zwlr_data_control_source_v1_destroy(source);
 }
 
@@ -141,14 +151,17 @@ void on_confirmed(void* data, wl_callback* callback, uint32_t /*serial*/) {
 constexpr wl_callback_listener kConfirmListener = {on_confirmed};
 
 // Makes the text held the selection, through a source of its own.
+// The source before goes once the compositor cancels it.
 void offer_text(Owner& owner) {
   zwlr_data_control_source_v1* source =
       zwlr_data_control_manager_v1_create_data_source(owner.manager);
-  zwlr_data_control_source_v1_add_listener(source, &kSourceListener, &owner);
+  auto* offered = static_cast<Offered*>(std::malloc(sizeof(Offered)));
+  if (offered == nullptr) std::exit(1);
+  *offered = {.owner = &owner, .text = share(owner.text)};
+  zwlr_data_control_source_v1_add_listener(source, &kSourceListener, offered);
   for (const char* type : kTypes) zwlr_data_control_source_v1_offer(source, type);
   zwlr_data_control_source_v1_offer(source, kOwnerMark);
   zwlr_data_control_device_v1_set_selection(owner.device, source);
-  if (owner.source != nullptr) zwlr_data_control_source_v1_destroy(owner.source);
   owner.source = source;
   owner.chance.owned = true;
 }
