@@ -74,13 +74,14 @@ void ToolClipboard::copy(std::string_view text) {
   throw Error(error);
 }
 
-std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {
+std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv, bool on_mac) {
   struct Candidate {
     const char* display;  // The variable that must be set, or null.
     const char* name;
     std::vector<std::string> arguments;
   };
-  // macOS has pbcopy and no display variable; other systems lack pbcopy.
+  // macOS has pbcopy and no display variable; other systems lack pbcopy,
+  // and are not searched for it.
   const Candidate candidates[] = {
       {"WAYLAND_DISPLAY", "wl-copy", {"--type", "text/plain;charset=utf-8"}},
       {"DISPLAY", "xclip", {"-selection", "clipboard"}},
@@ -89,6 +90,7 @@ std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv) {
   };
   for (const Candidate& candidate : candidates) {
     if (candidate.display != nullptr && !is_set(candidate.display, getenv)) continue;
+    if (candidate.display == nullptr && !on_mac) continue;
     std::string path = find_on_path(getenv, candidate.name);
     if (path.empty()) continue;
     std::vector<std::string> argv{std::move(path)};

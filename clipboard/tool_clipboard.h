@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/build_config.h"
 #include "common/environment.h"
 #include "common/time_limits.h"
 #include "nembit/clipboard.h"
@@ -33,8 +34,9 @@ class ToolClipboard : public Clipboard {
 /// The tool for the desktop session that the environment describes, with its
 /// arguments: wl-copy (with the type of text it copies, so that it need not
 /// guess it) when WAYLAND_DISPLAY is set, otherwise xclip or else xsel when
-/// DISPLAY is set, otherwise pbcopy (macOS). Tools are looked up on PATH.
+/// DISPLAY is set, otherwise pbcopy `on_mac`. Tools are looked up on PATH.
 /// Empty when none fits.
-std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv = system_getenv);
+std::vector<std::string> choose_clipboard_tool(const GetEnv& getenv = system_getenv,
+                                               bool on_mac = kMacBuild);
 
 }  // namespace nembit::clipboard

@@ -145,8 +145,9 @@ TEST_F(ToolClipboardTest, ChoosesTheToolOfTheSession) {
               ElementsAre((dir_ / "xsel").string(), "--clipboard", "--input"));
   env["DISPLAY"] = "";
   EXPECT_THAT(choose_clipboard_tool(getenv), IsEmpty());
-  tool("pbcopy", "exit 0");  // As macOS has it.
-  EXPECT_THAT(choose_clipboard_tool(getenv), ElementsAre((dir_ / "pbcopy").string()));
+  tool("pbcopy", "exit 0");  // As macOS has it, where alone it is looked for.
+  EXPECT_THAT(choose_clipboard_tool(getenv, false), IsEmpty());
+  EXPECT_THAT(choose_clipboard_tool(getenv, true), ElementsAre((dir_ / "pbcopy").string()));
 }
 
 }  // namespace

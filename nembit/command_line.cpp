@@ -73,27 +73,23 @@ class Parser {
   Parser(const std::vector<std::string>& argv, const std::string& version)
       : name_(program_name(argv)), version_(version) {}
 
-  Parsed help(std::ostream& out) const {
+  Parsed help() const {
     std::string text(kDescription);
     text.append("\n").append(usage()).append("\n").append(kOptionsHelp);
     text.append("\n").append(kEpilog).append("\n");
-    out << text;
-    return {};
+    return {.arguments = std::nullopt, .status = 0, .output = std::move(text), .errors = {}};
   }
 
-  Parsed version(std::ostream& out) const {
+  Parsed version() const {
     std::string banner = "nembit v";
     banner.append(printable_text(version_)).append(" by ").append(kAuthorCredit).append("\n");
-    out << banner;
-    return {};
+    return {.arguments = std::nullopt, .status = 0, .output = std::move(banner), .errors = {}};
   }
 
-  Parsed usage_error(std::ostream& out, std::ostream& err, std::string_view message) const {
-    out.flush();
+  Parsed usage_error(std::string_view message) const {
     std::string text = usage();
     text.append(name_).append(": error: ").append(message).append("\n");
-    err << text;
-    return {.arguments = std::nullopt, .status = 2};
+    return {.arguments = std::nullopt, .status = 2, .output = {}, .errors = std::move(text)};
   }
 
  private:
@@ -109,14 +105,13 @@ class Parser {
 
 }  // namespace
 
-Parsed parse_command_line(const std::vector<std::string>& argv, const std::string& version,
-                          std::ostream& out, std::ostream& err) {
+Parsed parse_command_line(const std::vector<std::string>& argv, const std::string& version) {
   // File arguments are taken here byte for byte; only the options are read
   // as such, left to right: the help and the banner end the reading, as an
   // option given a value does, while unknown options are reported together
   // at the end.
   Parser parser(argv, version);
-  if (argv.size() <= 1) return parser.help(out);
+  if (argv.size() <= 1) return parser.help();
   Arguments arguments;
   arguments.files.reserve(argv.size());
   std::string unknown;
@@ -133,25 +128,25 @@ Parsed parse_command_line(const std::vector<std::string>& argv, const std::strin
     } else if (*arg == "--") {
       after_marker = true;
     } else if (*arg == "-h" || *arg == "--help") {
-      return parser.help(out);
+      return parser.help();
     } else if (*arg == "--version") {
-      return parser.version(out);
+      return parser.version();
     } else if (*arg == "--debug") {
       arguments.debug = true;
     } else if (const std::string_view name = std::string_view(*arg).substr(0, arg->find('='));
                name == "--help" || name == "--version" || name == "--debug") {
       std::string message = "option ";
       message.append(name).append(" takes no value: ").append(printable(*arg));
-      return parser.usage_error(out, err, message);
+      return parser.usage_error(message);
     } else {
       unknown.append(" ").append(printable(*arg));
     }
   }
   if (!unknown.empty()) {
-    return parser.usage_error(out, err, "unrecognized arguments:" + unknown);
+    return parser.usage_error("unrecognized arguments:" + unknown);
   }
-  if (arguments.files.empty()) return parser.help(out);
-  return {.arguments = std::move(arguments)};
+  if (arguments.files.empty()) return parser.help();
+  return {.arguments = std::move(arguments), .status = 0, .output = {}, .errors = {}};
 }
 
 std::vector<std::string> rejoin_arguments(std::vector<std::string> files) {

@@ -3,8 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 namespace nembit {
 namespace {
 
@@ -35,10 +33,10 @@ struct ParseRun {
 };
 
 ParseRun parse(const Items& argv) {
-  std::ostringstream out;
-  std::ostringstream err;
-  Parsed parsed = parse_command_line(argv, "9.9", out, err);
-  return {std::move(parsed), out.str(), err.str()};
+  Parsed parsed = parse_command_line(argv, "9.9");
+  std::string out = parsed.output;
+  std::string err = parsed.errors;
+  return {std::move(parsed), std::move(out), std::move(err)};
 }
 
 TEST(ParseCommandLine, GivesTheFilesWhereverTheOptionsStand) {

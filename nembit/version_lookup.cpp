@@ -1,6 +1,8 @@
 // The version lookup: the program's version string comes from the version
 // file installed beside it.
 
+#include "version_lookup.h"
+
 #include "common/environment.h"
 #include "common/escape.h"
 #include "common/path.h"
@@ -46,6 +48,14 @@ std::optional<std::string> read_version(DiskInterface& disk, const std::string& 
 
 std::string get_version(DiskInterface& disk, const std::string& program_dir,
                         const std::string& name, std::ostream& out) {
+  std::string said;
+  std::string version = lookup_version(disk, program_dir, name, said);
+  out << said;
+  return version;
+}
+
+std::string lookup_version(DiskInterface& disk, const std::string& program_dir,
+                           const std::string& name, std::string& said) {
   try {
     return in_operation([] { return std::string("get_version()"); },
                         [&] {
@@ -57,11 +67,8 @@ std::string get_version(DiskInterface& disk, const std::string& program_dir,
                           return read_version(disk, path).value_or(std::string(kFallback));
                         });
   } catch (const Failure& failure) {
-    if (wants_traceback()) {
-      out << failure.diagnostic();
-    } else {
-      out << "ERROR: " + printable_text(failure.what()) + "\n";
-    }
+    said = wants_traceback() ? failure.diagnostic()
+                             : "ERROR: " + printable_text(failure.what()) + "\n";
     return std::string(kFallback);
   }
 }

@@ -1,7 +1,8 @@
-#include "fd_stream_buf.h"
+#include "output_buffer.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "common/stop_signals.h"
 
@@ -13,26 +14,26 @@ constexpr size_t kBlock = size_t{64} * 1024;
 
 }  // namespace
 
-FdStreamBuf::FdStreamBuf(int stream) : channel_(open_output(stream)) {
+OutputBuffer::OutputBuffer(int stream) : stream_(stream) {}
+
+OutputBuffer::OutputBuffer(StreamWriter write, bool line_buffered, size_t piece)
+    : write_(std::move(write)), line_buffered_(line_buffered), piece_(piece) {}
+
+OutputBuffer::~OutputBuffer() {
+  write_out(false);
+  close_output(channel_);
+}
+
+void OutputBuffer::open() {
+  channel_ = open_output(std::exchange(stream_, -1));
   write_ = [this](std::string_view bytes, std::chrono::milliseconds patience, size_t& written) {
     return write_output(channel_, bytes, patience, written);
   };
   line_buffered_ = channel_.kind == OutputKind::kTerminal;
   piece_ = channel_.piece > 0 ? channel_.piece : SIZE_MAX;
-  pending_.reserve(kBlock + 4096);
 }
 
-FdStreamBuf::FdStreamBuf(StreamWriter write, bool line_buffered, size_t piece)
-    : write_(std::move(write)), line_buffered_(line_buffered), piece_(piece) {
-  pending_.reserve(kBlock + 4096);
-}
-
-FdStreamBuf::~FdStreamBuf() {
-  write_out(false);
-  close_output(channel_);
-}
-
-size_t FdStreamBuf::piece_end(size_t begin, size_t end) const {
+size_t OutputBuffer::piece_end(size_t begin, size_t end) const {
   if (end - begin <= piece_) return end;
   // The last line end within a piece's length, or the end of a longer line.
   const size_t last = pending_.rfind('\n', begin + piece_ - 1);
@@ -41,7 +42,7 @@ size_t FdStreamBuf::piece_end(size_t begin, size_t end) const {
   return next == std::string::npos ? end : std::min(next + 1, end);
 }
 
-std::chrono::milliseconds FdStreamBuf::patience() {
+std::chrono::milliseconds OutputBuffer::patience() {
   if (!stopping_ && stop_signal() == 0) return std::chrono::milliseconds(-1);
   if (!stopping_) {
     stopping_ = true;
@@ -52,7 +53,8 @@ std::chrono::milliseconds FdStreamBuf::patience() {
                std::chrono::steady_clock::duration::zero()));
 }
 
-bool FdStreamBuf::write_out(bool whole_lines_only) {
+bool OutputBuffer::write_out(bool whole_lines_only) {
+  if (pending_.empty()) return error_ == 0;
   const size_t end = whole_lines_only ? pending_.rfind('\n') + 1 : pending_.size();
   size_t done = 0;
   while (error_ == 0 && done < end) {
@@ -71,21 +73,12 @@ bool FdStreamBuf::write_out(bool whole_lines_only) {
   return error_ == 0;
 }
 
-FdStreamBuf::int_type FdStreamBuf::overflow(int_type c) {
-  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  const char byte = traits_type::to_char_type(c);
-  return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
-}
-
-std::streamsize FdStreamBuf::xsputn(const char* text, std::streamsize count) {
-  if (error_ != 0) return 0;
-  const std::string_view bytes(text, static_cast<size_t>(count));
+bool OutputBuffer::put(std::string_view bytes) {
+  if (error_ != 0) return false;
+  if (stream_ >= 0) open();
   pending_.append(bytes);
   const bool line_done = line_buffered_ && bytes.find('\n') != std::string_view::npos;
-  if ((line_done || pending_.size() >= kBlock) && !write_out(true)) return 0;
-  return count;
+  return !((line_done || pending_.size() >= kBlock) && !write_out(true));
 }
-
-int FdStreamBuf::sync() { return write_out(false) ? 0 : -1; }
 
 }  // namespace nembit

@@ -1,10 +1,12 @@
-#include "fd_stream_buf.h"
+#include "output_buffer.h"
 
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
 #include <vector>
+
+#include "fd_stream_buf.h"
 
 namespace nembit {
 namespace {
@@ -24,12 +26,13 @@ int fail(std::string_view /*bytes*/, std::chrono::milliseconds /*patience*/, siz
 
 // A run that ends between two writes leaves no line cut off, and no write
 // is longer than a pipe takes whole, unless one line is.
-TEST(FdStreamBuf, WritesOnlyWholeLines) {
+TEST(OutputBuffer, WritesOnlyWholeLines) {
   writes.clear();
   std::string all;
   {
-    FdStreamBuf buffer(record, false, 4096);
-    std::ostream out(&buffer);
+    OutputBuffer buffer(record, false, 4096);
+    FdStreamBuf stream_buffer(buffer);
+    std::ostream out(&stream_buffer);
     for (int i = 0; i < 5000; ++i) {
       const std::string line = std::string(static_cast<size_t>(i % 97), 'x') + "\n";
       out << line;
@@ -51,18 +54,18 @@ TEST(FdStreamBuf, WritesOnlyWholeLines) {
   EXPECT_EQ(written, all);  // The rest goes at the end.
 }
 
-TEST(FdStreamBuf, WritesEachLineToATerminal) {
+TEST(OutputBuffer, WritesEachLineToATerminal) {
   writes.clear();
-  FdStreamBuf buffer(record, true, 4096);
-  std::ostream out(&buffer);
-  out << "one\ntw";
-  out << "o\n";
+  OutputBuffer buffer(record, true, 4096);
+  buffer.put("one\ntw");
+  buffer.put("o\n");
   EXPECT_EQ(writes, (std::vector<std::string>{"one\n", "two\n"}));
 }
 
-TEST(FdStreamBuf, TakesNothingAfterAFailedWrite) {
-  FdStreamBuf buffer(fail, true, 4096);
-  std::ostream out(&buffer);
+TEST(OutputBuffer, TakesNothingAfterAFailedWrite) {
+  OutputBuffer buffer(fail, true, 4096);
+  FdStreamBuf stream_buffer(buffer);
+  std::ostream out(&stream_buffer);
   out << "a\n";
   EXPECT_EQ(buffer.error(), 28);
   out << "b\n";
