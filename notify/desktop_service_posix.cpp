@@ -1,7 +1,10 @@
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 #include "common/executable.h"
@@ -9,6 +12,7 @@
 #include "common/system_error.h"
 #include "notify/desktop_module_file.h"
 #include "notify/desktop_service.h"
+#include "notify/session_bus.h"
 
 namespace nembit::notify {
 
@@ -42,9 +46,35 @@ Loaded load() {
   return {.api = api, .error = {}};
 }
 
+// Why no session bus can be reached here, in the words of sd-bus, which would
+// try it; empty where one may be.
+std::string no_session_bus() {
+  const char* runtime_dir = std::getenv("XDG_RUNTIME_DIR");
+  struct stat info {};
+  const bool socket = runtime_dir != nullptr && *runtime_dir != '\0' &&
+                      ::stat((std::string(runtime_dir) + "/bus").c_str(), &info) == 0 &&
+                      S_ISSOCK(info.st_mode);
+  switch (find_session_bus(std::getenv("DBUS_SESSION_BUS_ADDRESS"), runtime_dir, socket)) {
+    case SessionBus::kOverTcp:
+      return "no session bus: it is reached over TCP, which is not supported; only unix: "
+             "addresses are";
+    case SessionBus::kNoRuntime:
+      return std::string("no session bus: ") + std::strerror(ENOMEDIUM);
+    case SessionBus::kNoSocket:
+      return std::string("no session bus: ") + std::strerror(ENOENT);
+    default:
+      return {};
+  }
+}
+
 }  // namespace
 
 const NembitDesktopApi* desktop_service(std::string& error) {
+  // Nothing is loaded for a bus that is not there.
+  if (std::string why = no_session_bus(); !why.empty()) {
+    error = std::move(why);
+    return nullptr;
+  }
   static std::once_flag once;
   static Loaded loaded;
   std::call_once(once, [] { loaded = load(); });

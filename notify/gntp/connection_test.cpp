@@ -161,6 +161,26 @@ TEST(Exchange, TriesTheAddressThatAnsweredFirstNextTime) {
   EXPECT_THAT(sockets.attempts(), ElementsAre(0, 1, 1, 1));
 }
 
+TEST(Resolver, AnswersLocalhostItselfAndLooksOnlyNamesUp) {
+  const Resolver no_resolver = [](const std::string& host, const std::string&) {
+    ADD_FAILURE() << "a resolver was asked for " << host;
+    return std::vector<Address>();
+  };
+  const auto deadline = RunClock::now() + std::chrono::seconds(5);
+  for (const char* host : {"localhost", "LocalHost.", "[::1]", "127.0.0.1"}) {
+    const std::vector<Address> found = resolve_within(host, "23053", no_resolver, deadline);
+    ASSERT_FALSE(found.empty()) << host;
+    EXPECT_EQ(found.size(), std::string(host).starts_with("127") ? 1U : host[0] == '[' ? 1U : 2U);
+  }
+  EXPECT_EQ(resolve_within("localhost", "1", no_resolver, deadline).front().family, Family::kIPv6);
+  EXPECT_FALSE(is_localhost("localhost.example"));
+  // The system's lookup takes a name only when asked to look names up.
+  std::vector<Address> found;
+  EXPECT_NE(lookup_addresses("localhost", "1", /*numeric_only=*/true, found), 0);
+  EXPECT_EQ(lookup_addresses("localhost", "1", /*numeric_only=*/false, found), 0);
+  EXPECT_FALSE(found.empty());
+}
+
 TEST(Settings, ComeFromTheEnvironment) {
   set_environment("GNTP_HOST", "gntp.example");
   set_environment("GNTP_PORT", "");

@@ -33,10 +33,23 @@ std::string unbracketed(const std::string& host) {
   return host;
 }
 
+bool is_localhost(std::string_view name) {
+  if (name.ends_with('.')) name.remove_suffix(1);
+  constexpr std::string_view kLocalhost = "localhost";
+  return name.size() == kLocalhost.size() &&
+         std::equal(name.begin(), name.end(), kLocalhost.begin(),
+                    [](char c, char l) { return (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) == l; });
+}
+
 std::vector<Address> resolve_within(const std::string& host, const std::string& port,
                                     const Resolver& resolve, RunClock::time_point deadline) {
   const std::string name = unbracketed(host);
   if (std::vector<Address> found = numeric_addresses(name, port); !found.empty()) return found;
+  if (is_localhost(name)) {
+    std::vector<Address> found = numeric_addresses("::1", port);
+    for (const Address& address : numeric_addresses("127.0.0.1", port)) found.push_back(address);
+    return found;
+  }
 
   auto shared = std::make_shared<Lookup>();
   try {

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/run_clock.h"
@@ -16,9 +17,14 @@ namespace nembit::gntp {
 using Resolver =
     std::function<std::vector<Address>(const std::string& host, const std::string& port)>;
 
+/// Whether `name` is "localhost", the loopback addresses, which a resolver
+/// may answer itself (RFC 6761): in any case, and with a final dot or not.
+bool is_localhost(std::string_view name);
+
 /// The addresses of `host` and `port`, as `resolve` gives them. A numeric
 /// address (IPv4, IPv6, or IPv6 between brackets as in "[::1]") is taken as
-/// it stands. A name is looked up on a thread of its own, which is left to
+/// it stands, and "localhost" is ::1 and 127.0.0.1. Any other name is looked
+/// up on a thread of its own, which is left to
 /// finish alone when `deadline` passes first: then TimeoutError is thrown.
 /// Throws Interrupted when the process is asked to stop meanwhile.
 std::vector<Address> resolve_within(const std::string& host, const std::string& port,
