@@ -26,8 +26,8 @@ int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance)
   if (chance.set_at < 0 || !chance.owned) return 0;
   int64_t until = 0;
   if (chance.readers > 0) until = chance.set_at + kReaderHoldMs;
-  if (chance.first && first_text_chance && !chance.read) {
-    until = std::max(until, chance.set_at + kFirstAskMs);
+  if (!chance.read && (chance.reader_seen || (chance.first && first_text_chance))) {
+    until = std::max(until, chance.set_at + kAskMs);
   }
   return until > now ? until - now : 0;
 }

@@ -1,10 +1,12 @@
 // When a clipboard owner may replace the text it holds with a newer one: as
 // soon as a newer one comes, unless a reader that asked for the text does
-// not have it yet, or the text is the run's first. A clipboard manager reads
-// each new selection as it appears, within milliseconds, and is known only
-// by its reads: the first text waits a moment for one to ask, so that its
-// history begins with the run's first path. What a manager that re-serves
-// what it read puts back late is the older-text guard's (older_text_guard.h).
+// not have it yet, or a clipboard manager may still ask for it. A manager
+// reads each new selection as it appears, within milliseconds, and one that
+// asks for a text already replaced reads nothing; it is known only by its
+// reads. So the run's first text waits a moment for one to ask, where one
+// may be, and each later text, once a reader was seen, until a reader has
+// it or that moment has passed. What a manager that re-serves what it read
+// puts back late is the older-text guard's (older_text_guard.h).
 #pragma once
 
 #include <cstdint>
@@ -23,10 +25,10 @@ constexpr int64_t kReaderLimitMs = kCallLimit.count();
 /// yet, whatever else: a reader that stalls holds up no copy for long.
 constexpr int64_t kReaderHoldMs = 500;
 
-/// How long the run's first text stays, where it has the chance (see
-/// hold_left), for a reader to ask for it: a manager asks within
-/// milliseconds of the selection's change, and is then waited for.
-constexpr int64_t kFirstAskMs = 30;
+/// How long a text stays, where it has the chance (see hold_left), for a
+/// reader to ask for it: a manager asks within milliseconds of the
+/// selection's change, and is then waited for.
+constexpr int64_t kAskMs = 30;
 
 /// What the owner knows of the readers of the text it holds.
 struct ReadChance {
@@ -49,10 +51,10 @@ void note_taken_over(ReadChance& chance);
 void note_read(ReadChance& chance, bool held = true);
 
 /// Milliseconds until the text may be replaced at `now`; 0 when it may be
-/// now. With `first_text_chance`, the run's first text waits kFirstAskMs
-/// for a reader to ask, unless one has had it: where a reader that comes
+/// now. Until a reader has had it, a text waits kAskMs for one to ask: the
+/// run's first with `first_text_chance`, since where a reader that comes
 /// late finds nothing, as under Wayland, a manager can only be told from its
-/// first read.
+/// first read; any later one once a reader was seen.
 int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance);
 
 /// Whether the run's first text, held at its chance, has had no reader ask

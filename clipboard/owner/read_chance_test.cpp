@@ -24,12 +24,12 @@ TEST(ReadChance, HoldsATextAsLongAsItsReadersMayWantIt) {
   };
   const Case cases[] = {
       {"no reader, no manager", set_at_1000(false, false, 0), 1000, true, 0},
-      {"a reader seen before", set_at_1000(false, true, 0), 1030, true, 0},
+      {"a reader seen before", set_at_1000(false, true, 0), 1010, false, kAskMs - 10},
       {"a reader that waits", set_at_1000(false, false, 1), 1030, false, kReaderHoldMs - 30},
       {"a reader that waits, for no longer", set_at_1000(false, true, 1), 1600, false, 0},
       {"another client owns it", set_at_1000(false, true, 1, false), 1000, true, 0},
       {"the first text, where it may be asked for", set_at_1000(true, false, 0), 1010, true,
-       kFirstAskMs - 10},
+       kAskMs - 10},
       {"the first text, where it may not", set_at_1000(true, false, 0), 1010, false, 0},
       {"before any text", ReadChance{}, 0, true, 0},
   };
@@ -67,7 +67,7 @@ TEST(ReadChance, AnswersAnOvertakenTextAndHandsOverTheNewestAfterTheFirstsChance
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "ok\nok\n");  // a and b, overtaken.
   int wait = 0;
   EXPECT_FALSE(take_turn(waiting, chance, true, 1010, text, wait));
-  EXPECT_EQ(wait, kFirstAskMs - 10);
+  EXPECT_EQ(wait, kAskMs - 10);
   note_read(chance);  // A reader had it: the next comes at once.
   ASSERT_TRUE(take_turn(waiting, chance, true, 1011, text, wait));
   EXPECT_EQ(std::string(text.data, text.size), "c");
