@@ -130,8 +130,14 @@ void recall(DisplayMemory& display, const char* kind, const char* display_name, 
   display.expected = expect_readers(known ? &display.memory : nullptr, now);
 }
 
-void remember(DisplayMemory& display, Remembered learnt, int64_t now) {
-  (learnt == Remembered::kReaderSeen ? display.memory.reader_seen : display.memory.unasked) = now;
+void remember_reader(DisplayMemory& display, int64_t now) {
+  display.memory.reader_seen = now;
+  if (display.path[0] != '\0') write_memory(display.path, display.memory);
+}
+
+void end_run(DisplayMemory& display, bool reader_seen, int64_t now) {
+  if (!display.first_unasked || reader_seen) return;
+  display.memory.unasked = now;
   if (display.path[0] != '\0') write_memory(display.path, display.memory);
 }
 

@@ -63,19 +63,21 @@ struct DisplayMemory {
   char path[4096] = {};  ///< Empty where no memory is kept (no runtime folder).
   DesktopMemory memory;
   ReaderExpectation expected = ReaderExpectation::kUnknown;
+  bool first_unasked = false;  ///< The run's first text waited for a reader in vain.
 };
 
 /// Reads what the owners remember of the display `display` of `kind`, in
 /// XDG_RUNTIME_DIR, and what it lets a run expect at `now`.
 void recall(DisplayMemory& display, const char* kind, const char* display_name, int64_t now);
 
-/// What a run learnt of its display.
-enum class Remembered {
-  kReaderSeen,  ///< A reader had a text of the run whole.
-  kUnasked,     ///< The run's first text had its chance, and nobody asked.
-};
+/// Notes in the display's memory that a reader had a text of the run whole
+/// at `now`.
+void remember_reader(DisplayMemory& display, int64_t now);
 
-/// Notes in the display's memory what the run learnt at `now`.
-void remember(DisplayMemory& display, Remembered learnt, int64_t now);
+/// Notes, as the owner ends at `now`, that nobody asked for the run's first
+/// text where it waited (`first_unasked`), unless a reader had any text of
+/// the run while the owner served (`reader_seen`), as a manager busy at the
+/// run's start does later.
+void end_run(DisplayMemory& display, bool reader_seen, int64_t now);
 
 }  // namespace nembit::owner

@@ -9,8 +9,9 @@
 
 namespace nembit::owner {
 
-/// How long reading an offer may take.
-constexpr int64_t kCheckLimitMs = 250;
+/// How long reading an offer may take: a manager that serves it may be slow
+/// on a busy machine.
+constexpr int64_t kCheckLimitMs = 1000;
 
 /// How much of an offer is read at most: a longer one is none of the run's.
 constexpr size_t kMaxCheckBytes = size_t{1} << 20;

@@ -91,7 +91,7 @@ void serve_reader(Owner& owner, PipeReader& reader) {
   if (!serve_pipe(reader, now_ms(), whole)) return;
   if (of_run && whole) {
     if (!owner.chance.reader_seen) {
-      remember(owner.display_memory, Remembered::kReaderSeen, wall_seconds());
+      remember_reader(owner.display_memory, wall_seconds());
     }
     note_read(owner.chance, of_text);
   }
@@ -209,7 +209,7 @@ int take_pending(Owner& owner) {
   Bytes text;
   int wait = -1;
   if (take_turn(owner.pending, owner.chance, first_chance, now_ms(), text, wait)) {
-    if (unasked) remember(owner.display_memory, Remembered::kUnasked, wall_seconds());
+    if (unasked) owner.display_memory.first_unasked = true;
     take_selection(owner, text);
   }
   return wait;
@@ -411,6 +411,7 @@ int run(Inbox& inbox) {
   Owner owner;
   recall(owner.display_memory, "wayland", std::getenv("WAYLAND_DISPLAY"), wall_seconds());
   const int status = connect(owner) ? serve(owner, inbox) : 1;
+  end_run(owner.display_memory, owner.chance.reader_seen, wall_seconds());
   shut_down(owner);
   return status;
 }
