@@ -69,14 +69,17 @@ bool remember_handed(OlderTextGuard& guard, const char* data, size_t size) {
 void note_newest(OlderTextGuard& guard, const char* data, size_t size, int64_t now) {
   guard.newest = hash_of(data, size);
   guard.since = now;
-  guard.retakes = 0;
+  guard.retaken = 0;
+  guard.retakes = guard.all_retakes = 0;
   remember(guard, guard.newest);
 }
 
 void end_guard(OlderTextGuard& guard) { guard.since = -1; }
 
 int64_t guard_left(const OlderTextGuard& guard, int64_t now) {
-  if (guard.since < 0 || guard.retakes >= kMaxRetakes) return 0;
+  if (guard.since < 0 || guard.retakes >= kMaxRetakes || guard.all_retakes >= kMaxAllRetakes) {
+    return 0;
+  }
   return std::max<int64_t>(guard.since + kGuardMs - now, 0);
 }
 
@@ -91,7 +94,9 @@ bool take_back(OlderTextGuard& guard, const char* data, size_t size, int64_t now
   }
   guard.since = now;  // The manager is at work still.
   if (hash == guard.newest) return false;
-  ++guard.retakes;
+  guard.retakes = hash == guard.retaken ? guard.retakes + 1 : 1;
+  guard.retaken = hash;
+  ++guard.all_retakes;
   return true;
 }
 

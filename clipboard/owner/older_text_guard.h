@@ -19,8 +19,13 @@ namespace nembit::owner {
 /// back is taken for a manager's late re-serve.
 constexpr int64_t kGuardMs = 5000;
 
-/// How often the newest is put back on top of one text.
+/// How often the newest is put back on top of one older text: one that
+/// comes back again and again is meant.
 constexpr int kMaxRetakes = 3;
+
+/// How often the newest is put back in all, on top of the older texts that a
+/// manager late by seconds may re-serve one after another.
+constexpr int kMaxAllRetakes = 16;
 
 /// How many of the run's latest texts an older one is looked for among.
 constexpr size_t kRemembered = 256;
@@ -29,10 +34,12 @@ constexpr size_t kRemembered = 256;
 struct OlderTextGuard {
   uint64_t texts[kRemembered] = {};  ///< Hashes of the latest texts, and of the one before the run.
   size_t count = 0;
-  uint64_t newest = 0;  ///< The hash of the newest text.
-  int64_t since = -1;   ///< When it became the selection, or a text of the run
-                        ///< was last re-served; -1 before the run's first.
-  int retakes = 0;      ///< How often it was put back.
+  uint64_t newest = 0;   ///< The hash of the newest text.
+  int64_t since = -1;    ///< When it became the selection, or a text of the run
+                         ///< was last re-served; -1 before the run's first.
+  uint64_t retaken = 0;  ///< The hash of the older text it was last put back on.
+  int retakes = 0;       ///< How often it was put back on that text.
+  int all_retakes = 0;   ///< How often it was put back in all.
 };
 
 /// Remembers `size` bytes at `data`, what the clipboard held before the run.

@@ -52,6 +52,13 @@ TEST(OlderTextGuard, GuardsAsLongAsTheManagerWorksButPutsTheNewestBackAFewTimesA
   EXPECT_TRUE(take_back(guard, "/run/a", 1110, true));
   EXPECT_FALSE(take_back(guard, "someone's", 1120, true));  // The clipboard has moved on.
   EXPECT_FALSE(take_back(guard, "/run/a", 1130, true));
+  // A manager late by seconds re-serves the older texts one after another.
+  for (int i = 0; i < 4; ++i) note_newest(guard, ("/late/" + std::to_string(i)).data(), 7, 2000);
+  for (int round = 0; round < 2; ++round) {
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_TRUE(take_back(guard, "/late/" + std::to_string(i), 2010 + round * 10 + i, true));
+    }
+  }
 }
 
 TEST(OlderTextGuard, RemembersTheLatestTextsAndHandsThemOn) {
