@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "clipboard/owner/older_text_guard.h"
+
 namespace nembit::owner {
 
 namespace {
@@ -42,6 +44,43 @@ bool read_field(const char*& at, const char* end, const char* word, int64_t& num
   }
   at += length + 1;
   return read_number(at, end, number);
+}
+
+// Reads at most `size` bytes of the regular file of this user's at `path`
+// into `buffer`, and when it was last written; how many, or -1.
+ssize_t read_own_file(const char* path, char* buffer, size_t size, int64_t& written) {
+  const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  ssize_t got = -1;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) {
+    got = ::read(fd, buffer, size);
+    written = info.st_mtime;
+  }
+  ::close(fd);
+  return got;
+}
+
+// Writes `length` bytes at `text` to `path`, whole or not at all, readable
+// by this user alone.
+void write_whole_file(const char* path, const char* text, size_t length) {
+  char temporary[4096];
+  const int name =
+      std::snprintf(temporary, sizeof temporary, "%s.%ld", path, static_cast<long>(::getpid()));
+  if (length == 0 || name <= 0 || static_cast<size_t>(name) >= sizeof temporary) return;
+  const int fd =
+      ::open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+  if (fd < 0) return;
+  const bool whole = ::write(fd, text, length) == static_cast<ssize_t>(length);
+  ::close(fd);
+  if (!whole || ::rename(temporary, path) != 0) ::unlink(temporary);
+}
+
+// The file beside the display's memory that keeps a run's texts; false
+// where no memory is kept.
+bool texts_path(const DisplayMemory& display, char* path, size_t size) {
+  const int length = std::snprintf(path, size, "%s-texts", display.path);
+  return display.path[0] != '\0' && length > 0 && static_cast<size_t>(length) < size;
 }
 
 }  // namespace
@@ -93,34 +132,19 @@ bool memory_path(const char* runtime_dir, const char* kind, const char* display,
 }
 
 bool read_memory(const char* path, DesktopMemory& memory) {
-  const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info {};
   char text[256];
-  ssize_t got = -1;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) {
-    got = ::read(fd, text, sizeof text);
-  }
-  ::close(fd);
+  int64_t written = 0;
+  const ssize_t got = read_own_file(path, text, sizeof text, written);
   return got > 0 && parse_memory(text, static_cast<size_t>(got), memory);
 }
 
 void write_memory(const char* path, const DesktopMemory& memory) {
   char text[256];
-  const size_t length = format_memory(memory, text, sizeof text);
-  char temporary[4096];
-  const int name =
-      std::snprintf(temporary, sizeof temporary, "%s.%ld", path, static_cast<long>(::getpid()));
-  if (length == 0 || name <= 0 || static_cast<size_t>(name) >= sizeof temporary) return;
-  const int fd =
-      ::open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-  if (fd < 0) return;
-  const bool whole = ::write(fd, text, length) == static_cast<ssize_t>(length);
-  ::close(fd);
-  if (!whole || ::rename(temporary, path) != 0) ::unlink(temporary);
+  write_whole_file(path, text, format_memory(memory, text, sizeof text));
 }
 
-void recall(DisplayMemory& display, const char* kind, const char* display_name, int64_t now) {
+void recall(DisplayMemory& display, const char* kind, const char* display_name,
+            OlderTextGuard& guard, int64_t now) {
   if (!memory_path(std::getenv("XDG_RUNTIME_DIR"), kind, display_name, display.path,
                    sizeof display.path)) {
     display.path[0] = '\0';
@@ -128,6 +152,7 @@ void recall(DisplayMemory& display, const char* kind, const char* display_name, 
   }
   const bool known = read_memory(display.path, display.memory);
   display.expected = expect_readers(known ? &display.memory : nullptr, now);
+  recall_texts(display, guard, now);
 }
 
 void remember_reader(DisplayMemory& display, int64_t now) {
@@ -135,10 +160,30 @@ void remember_reader(DisplayMemory& display, int64_t now) {
   if (display.path[0] != '\0') write_memory(display.path, display.memory);
 }
 
-void end_run(DisplayMemory& display, bool reader_seen, int64_t now) {
+void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard, int64_t now) {
+  keep_texts(display, guard);
   if (!display.first_unasked || reader_seen) return;
   display.memory.unasked = now;
   if (display.path[0] != '\0') write_memory(display.path, display.memory);
+}
+
+void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard) {
+  char path[4200];
+  char texts[kHandedSize];
+  if (texts_path(display, path, sizeof path)) {
+    write_whole_file(path, texts, handed_texts(guard, texts, sizeof texts));
+  }
+}
+
+void recall_texts(const DisplayMemory& display, OlderTextGuard& guard, int64_t now) {
+  char path[4200];
+  char texts[kHandedSize];
+  int64_t written = 0;
+  if (!texts_path(display, path, sizeof path)) return;
+  const ssize_t got = read_own_file(path, texts, sizeof texts, written);
+  if (got > 0 && now - written <= kKeptTextsSeconds) {
+    remember_handed(guard, texts, static_cast<size_t>(got));
+  }
 }
 
 }  // namespace nembit::owner

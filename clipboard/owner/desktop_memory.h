@@ -16,6 +16,12 @@ namespace nembit::owner {
 /// How long a reader seen on a display is expected there again.
 constexpr int64_t kReaderMemorySeconds = 24 * 60 * 60;
 
+/// How long the texts a run's owner remembers stay known to the next runs'
+/// owners as older texts, which a manager late by seconds may put back.
+constexpr int64_t kKeptTextsSeconds = 60;
+
+struct OlderTextGuard;
+
 /// What the owners of a display remember, in seconds of the wall clock; -1
 /// for never.
 struct DesktopMemory {
@@ -67,8 +73,10 @@ struct DisplayMemory {
 };
 
 /// Reads what the owners remember of the display `display` of `kind`, in
-/// XDG_RUNTIME_DIR, and what it lets a run expect at `now`.
-void recall(DisplayMemory& display, const char* kind, const char* display_name, int64_t now);
+/// XDG_RUNTIME_DIR, and what it lets a run expect at `now`; `guard`
+/// remembers the texts kept there (see recall_texts).
+void recall(DisplayMemory& display, const char* kind, const char* display_name,
+            OlderTextGuard& guard, int64_t now);
 
 /// Notes in the display's memory that a reader had a text of the run whole
 /// at `now`.
@@ -77,7 +85,15 @@ void remember_reader(DisplayMemory& display, int64_t now);
 /// Notes, as the owner ends at `now`, that nobody asked for the run's first
 /// text where it waited (`first_unasked`), unless a reader had any text of
 /// the run while the owner served (`reader_seen`), as a manager busy at the
-/// run's start does later.
-void end_run(DisplayMemory& display, bool reader_seen, int64_t now);
+/// run's start does later; and keeps the texts that `guard` remembers.
+void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard, int64_t now);
+
+/// Keeps the texts that `guard` remembers beside the display's memory, for
+/// the owners of the next runs: a manager late by seconds may put one back.
+void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard);
+
+/// Has `guard` remember the texts that an owner kept beside the display's
+/// memory within kKeptTextsSeconds before `now`.
+void recall_texts(const DisplayMemory& display, OlderTextGuard& guard, int64_t now);
 
 }  // namespace nembit::owner

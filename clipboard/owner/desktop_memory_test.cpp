@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <fstream>
 #include <string>
 
+#include "clipboard/owner/older_text_guard.h"
 #include "tests/support/scratch_dir.h"
 
 namespace nembit::owner {
@@ -61,19 +63,42 @@ TEST(DesktopMemory, KeepsWhatEachRunLearntForTheNext) {
   EXPECT_FALSE(memory_path(nullptr, "wayland", "wayland-1", path, sizeof path));
   ::setenv("XDG_RUNTIME_DIR", scratch.path().c_str(), 1);
   DisplayMemory display;
-  recall(display, "wayland", "wayland-1", kNow);
+  OlderTextGuard guard;
+  recall(display, "wayland", "wayland-1", guard, kNow);
   EXPECT_EQ(display.expected, ReaderExpectation::kUnknown);
   remember_reader(display, kNow);
-  recall(display, "wayland", "wayland-1", kNow + 10);
+  recall(display, "wayland", "wayland-1", guard, kNow + 10);
   EXPECT_EQ(display.expected, ReaderExpectation::kManager);
   display.first_unasked = true;
-  end_run(display, /*reader_seen=*/true, kNow + 20);  // A busy manager read a later text.
-  recall(display, "wayland", "wayland-1", kNow + 30);
+  end_run(display, /*reader_seen=*/true, guard, kNow + 20);  // A busy manager read a later text.
+  recall(display, "wayland", "wayland-1", guard, kNow + 30);
   EXPECT_EQ(display.expected, ReaderExpectation::kManager);
   display.first_unasked = true;
-  end_run(display, /*reader_seen=*/false, kNow + 40);
-  recall(display, "wayland", "wayland-1", kNow + 50);
+  end_run(display, /*reader_seen=*/false, guard, kNow + 40);
+  recall(display, "wayland", "wayland-1", guard, kNow + 50);
   EXPECT_EQ(display.expected, ReaderExpectation::kNone);
+  ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST(DesktopMemory, KeepsARunsTextsForTheNextRunsOwnersAWhile) {
+  const ScratchDir scratch("memory-test-");
+  ::setenv("XDG_RUNTIME_DIR", scratch.path().c_str(), 1);
+  DisplayMemory display;
+  OlderTextGuard before;
+  recall(display, "wayland", "wayland-1", before, kNow);
+  remember_before_run(before, "saved", 5);
+  note_newest(before, "/tmp/a", 6, 0);
+  end_run(display, /*reader_seen=*/true, before, kNow);
+  const int64_t written = std::time(nullptr);
+  for (const int64_t later : {int64_t{0}, kKeptTextsSeconds - 2, kKeptTextsSeconds + 2}) {
+    OlderTextGuard next;
+    recall(display, "wayland", "wayland-1", next, written + later);
+    note_newest(next, "/tmp/b", 6, 0);
+    // Known as older, a text of the run before is put back under; after a
+    // while it is a text like any other.
+    EXPECT_EQ(take_back(next, "saved", 5, 1, true), later < kKeptTextsSeconds) << later;
+    EXPECT_EQ(take_back(next, "/tmp/a", 6, 1, true), later < kKeptTextsSeconds) << later;
+  }
   ::unsetenv("XDG_RUNTIME_DIR");
 }
 

@@ -6,11 +6,11 @@
 // compositor lacks the protocol (GNOME), and nembit then copies with
 // wl-copy. Each text is offered as text/plain;charset=utf-8, text/plain,
 // UTF8_STRING, STRING and TEXT, and as the owners' mark. Readers are served
-// as pipe_readers.h says. A newer text waits for the readers of the one it
-// replaces as read_chance.h says, and an older text that a manager puts back
-// gets the newest on top again as older_text_guard.h says, as far as what
-// the owners remember of the display lets it expect a manager
-// (desktop_memory.h). It uses the C library and libwayland-client alone.
+// as pipe_readers.h says; a newer text waits for the readers of the one it
+// replaces as read_chance.h says; an older text that a manager puts back gets
+// the newest on top again as older_text_guard.h says, where what the owners
+// remember of the display (desktop_memory.h) lets it expect a manager. It
+// uses the C library and libwayland-client alone.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -172,9 +172,8 @@ void take_selection(Owner& owner, Bytes bytes) {
   release(owner.text);
   owner.text = bytes;
   offer_text(owner);
-  const int64_t now = now_ms();
-  note_new_text(owner.chance, now);
-  note_newest(owner.guard, bytes.data, bytes.size, now);
+  note_new_text(owner.chance, now_ms());
+  note_newest(owner.guard, bytes.data, bytes.size, owner.chance.set_at);
   wl_callback_add_listener(wl_display_sync(owner.display), &kConfirmListener, &owner);
 }
 
@@ -251,7 +250,7 @@ void on_selection(void* data, zwlr_data_control_device_v1* device,
   auto& owner = *static_cast<Owner*>(data);
   const bool owners = offer == owner.incoming.offer && owner.incoming.owners;
   if (owners && owner.source == nullptr) end_guard(owner.guard);  // Another run's now.
-  const bool before_run = owner.text.data == nullptr && owner.guard.count == 0;
+  const bool before_run = owner.text.data == nullptr;
   const bool read = owner.source == nullptr && owner.check.fd < 0 &&
                     (before_run || (!owners && guarding(owner, now_ms()) > 0));
   int fds[2] = {-1, -1};
@@ -379,6 +378,7 @@ int serve(Owner& owner, Inbox& inbox) {
     }
     if (ready > 0 && waits[1].revents != 0) {
       receive(inbox);
+      if (inbox.closed) keep_texts(owner.display_memory, owner.guard);
       Bytes text;
       // The run's first text is the selection at once, whatever comes with it.
       while (next_text(inbox, text)) {
@@ -409,9 +409,10 @@ void shut_down(Owner& owner) {
 
 int run(Inbox& inbox) {
   Owner owner;
-  recall(owner.display_memory, "wayland", std::getenv("WAYLAND_DISPLAY"), wall_seconds());
+  recall(owner.display_memory, "wayland", std::getenv("WAYLAND_DISPLAY"), owner.guard,
+         wall_seconds());
   const int status = connect(owner) ? serve(owner, inbox) : 1;
-  end_run(owner.display_memory, owner.chance.reader_seen, wall_seconds());
+  end_run(owner.display_memory, owner.chance.reader_seen, owner.guard, wall_seconds());
   shut_down(owner);
   return status;
 }
