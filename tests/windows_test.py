@@ -241,6 +241,7 @@ class NotificationArea(WindowsTestCase):
                 break
             time.sleep(0.1)
         else:
+            cls.tearDownClass()
             raise AssertionError("Wine's desktop did not come up in 120 s")
 
     @classmethod
