@@ -12,7 +12,6 @@ void note_new_text(ReadChance& chance, int64_t now) {
   chance.owned = true;
   chance.read = false;
   chance.readers = 0;
-  chance.asked = false;
 }
 
 void note_taken_over(ReadChance& chance) { chance.owned = false; }
@@ -27,7 +26,7 @@ int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance)
   if (chance.set_at < 0 || !chance.owned) return 0;
   int64_t until = 0;
   if (chance.readers > 0) until = chance.set_at + kReaderHoldMs;
-  if (!chance.read && (chance.reader_seen || chance.asked || (chance.first && first_text_chance))) {
+  if (!chance.read && (chance.reader_seen || (chance.first && first_text_chance))) {
     until = std::max(until, chance.set_at + kAskMs);
   }
   return until > now ? until - now : 0;

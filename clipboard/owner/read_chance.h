@@ -38,8 +38,6 @@ struct ReadChance {
   bool read = false;         ///< A reader has had the text held whole.
   bool owned = false;        ///< The text is still the selection.
   int readers = 0;           ///< Readers that asked for the text and do not have it yet.
-  bool asked = false;        ///< A reader asked what types the text comes as: it may ask for it
-                             ///< next, or not at all, as some compositors do of every text.
 };
 
 /// Notes that a new text became the selection at `now`.
@@ -56,7 +54,7 @@ void note_read(ReadChance& chance, bool held = true);
 /// now. Until a reader has had it, a text waits kAskMs for one to ask: the
 /// run's first with `first_text_chance`, since where a reader that comes
 /// late finds nothing, as under Wayland, a manager can only be told from its
-/// first read; any later one once a reader was seen, or was `asked` about.
+/// first read; any later one once a reader was seen.
 int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance);
 
 /// Whether the run's first text, held at its chance, has had no reader ask

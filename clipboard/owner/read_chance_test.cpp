@@ -32,9 +32,6 @@ TEST(ReadChance, HoldsATextAsLongAsItsReadersMayWantIt) {
        kAskMs - 10},
       {"the first text, where it may not", set_at_1000(true, false, 0), 1010, false, 0},
       {"before any text", ReadChance{}, 0, true, 0},
-      {"asked about, not yet read",
-       ReadChance{.set_at = 1000, .first = false, .owned = true, .asked = true}, 1010, false,
-       kAskMs - 10},
   };
   for (const Case& test : cases) {
     EXPECT_EQ(hold_left(test.chance, test.now, test.first_text_chance), test.left) << test.what;

@@ -189,7 +189,7 @@ void answer(Owner& owner, const xcb_selection_request_event_t* request) {
                                     XCB_ATOM_STRING};
       xcb_change_property(owner.x, XCB_PROP_MODE_REPLACE, request->requestor, property,
                           XCB_ATOM_ATOM, 32, 5, offered);
-      owner.chance.asked = true;
+      owner.chance.readers = 1;  // It asks for the text next.
       given = true;
     } else if (request->target == atoms.timestamp) {
       xcb_change_property(owner.x, XCB_PROP_MODE_REPLACE, request->requestor, property,
