@@ -571,7 +571,9 @@ class ClipboardManagers(NembitTestCase):
         names, paths = self.run_paths(50)
         run = self.run_nembit(*names, env=self.environment(DISPLAY=DISPLAY))
         self.assertNotIn("Warning: Could not copy", run.out)
-        self.assertTrue(wait_until(lambda: newest() == paths[-1], 5), newest())
+        # CopyQ takes each change in turn, which on a busy machine may take
+        # some seconds for the run's fifty.
+        self.assertTrue(wait_until(lambda: newest() == paths[-1], 30), newest())
         items = [copyq("read", str(i)).stdout.decode() for i in range(int(copyq("count").stdout))]
         self.assertEqual([item for item in items[:items.index(marker)] if item not in paths], [])
 
