@@ -120,7 +120,7 @@ bool memory_path(const char* runtime_dir, const char* kind, const char* display,
   }
   const int length = std::snprintf(path, size, "%s/nembit-clipboard-%s-", runtime_dir, kind);
   if (length <= 0 || static_cast<size_t>(length) >= size) return false;
-  size_t at = static_cast<size_t>(length);
+  auto at = static_cast<size_t>(length);
   for (const char* c = display; *c != '\0'; ++c, ++at) {
     if (at + 1 >= size) return false;
     const bool plain = (*c >= 'a' && *c <= 'z') || (*c >= 'A' && *c <= 'Z') ||

@@ -14,7 +14,7 @@
 namespace nembit::owner {
 
 /// How long a reader seen on a display is expected there again.
-constexpr int64_t kReaderMemorySeconds = 24 * 60 * 60;
+constexpr int64_t kReaderMemorySeconds = int64_t{24} * 60 * 60;
 
 /// How long the texts a run's owner remembers stay known to the next runs'
 /// owners as older texts, which a manager late by seconds may put back.
