@@ -76,11 +76,26 @@ void write_whole_file(const char* path, const char* text, size_t length) {
   if (!whole || ::rename(temporary, path) != 0) ::unlink(temporary);
 }
 
-// The file beside the display's memory that keeps a run's texts; false
-// where no memory is kept.
+// The file beside the display's memory that keeps a run's texts, of at most
+// kTextsPathSize bytes; false where no memory is kept.
+constexpr size_t kTextsPathSize = sizeof DisplayMemory::path + sizeof "-texts";
+
 bool texts_path(const DisplayMemory& display, char* path, size_t size) {
   const int length = std::snprintf(path, size, "%s-texts", display.path);
   return display.path[0] != '\0' && length > 0 && static_cast<size_t>(length) < size;
+}
+
+// Has `guard` remember the texts kept beside the display's memory within
+// kKeptTextsSeconds before `now`.
+void recall_texts(const DisplayMemory& display, OlderTextGuard& guard, int64_t now) {
+  char path[kTextsPathSize];
+  char texts[kHandedSize];
+  int64_t written = 0;
+  if (!texts_path(display, path, sizeof path)) return;
+  const ssize_t got = read_own_file(path, texts, sizeof texts, written);
+  if (got > 0 && now - written <= kKeptTextsSeconds) {
+    remember_handed(guard, texts, static_cast<size_t>(got));
+  }
 }
 
 }  // namespace
@@ -168,21 +183,10 @@ void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& gua
 }
 
 void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard) {
-  char path[4200];
+  char path[kTextsPathSize];
   char texts[kHandedSize];
   if (texts_path(display, path, sizeof path)) {
     write_whole_file(path, texts, handed_texts(guard, texts, sizeof texts));
-  }
-}
-
-void recall_texts(const DisplayMemory& display, OlderTextGuard& guard, int64_t now) {
-  char path[4200];
-  char texts[kHandedSize];
-  int64_t written = 0;
-  if (!texts_path(display, path, sizeof path)) return;
-  const ssize_t got = read_own_file(path, texts, sizeof texts, written);
-  if (got > 0 && now - written <= kKeptTextsSeconds) {
-    remember_handed(guard, texts, static_cast<size_t>(got));
   }
 }
 

@@ -74,7 +74,8 @@ struct DisplayMemory {
 
 /// Reads what the owners remember of the display `display` of `kind`, in
 /// XDG_RUNTIME_DIR, and what it lets a run expect at `now`; `guard`
-/// remembers the texts kept there (see recall_texts).
+/// remembers the texts that an owner kept there (see keep_texts) within
+/// kKeptTextsSeconds before `now`.
 void recall(DisplayMemory& display, const char* kind, const char* display_name,
             OlderTextGuard& guard, int64_t now);
 
@@ -91,9 +92,5 @@ void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& gua
 /// Keeps the texts that `guard` remembers beside the display's memory, for
 /// the owners of the next runs: a manager late by seconds may put one back.
 void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard);
-
-/// Has `guard` remember the texts that an owner kept beside the display's
-/// memory within kKeptTextsSeconds before `now`.
-void recall_texts(const DisplayMemory& display, OlderTextGuard& guard, int64_t now);
 
 }  // namespace nembit::owner
