@@ -76,10 +76,11 @@ void write_whole_file(const char* path, const char* text, size_t length) {
   if (!whole || ::rename(temporary, path) != 0) ::unlink(temporary);
 }
 
-// The file beside the display's memory that keeps a run's texts, of at most
-// kTextsPathSize bytes; false where no memory is kept.
+// The most that the path of the kept texts takes.
 constexpr size_t kTextsPathSize = sizeof DisplayMemory::path + sizeof "-texts";
 
+// The file beside the display's memory that keeps a run's texts; false
+// where no memory is kept.
 bool texts_path(const DisplayMemory& display, char* path, size_t size) {
   const int length = std::snprintf(path, size, "%s-texts", display.path);
   return display.path[0] != '\0' && length > 0 && static_cast<size_t>(length) < size;
