@@ -3,6 +3,7 @@
 // the owner cannot serve; elsewhere the tool alone. Nothing here touches
 // the display.
 #include "clipboard/desktop_clipboard.h"
+#include "clipboard/owner/owner_socket.h"
 #include "clipboard/owner_clipboard.h"
 #include "clipboard/tool_clipboard.h"
 #include "common/child_process.h"
@@ -15,13 +16,18 @@ std::unique_ptr<Clipboard> open_desktop_clipboard() {
   std::vector<std::string> argv = choose_clipboard_tool();
   std::unique_ptr<Clipboard> tool;
   if (!argv.empty()) tool = std::make_unique<ToolClipboard>(std::move(argv));
-  const char* owner_name = is_set("WAYLAND_DISPLAY") ? "nembit-wayland-owner"
-                           : is_set("DISPLAY")       ? "nembit-clipboard-owner"
-                                                     : nullptr;
-  if (owner_name != nullptr) {
-    std::string owner = helper_path(owner_name);
+  const bool wayland = is_set("WAYLAND_DISPLAY");
+  if (wayland || is_set("DISPLAY")) {
+    const char* display_variable = wayland ? "WAYLAND_DISPLAY" : "DISPLAY";
+    std::string owner = helper_path(wayland ? "nembit-wayland-owner" : "nembit-clipboard-owner");
     if (!owner.empty() && is_executable_file(owner)) {
-      return std::make_unique<OwnerClipboard>(std::move(owner), std::move(tool));
+      // The owner that holds the clipboard after a run may take this one.
+      char socket[128];
+      const bool reachable =
+          owner::owner_socket_path(system_getenv("XDG_RUNTIME_DIR"), owner.c_str(),
+                                   system_getenv(display_variable), socket, sizeof socket);
+      return std::make_unique<OwnerClipboard>(std::move(owner), std::move(tool),
+                                              reachable ? socket : "");
     }
   }
   return tool;

@@ -17,9 +17,10 @@ std::string reason_of(const std::string& line) {
 }  // namespace
 
 OwnerClipboard::OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback,
-                               std::chrono::milliseconds limit)
+                               std::string socket, std::chrono::milliseconds limit)
     : owner_(std::move(owner)),
       name_(own_name(owner_)),
+      socket_(std::move(socket)),
       fallback_(std::move(fallback)),
       limit_(limit) {}
 
@@ -73,7 +74,21 @@ void OwnerClipboard::take_answers(int left, RunClock::time_point deadline) {
   }
 }
 
+bool OwnerClipboard::reach(RunClock::time_point deadline) {
+  process_ = OwnerProcess::reach(socket_);
+  if (!process_) return false;
+  std::string line;
+  const Io io = process_->read_line(line, deadline);
+  if (io == Io::kTimedOut) check(io);
+  // One that ends meanwhile, having lost the clipboard, leaves the run to
+  // an owner of its own.
+  if (io == Io::kDone && line == link::kReady) return true;
+  process_.reset();
+  return false;
+}
+
 bool OwnerClipboard::start(RunClock::time_point deadline) {
+  if (!socket_.empty() && reach(deadline)) return true;
   try {
     process_ = std::make_unique<OwnerProcess>(owner_);
   } catch (const Error& error) {

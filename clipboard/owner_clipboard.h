@@ -15,8 +15,10 @@
 
 namespace nembit::clipboard {
 
-/// Puts text on the clipboard through the owner program `owner`, started at
-/// the first copy. Each copy sends the text and returns once the owner has
+/// Puts text on the clipboard through the owner program `owner`: the one
+/// that holds the clipboard after an earlier run, where it awaits the next
+/// at `socket` (see owner/owner_socket.h), or else one started at the first
+/// copy. Each copy sends the text and returns once the owner has
 /// answered every text before it: the owner holds one text while readers
 /// may want it, keeps the newest waiting, and answers one that a newer
 /// overtakes at once. flush() waits until the last text is the selection.
@@ -31,7 +33,7 @@ namespace nembit::clipboard {
 /// turns.
 class OwnerClipboard : public Clipboard {
  public:
-  OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback,
+  OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback, std::string socket = {},
                  std::chrono::milliseconds limit = kCallLimit);
   void copy(std::string_view text) override;
   void flush() override;
@@ -42,9 +44,11 @@ class OwnerClipboard : public Clipboard {
   /// Puts `text` on the clipboard through the owner before `deadline`;
   /// false when the owner cannot run here.
   bool copy_through_owner(std::string_view text, RunClock::time_point deadline);
-  /// Starts the owner and waits until it is ready; false when it cannot
-  /// run here.
+  /// Reaches the owner that awaits the next run, or starts one, and waits
+  /// until it is ready; false when none can run here.
   bool start(RunClock::time_point deadline);
+  /// Reaches the owner that awaits the next run; false when none answers.
+  bool reach(RunClock::time_point deadline);
   /// Hands this copy and the rest to the fallback, for `why`.
   bool cannot_run(std::string why);
   /// Lets the owner go: it ends now unless it holds the selection.
@@ -59,6 +63,7 @@ class OwnerClipboard : public Clipboard {
   std::mutex mutex_;
   std::string owner_;
   std::string name_;
+  std::string socket_;  ///< Where an owner may await the next run; empty for nowhere.
   std::unique_ptr<Clipboard> fallback_;
   bool use_fallback_ = false;
   std::string cannot_run_;  ///< Why the owner cannot run here.

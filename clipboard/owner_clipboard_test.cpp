@@ -120,7 +120,8 @@ TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
   }
   std::ifstream starts(dir_ / "1/nembit-clipboard-owner.starts");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(starts), {}), "\n");  // Not started again.
-  OwnerClipboard stalled(owner("ready", R"(sleep 30 & echo $! > "$0.pid"; wait)"), nullptr, 200ms);
+  OwnerClipboard stalled(owner("ready", R"(sleep 30 & echo $! > "$0.pid"; wait)"), nullptr, {},
+                         200ms);
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(failure(stalled, "x"), "nembit-clipboard-owner: timed out after 200 ms");
@@ -129,7 +130,7 @@ TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
   // One that served a copy, and so would outlive the clipboard, stalls too.
   OwnerClipboard served(owner("ready", R"(read n; head -c "$n" >/dev/null; echo ok
     sleep 30 & echo $! > "$0.pid"; wait)"),
-                        nullptr, 200ms);
+                        nullptr, {}, 200ms);
   EXPECT_EQ(failure(served, "x"), "no error");
   EXPECT_EQ(failure(served, "y"), "nembit-clipboard-owner: timed out after 200 ms");
   // The owners were reaped, and each sleep went with its owner's group.
@@ -150,7 +151,7 @@ TEST_F(OwnerClipboardTest, FailsAtOnceAfterItsOwnerHasGoneOrStalled) {
   }
   // One that never says it is ready times out, and is no reason for the tool.
   OwnerClipboard silent(owner("", "exec sleep 30"), std::make_unique<FakeTool>(fallback_copies_),
-                        200ms);
+                        "", 200ms);
   EXPECT_EQ(failure(silent, "x"), "nembit-clipboard-owner: timed out after 200 ms");
   EXPECT_THAT(fallback_copies_, IsEmpty());
 }
@@ -167,7 +168,7 @@ TEST_F(OwnerClipboardTest, KeepsAnOwnerThatRefusesACopy) {
 TEST_F(OwnerClipboardTest, EndsAnOwnerThatAStopInterrupted) {
   // On a thread that blocks every signal, as a library's host may have one:
   // the stop reaches another thread, and the copy sees it at its next look.
-  OwnerClipboard clipboard(owner("ready", "exec sleep 30"), nullptr, 10s);
+  OwnerClipboard clipboard(owner("ready", "exec sleep 30"), nullptr, {}, 10s);
   const StopSignalScope stop_scope;
   bool interrupted = false;
   std::thread copying([&] {

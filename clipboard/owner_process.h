@@ -2,6 +2,7 @@
 // POSIX only (owner_process_posix.cpp).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,9 @@ class OwnerProcess {
 
   /// Starts the program `path`; throws Error when it cannot be started.
   explicit OwnerProcess(const std::string& path);
+  /// The owner that awaits the next run at the socket `path`; null when none
+  /// is there.
+  static std::unique_ptr<OwnerProcess> reach(const std::string& path);
   OwnerProcess(const OwnerProcess&) = delete;
   OwnerProcess& operator=(const OwnerProcess&) = delete;
   ~OwnerProcess();
@@ -41,6 +45,7 @@ class OwnerProcess {
   void kill();
 
  private:
+  OwnerProcess() = default;
   Io wait(short events, Clock::time_point deadline);
 
   int pid_ = -1;

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -32,6 +33,23 @@ OwnerProcess::OwnerProcess(const std::string& path) {
   if (pid_ < 0) throw Error(name + ": could not start: " + errno_text(error));
   socket_ = mine.release();
   ::fcntl(socket_, F_SETFL, O_NONBLOCK);
+}
+
+std::unique_ptr<OwnerProcess> OwnerProcess::reach(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return nullptr;
+  path.copy(address.sun_path, path.size());
+  Fd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+  // A full backlog, like no socket or nobody listening, is no owner to take
+  // the run.
+  if (socket.get() < 0 ||
+      ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    return nullptr;
+  }
+  std::unique_ptr<OwnerProcess> owner(new OwnerProcess());
+  owner->socket_ = socket.release();
+  return owner;
 }
 
 OwnerProcess::~OwnerProcess() {

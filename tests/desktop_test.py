@@ -114,6 +114,14 @@ def copy_lines(test, **env):
     return copy
 
 
+def runtime_dir(test):
+    """The test's own runtime folder, where the owners remember the display
+    and await the next run."""
+    runtime = test.dir / "runtime"
+    runtime.mkdir(mode=0o700, exist_ok=True)
+    return str(runtime)
+
+
 def wait_until(condition, seconds=2.0):
     for _ in range(int(seconds * 20)):
         if condition():
@@ -126,7 +134,8 @@ def wait_until(condition, seconds=2.0):
 @require(DISPLAY and shutil.which("xclip") and shutil.which("xsel"), "no X display with xclip")
 class RealClipboard(NembitTestCase):
     def environment(self, **changes):
-        return super().environment(**{"DISPLAY": DISPLAY, **changes})
+        return super().environment(
+            **{"DISPLAY": DISPLAY, "XDG_RUNTIME_DIR": runtime_dir(self), **changes})
 
     def without_owner(self):
         """A copy of the program without the helpers beside it: it copies with xclip."""
@@ -158,10 +167,15 @@ class RealClipboard(NembitTestCase):
 
     @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
     def test_one_owner_serves_until_another_client_takes_the_clipboard(self):
+        owners = []
         for name in ("one", "two"):
             self.assertEqual(self.run_nembit(name).status, 0)
             self.assertEqual(paste().decode(), str(self.work / name))
-        self.assertTrue(wait_until(lambda: len(live_owners()) == 1), live_owners())
+            owners.append(live_owners())
+        # The owner that holds the clipboard after a run takes the next one.
+        self.assertEqual(len(owners[0]), 1)
+        self.assertEqual(owners[1], owners[0])
+        [socket_path] = pathlib.Path(runtime_dir(self)).glob("nembit-owner-*")
         # It keeps no folder busy, holds no terminal, and a hang-up leaves it serving.
         owner = live_owners()[0]
         self.assertEqual(os.readlink(f"/proc/{owner}/cwd"), "/")
@@ -172,6 +186,12 @@ class RealClipboard(NembitTestCase):
                        env={"DISPLAY": DISPLAY}, timeout=10, check=True)
         self.assertTrue(wait_until(lambda: not live_owners()), live_owners())
         self.assertEqual(paste(), b"other")
+        # It leaves no socket behind; one whose owner has gone costs a run nothing.
+        self.assertEqual(list(pathlib.Path(runtime_dir(self)).glob("nembit-owner-*")), [])
+        with socket.socket(socket.AF_UNIX) as stale:
+            stale.bind(str(socket_path))
+        self.assertEqual(self.run_nembit("three").status, 0)
+        self.assertEqual(paste().decode(), str(self.work / "three"))
 
     @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
     def test_an_owner_that_another_program_started_is_left_alone(self):
@@ -351,13 +371,16 @@ class RealWaylandClipboard(NembitTestCase):
     """A headless sway, which offers the data-control protocol, with no X display."""
 
     def environment(self, **changes):
-        return super().environment(**{"WAYLAND_DISPLAY": WAYLAND, **changes})
+        return super().environment(
+            **{"WAYLAND_DISPLAY": WAYLAND, "XDG_RUNTIME_DIR": runtime_dir(self), **changes})
 
     def test_the_clipboard_holds_the_last_path_of_each_run(self):
+        owners = []
         for name in ("one", "caf\u00e9/{x,\u65e5}.txt"):
             run = self.run_nembit(name)
             self.assertEqual(run.status, 0, run.out)
             self.assertNotIn("Warning: Could not copy", run.out)
+            owners.append(live_owners(variable="WAYLAND_DISPLAY"))
         last = str(self.work / "caf\u00e9/\u65e5.txt")
         self.assertEqual(wl_paste().decode(), last)
         types = [b"text/plain;charset=utf-8", b"text/plain", b"UTF8_STRING", b"STRING", b"TEXT"]
@@ -366,6 +389,8 @@ class RealWaylandClipboard(NembitTestCase):
         self.assertEqual(wl_paste("--list-types").split(), types)
         if not WITH_WAYLAND_OWNER:
             return
+        # Where no reader was seen, the owner after a run takes the next one.
+        self.assertEqual(owners[1], owners[0])
         self.assertTrue(wait_until(lambda: len(live_owners(variable="WAYLAND_DISPLAY")) == 1))
         subprocess.run(["wl-copy", "other"], env={"WAYLAND_DISPLAY": WAYLAND}, timeout=10,
                        check=True, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,

@@ -17,7 +17,9 @@ int main(int argc, char** argv) {
   // nembit ends, even while the display keeps it waiting.
   if (argc > 1 && !nembit::owner::end_with_parent(std::strtol(argv[1], nullptr, 10))) return 1;
   nembit::owner::Inbox inbox;
+  inbox.program = argv[0];
   const int status = nembit::owner::run(inbox);
+  nembit::owner::stop_awaiting(inbox);
   std::free(inbox.buffer);
   return status;
 }

@@ -1,6 +1,9 @@
 #include "clipboard/owner/nembit_link.h"
 
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,7 +45,66 @@ void reply_error(const char* what, const char* detail) {
   write_line(line);
 }
 
-void receive(Inbox& inbox) {
+int link_fd(const Inbox& inbox) { return inbox.closed ? inbox.next_run : STDIN_FILENO; }
+
+namespace {
+
+// Takes the run that reached the owner's socket, if it is this user's.
+bool take_next_run(Inbox& inbox) {
+  const int run = ::accept4(inbox.next_run, nullptr, nullptr, SOCK_CLOEXEC);
+  if (run < 0) return false;
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  const bool own =
+      ::getsockopt(run, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.uid == ::getuid();
+  if (!own || ::dup2(run, STDIN_FILENO) < 0 || ::dup2(run, STDOUT_FILENO) < 0) {
+    ::close(run);
+    return false;
+  }
+  ::close(run);
+  // One run at a time: the next one starts an owner of its own.
+  ::close(inbox.next_run);
+  inbox.next_run = -1;
+  inbox.used = 0;
+  inbox.closed = false;
+  reply(clipboard::link::kReady);
+  return true;
+}
+
+}  // namespace
+
+void await_next_run(Inbox& inbox) {
+  if (inbox.next_run >= 0 || inbox.next_run_path[0] == '\0') return;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (std::strlen(inbox.next_run_path) >= sizeof address.sun_path) return;
+  std::strcpy(address.sun_path, inbox.next_run_path);
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (listener < 0) return;
+  ::unlink(inbox.next_run_path);
+  struct stat file {};
+  if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener, 4) != 0 || ::stat(inbox.next_run_path, &file) != 0) {
+    ::close(listener);
+    return;
+  }
+  inbox.next_run = listener;
+  inbox.next_run_file = file.st_ino;
+}
+
+void stop_awaiting(Inbox& inbox) {
+  if (inbox.next_run >= 0) ::close(inbox.next_run);
+  inbox.next_run = -1;
+  struct stat file {};
+  if (inbox.next_run_file != 0 && ::stat(inbox.next_run_path, &file) == 0 &&
+      file.st_ino == inbox.next_run_file) {
+    ::unlink(inbox.next_run_path);
+  }
+  inbox.next_run_file = 0;
+}
+
+bool receive(Inbox& inbox) {
+  if (inbox.closed) return inbox.next_run >= 0 && take_next_run(inbox);
   if (inbox.capacity - inbox.used < 65536) {
     const size_t capacity = inbox.capacity * 2 + 65536;
     char* grown = static_cast<char*>(std::realloc(inbox.buffer, capacity));
@@ -56,6 +118,7 @@ void receive(Inbox& inbox) {
   } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
     inbox.closed = true;
   }
+  return false;
 }
 
 bool next_text(Inbox& inbox, Bytes& text) {

@@ -20,16 +20,37 @@ void reply(const char* word);
 /// Answers the error "<what>: <detail>", or "<what>" without a detail.
 void reply_error(const char* what, const char* detail);
 
-/// The messages from nembit, as they come.
+/// The messages from nembit, as they come, and where the next run may reach
+/// the owner once this one has gone (see owner_socket.h).
 struct Inbox {
   char* buffer = nullptr;
   size_t capacity = 0;
   size_t used = 0;
-  bool closed = false;  ///< nembit has gone.
+  bool closed = false;              ///< nembit has gone.
+  const char* program = nullptr;    ///< The owner program's path, as nembit started it.
+  char next_run_path[128] = {};     ///< Empty where no next run may reach the owner.
+  int next_run = -1;                ///< The socket the next run reaches, while awaited.
+  unsigned long next_run_file = 0;  ///< The socket file's inode, to remove it only if it is ours.
 };
 
-/// Reads what nembit has sent; call when standard input is readable.
-void receive(Inbox& inbox);
+/// What to wait on for what comes next: standard input while the run lasts,
+/// the next run's socket once it has gone and is awaited; -1 for nothing.
+int link_fd(const Inbox& inbox);
+
+/// Reads what nembit has sent, or takes the next run that reached the
+/// owner; call when link_fd() is readable. True when a new run begins: its
+/// socket is standard input and output, it has been answered kReady, and
+/// the inbox is its own.
+bool receive(Inbox& inbox);
+
+/// Lets the next run reach the owner at `next_run_path`, in place of an
+/// owner before it there; the owner calls it once the run has gone, while it
+/// holds the clipboard and owes nembit no answer.
+void await_next_run(Inbox& inbox);
+
+/// Ends the wait for the next run, and removes its socket file if it is
+/// still this owner's.
+void stop_awaiting(Inbox& inbox);
 
 /// Takes the next whole text out of `inbox` into `text`; false while none.
 bool next_text(Inbox& inbox, Bytes& text);

@@ -5,18 +5,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "clipboard/owner/hash.h"
+
 namespace nembit::owner {
 
 namespace {
-
-// The FNV-1a hash of `size` bytes at `data`.
-uint64_t hash_of(const char* data, size_t size) {
-  uint64_t hash = 14695981039346656037ULL;
-  for (size_t i = 0; i < size; ++i) {
-    hash = (hash ^ static_cast<unsigned char>(data[i])) * 1099511628211ULL;
-  }
-  return hash;
-}
 
 void remember(OlderTextGuard& guard, uint64_t hash) {
   guard.texts[guard.count++ % kRemembered] = hash;

@@ -27,6 +27,7 @@
 #include "clipboard/owner/nembit_link.h"
 #include "clipboard/owner/offer_check.h"
 #include "clipboard/owner/older_text_guard.h"
+#include "clipboard/owner/owner_socket.h"
 #include "clipboard/owner/pipe_readers.h"
 #include "clipboard/owner/read_chance.h"
 
@@ -63,6 +64,7 @@ struct Owner {
   Incoming incoming;
   OfferCheck check;  // What another client offers, read to tell an older text put back.
   DisplayMemory display_memory;
+  int unconfirmed = 0;  // Texts offered whose answer to nembit waits for the compositor.
 };
 
 // Whether a reader of the run was seen, or a manager is expected: then an
@@ -144,6 +146,7 @@ void on_confirmed(void* data, wl_callback* callback, uint32_t /*serial*/) {
   auto& owner = *static_cast<Owner*>(data);
   wl_callback_destroy(callback);
   owner.owns = owner.source != nullptr;
+  --owner.unconfirmed;
   if (owner.owns) outlive_parent();
   reply(clipboard::link::kOk);
 }
@@ -174,6 +177,7 @@ void take_selection(Owner& owner, Bytes bytes) {
   offer_text(owner);
   note_new_text(owner.chance, now_ms());
   note_newest(owner.guard, bytes.data, bytes.size, owner.chance.set_at);
+  ++owner.unconfirmed;
   wl_callback_add_listener(wl_display_sync(owner.display), &kConfirmListener, &owner);
 }
 
@@ -331,6 +335,23 @@ int end_stalled_readers(Owner& owner) {
   return soonest({static_cast<int>(wait), static_cast<int>(check_wait)});
 }
 
+// Whether the next run may reach the owner, now that its run has gone: it
+// holds the clipboard, owes nembit no answer, and expects no reader, whose
+// late reads and re-serves an owner of the next run's own tells better.
+bool next_run_welcome(const Owner& owner) {
+  return owner.owns && !owner.pending.waiting && owner.unconfirmed == 0 &&
+         !owner.chance.reader_seen && owner.display_memory.expected != ReaderExpectation::kManager;
+}
+
+// A new run reached the owner: the one before ends as the owner's end ends
+// it, and the new one begins as with an owner of its own.
+void begin_next_run(Owner& owner) {
+  end_run(owner.display_memory, owner.chance.reader_seen, owner.guard, wall_seconds());
+  if (owner.display_memory.first_unasked) owner.display_memory.expected = ReaderExpectation::kNone;
+  owner.display_memory.first_unasked = false;
+  owner.chance = {};
+}
+
 // Serves the clipboard and the texts that come until the owner's part is
 // done; the exit status.
 int serve(Owner& owner, Inbox& inbox) {
@@ -353,9 +374,14 @@ int serve(Owner& owner, Inbox& inbox) {
       wl_display_cancel_read(owner.display);
       return owner.gone ? 1 : 0;
     }
+    if (inbox.closed && next_run_welcome(owner)) {
+      await_next_run(inbox);
+    } else if (inbox.closed) {
+      stop_awaiting(inbox);
+    }
     const int limit = end_stalled_readers(owner);
     waits[0] = {wl_display_get_fd(owner.display), POLLIN, 0};
-    waits[1] = {inbox.closed ? -1 : STDIN_FILENO, POLLIN, 0};
+    waits[1] = {link_fd(inbox), POLLIN, 0};
     waits[2] = {owner.check.fd, POLLIN, 0};
     for (size_t i = 0; i < kMaxReaders; ++i) waits[3 + i] = {owner.readers.each[i].fd, POLLOUT, 0};
     const int ready =
@@ -377,7 +403,7 @@ int serve(Owner& owner, Inbox& inbox) {
       }
     }
     if (ready > 0 && waits[1].revents != 0) {
-      receive(inbox);
+      if (receive(inbox)) begin_next_run(owner);
       if (inbox.closed) keep_texts(owner.display_memory, owner.guard);
       Bytes text;
       // The run's first text is the selection at once, whatever comes with it.
@@ -409,8 +435,10 @@ void shut_down(Owner& owner) {
 
 int run(Inbox& inbox) {
   Owner owner;
-  recall(owner.display_memory, "wayland", std::getenv("WAYLAND_DISPLAY"), owner.guard,
-         wall_seconds());
+  const char* display = std::getenv("WAYLAND_DISPLAY");
+  recall(owner.display_memory, "wayland", display, owner.guard, wall_seconds());
+  owner_socket_path(std::getenv("XDG_RUNTIME_DIR"), inbox.program, display, inbox.next_run_path,
+                    sizeof inbox.next_run_path);
   const int status = connect(owner) ? serve(owner, inbox) : 1;
   end_run(owner.display_memory, owner.chance.reader_seen, owner.guard, wall_seconds());
   shut_down(owner);

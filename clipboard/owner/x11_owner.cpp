@@ -18,6 +18,7 @@
 #include "clipboard/owner/clock.h"
 #include "clipboard/owner/link_words.h"
 #include "clipboard/owner/nembit_link.h"
+#include "clipboard/owner/owner_socket.h"
 #include "clipboard/owner/read_chance.h"
 #include "common/utf8.h"
 
@@ -349,13 +350,17 @@ int serve(Owner& owner, Inbox& inbox) {
     }
     const int held = take_pending(owner);
     if (!drain(owner)) return 1;
-    // Once nembit has gone, the owner lasts as long as it owns the selection.
-    if (inbox.closed && !owner.owns && !owner.pending.waiting) return 0;
-    pollfd waits[2] = {{display, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-    const nfds_t count = inbox.closed ? 1 : 2;
+    // Once nembit has gone, the owner lasts as long as it owns the
+    // selection, and the next run may reach it meanwhile.
+    if (inbox.closed && !owner.pending.waiting) {
+      if (!owner.owns) return 0;
+      await_next_run(inbox);
+    }
+    pollfd waits[2] = {{display, POLLIN, 0}, {link_fd(inbox), POLLIN, 0}};
     const int wait = soonest({held, end_stalled_readers(owner, XCB_NONE)});
-    if (::poll(waits, count, wait) < 0 && errno != EINTR) return 1;
-    if (count == 2 && waits[1].revents != 0) receive(inbox);
+    if (::poll(waits, 2, wait) < 0 && errno != EINTR) return 1;
+    // A new run's first text is the selection at once, as the first of all.
+    if (waits[1].revents != 0 && receive(inbox)) owner.chance = {};
   }
 }
 
@@ -371,6 +376,8 @@ void shut_down(Owner& owner) {
 
 int run(Inbox& inbox) {
   Owner owner;
+  owner_socket_path(std::getenv("XDG_RUNTIME_DIR"), inbox.program, std::getenv("DISPLAY"),
+                    inbox.next_run_path, sizeof inbox.next_run_path);
   const int status = connect(owner) ? serve(owner, inbox) : 1;
   shut_down(owner);
   return status;

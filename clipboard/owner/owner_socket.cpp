@@ -1,0 +1,36 @@
+#include "clipboard/owner/owner_socket.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "clipboard/owner/hash.h"
+
+namespace nembit::owner {
+
+namespace {
+
+// The version of the link that the socket's owner speaks: an owner of
+// another one is never reached.
+constexpr char kLinkVersion[] = "nembit link 1";
+
+// The most a socket's address holds, its closing NUL included.
+constexpr size_t kSocketPathSize = 108;
+
+}  // namespace
+
+bool owner_socket_path(const char* runtime_dir, const char* program, const char* display,
+                       char* path, size_t size) {
+  if (runtime_dir == nullptr || *runtime_dir != '/' || program == nullptr || display == nullptr ||
+      *display == '\0') {
+    return false;
+  }
+  uint64_t hash = hash_of(kLinkVersion, sizeof kLinkVersion);
+  hash = hash_of(program, std::strlen(program) + 1, hash);
+  hash = hash_of(display, std::strlen(display), hash);
+  const int length = std::snprintf(path, size, "%s/nembit-owner-%016" PRIx64, runtime_dir, hash);
+  return length > 0 && static_cast<size_t>(length) < size &&
+         static_cast<size_t>(length) < kSocketPathSize;
+}
+
+}  // namespace nembit::owner
