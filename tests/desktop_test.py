@@ -371,13 +371,12 @@ class RealWaylandClipboard(NembitTestCase):
     """A headless sway, which offers the data-control protocol, with no X display."""
 
     def environment(self, **changes):
-        return super().environment(
-            **{"WAYLAND_DISPLAY": WAYLAND, "XDG_RUNTIME_DIR": runtime_dir(self), **changes})
+        return super().environment(**{"WAYLAND_DISPLAY": WAYLAND, **changes})
 
     def test_the_clipboard_holds_the_last_path_of_each_run(self):
         owners = []
         for name in ("one", "caf\u00e9/{x,\u65e5}.txt"):
-            run = self.run_nembit(name)
+            run = self.run_nembit(name, env=self.environment(XDG_RUNTIME_DIR=runtime_dir(self)))
             self.assertEqual(run.status, 0, run.out)
             self.assertNotIn("Warning: Could not copy", run.out)
             owners.append(live_owners(variable="WAYLAND_DISPLAY"))

@@ -77,8 +77,9 @@ void await_next_run(Inbox& inbox) {
   if (inbox.next_run >= 0 || inbox.next_run_path[0] == '\0') return;
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  if (std::strlen(inbox.next_run_path) >= sizeof address.sun_path) return;
-  std::strcpy(address.sun_path, inbox.next_run_path);
+  const size_t length = std::strlen(inbox.next_run_path);
+  if (length >= sizeof address.sun_path) return;
+  std::memcpy(address.sun_path, inbox.next_run_path, length);
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (listener < 0) return;
   ::unlink(inbox.next_run_path);
