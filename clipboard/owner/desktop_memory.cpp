@@ -183,6 +183,13 @@ void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& gua
   if (display.path[0] != '\0') write_memory(display.path, display.memory);
 }
 
+void end_run_for_next(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard,
+                      int64_t now) {
+  end_run(display, reader_seen, guard, now);
+  if (display.first_unasked && !reader_seen) display.expected = ReaderExpectation::kNone;
+  display.first_unasked = false;
+}
+
 void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard) {
   char path[kTextsPathSize];
   char texts[kHandedSize];

@@ -89,6 +89,11 @@ void remember_reader(DisplayMemory& display, int64_t now);
 /// run's start does later; and keeps the texts that `guard` remembers.
 void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard, int64_t now);
 
+/// Ends the run that the owner served, as end_run() does, when the next run
+/// reaches the owner at `now`; the owner then expects what that run learnt.
+void end_run_for_next(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard,
+                      int64_t now);
+
 /// Keeps the texts that `guard` remembers beside the display's memory, for
 /// the owners of the next runs: a manager late by seconds may put one back.
 void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard);

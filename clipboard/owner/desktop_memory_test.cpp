@@ -77,6 +77,12 @@ TEST(DesktopMemory, KeepsWhatEachRunLearntForTheNext) {
   end_run(display, /*reader_seen=*/false, guard, kNow + 40);
   recall(display, "wayland", "wayland-1", guard, kNow + 50);
   EXPECT_EQ(display.expected, ReaderExpectation::kNone);
+  // An owner that the next run reaches expects what a new one would recall.
+  DisplayMemory reached;
+  reached.first_unasked = true;
+  end_run_for_next(reached, /*reader_seen=*/false, guard, kNow + 45);
+  EXPECT_EQ(reached.expected, ReaderExpectation::kNone);
+  EXPECT_FALSE(reached.first_unasked);
   // The texts a run's owner remembers stay known to the next runs' a while.
   remember_before_run(guard, "saved", 5);
   note_newest(guard, "/tmp/a", 6, 0);

@@ -73,7 +73,12 @@ bool take_next_run(Inbox& inbox) {
 
 }  // namespace
 
-void await_next_run(Inbox& inbox) {
+void await_next_run(Inbox& inbox, bool welcome) {
+  if (!inbox.closed) return;
+  if (!welcome) {
+    stop_awaiting(inbox);
+    return;
+  }
   if (inbox.next_run >= 0 || inbox.next_run_path[0] == '\0') return;
   sockaddr_un address{};
   address.sun_family = AF_UNIX;

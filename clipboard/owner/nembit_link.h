@@ -43,10 +43,11 @@ int link_fd(const Inbox& inbox);
 /// the inbox is its own.
 bool receive(Inbox& inbox);
 
-/// Lets the next run reach the owner at `next_run_path`, in place of an
-/// owner before it there; the owner calls it once the run has gone, while it
-/// holds the clipboard and owes nembit no answer.
-void await_next_run(Inbox& inbox);
+/// Once the run has gone, lets the next run reach the owner at
+/// `next_run_path`, in place of an owner before it there, while it is
+/// `welcome`: the owner holds the clipboard and owes nembit no answer.
+/// Ends the wait while it is not.
+void await_next_run(Inbox& inbox, bool welcome);
 
 /// Ends the wait for the next run, and removes its socket file if it is
 /// still this owner's.

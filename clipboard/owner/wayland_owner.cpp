@@ -343,15 +343,6 @@ bool next_run_welcome(const Owner& owner) {
          !owner.chance.reader_seen && owner.display_memory.expected != ReaderExpectation::kManager;
 }
 
-// A new run reached the owner: the one before ends as the owner's end ends
-// it, and the new one begins as with an owner of its own.
-void begin_next_run(Owner& owner) {
-  end_run(owner.display_memory, owner.chance.reader_seen, owner.guard, wall_seconds());
-  if (owner.display_memory.first_unasked) owner.display_memory.expected = ReaderExpectation::kNone;
-  owner.display_memory.first_unasked = false;
-  owner.chance = {};
-}
-
 // Serves the clipboard and the texts that come until the owner's part is
 // done; the exit status.
 int serve(Owner& owner, Inbox& inbox) {
@@ -374,11 +365,7 @@ int serve(Owner& owner, Inbox& inbox) {
       wl_display_cancel_read(owner.display);
       return owner.gone ? 1 : 0;
     }
-    if (inbox.closed && next_run_welcome(owner)) {
-      await_next_run(inbox);
-    } else if (inbox.closed) {
-      stop_awaiting(inbox);
-    }
+    await_next_run(inbox, next_run_welcome(owner));
     const int limit = end_stalled_readers(owner);
     waits[0] = {wl_display_get_fd(owner.display), POLLIN, 0};
     waits[1] = {link_fd(inbox), POLLIN, 0};
@@ -403,7 +390,11 @@ int serve(Owner& owner, Inbox& inbox) {
       }
     }
     if (ready > 0 && waits[1].revents != 0) {
-      if (receive(inbox)) begin_next_run(owner);
+      if (receive(inbox)) {  // A new run, which begins as with an owner of its own.
+        end_run_for_next(owner.display_memory, owner.chance.reader_seen, owner.guard,
+                         wall_seconds());
+        owner.chance = {};
+      }
       if (inbox.closed) keep_texts(owner.display_memory, owner.guard);
       Bytes text;
       // The run's first text is the selection at once, whatever comes with it.

@@ -352,10 +352,8 @@ int serve(Owner& owner, Inbox& inbox) {
     if (!drain(owner)) return 1;
     // Once nembit has gone, the owner lasts as long as it owns the
     // selection, and the next run may reach it meanwhile.
-    if (inbox.closed && !owner.pending.waiting) {
-      if (!owner.owns) return 0;
-      await_next_run(inbox);
-    }
+    if (inbox.closed && !owner.owns && !owner.pending.waiting) return 0;
+    await_next_run(inbox, !owner.pending.waiting);
     pollfd waits[2] = {{display, POLLIN, 0}, {link_fd(inbox), POLLIN, 0}};
     const int wait = soonest({held, end_stalled_readers(owner, XCB_NONE)});
     if (::poll(waits, 2, wait) < 0 && errno != EINTR) return 1;
