@@ -30,6 +30,7 @@
 #include "clipboard/owner/owner_socket.h"
 #include "clipboard/owner/pipe_readers.h"
 #include "clipboard/owner/read_chance.h"
+#include "clipboard/owner/wayland_compositor.h"
 
 namespace nembit::owner {
 namespace {
@@ -49,10 +50,7 @@ struct Incoming {
 };
 
 struct Owner {
-  wl_display* display = nullptr;
-  wl_seat* seat = nullptr;
-  zwlr_data_control_manager_v1* manager = nullptr;
-  zwlr_data_control_device_v1* device = nullptr;
+  Compositor compositor;
   zwlr_data_control_source_v1* source = nullptr;  // The one nembit's last text is in.
   Bytes text;
   bool owns = false;  // The source is the selection.
@@ -157,14 +155,14 @@ constexpr wl_callback_listener kConfirmListener = {on_confirmed};
 // The source before goes once the compositor cancels it.
 void offer_text(Owner& owner) {
   zwlr_data_control_source_v1* source =
-      zwlr_data_control_manager_v1_create_data_source(owner.manager);
+      zwlr_data_control_manager_v1_create_data_source(owner.compositor.manager);
   auto* offered = static_cast<Offered*>(std::malloc(sizeof(Offered)));
   if (offered == nullptr) std::exit(1);
   *offered = {.owner = &owner, .text = share(owner.text)};
   zwlr_data_control_source_v1_add_listener(source, &kSourceListener, offered);
   for (const char* type : kTypes) zwlr_data_control_source_v1_offer(source, type);
   zwlr_data_control_source_v1_offer(source, kOwnerMark);
-  zwlr_data_control_device_v1_set_selection(owner.device, source);
+  zwlr_data_control_device_v1_set_selection(owner.compositor.device, source);
   owner.source = source;
   owner.chance.owned = true;
 }
@@ -178,7 +176,7 @@ void take_selection(Owner& owner, Bytes bytes) {
   note_new_text(owner.chance, now_ms());
   note_newest(owner.guard, bytes.data, bytes.size, owner.chance.set_at);
   ++owner.unconfirmed;
-  wl_callback_add_listener(wl_display_sync(owner.display), &kConfirmListener, &owner);
+  wl_callback_add_listener(wl_display_sync(owner.compositor.display), &kConfirmListener, &owner);
 }
 
 // Reads what the other client offers as it comes; once it has all, and it
@@ -277,52 +275,6 @@ void on_finished(void* data, zwlr_data_control_device_v1* /*device*/) {
 constexpr zwlr_data_control_device_v1_listener kDeviceListener = {on_data_offer, on_selection,
                                                                   on_finished, drop_offer};
 
-void on_global(void* data, wl_registry* registry, uint32_t name, const char* interface,
-               uint32_t /*version*/) {
-  auto& owner = *static_cast<Owner*>(data);
-  if (owner.seat == nullptr && std::strcmp(interface, wl_seat_interface.name) == 0) {
-    owner.seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-  } else if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0) {
-    owner.manager = static_cast<zwlr_data_control_manager_v1*>(
-        wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
-  }
-}
-
-void on_global_remove(void* /*data*/, wl_registry* /*registry*/, uint32_t /*name*/) {}
-
-constexpr wl_registry_listener kRegistryListener = {on_global, on_global_remove};
-
-// Reaches the compositor and its data-control manager; false, after saying
-// why, when it cannot.
-bool connect(Owner& owner) {
-  owner.display = wl_display_connect(nullptr);
-  if (owner.display == nullptr) {
-    const char* name = std::getenv("WAYLAND_DISPLAY");
-    reply_error("cannot connect to the Wayland display",
-                name != nullptr ? name : "(WAYLAND_DISPLAY is not set)");
-    return false;
-  }
-  wl_registry* registry = wl_display_get_registry(owner.display);
-  wl_registry_add_listener(registry, &kRegistryListener, &owner);
-  if (wl_display_roundtrip(owner.display) < 0) {
-    reply_error("lost the Wayland display", nullptr);
-    return false;
-  }
-  wl_registry_destroy(registry);
-  if (owner.manager == nullptr || owner.seat == nullptr) {
-    reply_error("the compositor offers no data-control protocol", nullptr);
-    return false;
-  }
-  owner.device = zwlr_data_control_manager_v1_get_data_device(owner.manager, owner.seat);
-  zwlr_data_control_device_v1_add_listener(owner.device, &kDeviceListener, &owner);
-  // What the clipboard holds comes before the first text is taken.
-  if (wl_display_roundtrip(owner.display) < 0) {
-    reply_error("lost the Wayland display", nullptr);
-    return false;
-  }
-  return true;
-}
-
 // Ends the readers (and the check of another client's text) that have taken
 // nothing in time; returns how long the next one may wait still, or -1 when
 // none is under way.
@@ -346,15 +298,16 @@ bool next_run_welcome(const Owner& owner) {
 // Serves the clipboard and the texts that come until the owner's part is
 // done; the exit status.
 int serve(Owner& owner, Inbox& inbox) {
+  wl_display* const display = owner.compositor.display;
   reply(clipboard::link::kReady);
   // The display, nembit, the text another client offers, and the readers.
   pollfd waits[3 + kMaxReaders];
   for (;;) {
     const int held = take_pending(owner);
-    while (wl_display_prepare_read(owner.display) != 0) {
-      if (wl_display_dispatch_pending(owner.display) < 0) return 1;
+    while (wl_display_prepare_read(display) != 0) {
+      if (wl_display_dispatch_pending(display) < 0) return 1;
     }
-    wl_display_flush(owner.display);
+    wl_display_flush(display);
     // Once nembit has gone, the owner lasts as long as it holds the
     // clipboard, or has to do with it still: a manager may put an older text
     // back while the newest is guarded.
@@ -362,27 +315,27 @@ int serve(Owner& owner, Inbox& inbox) {
     const bool busy = owner.owns || any_reader(owner.readers) || owner.pending.waiting ||
                       owner.check.fd >= 0 || guard > 0;
     if (owner.gone || (inbox.closed && !busy)) {
-      wl_display_cancel_read(owner.display);
+      wl_display_cancel_read(display);
       return owner.gone ? 1 : 0;
     }
     await_next_run(inbox, next_run_welcome(owner));
     const int limit = end_stalled_readers(owner);
-    waits[0] = {wl_display_get_fd(owner.display), POLLIN, 0};
+    waits[0] = {wl_display_get_fd(display), POLLIN, 0};
     waits[1] = {link_fd(inbox), POLLIN, 0};
     waits[2] = {owner.check.fd, POLLIN, 0};
     for (size_t i = 0; i < kMaxReaders; ++i) waits[3 + i] = {owner.readers.each[i].fd, POLLOUT, 0};
     const int ready =
         ::poll(waits, 3 + kMaxReaders, soonest({held, limit, guard > 0 ? guard : -1}));
     if (ready < 0 && errno != EINTR) {
-      wl_display_cancel_read(owner.display);
+      wl_display_cancel_read(display);
       return 1;
     }
     if (ready > 0 && waits[0].revents != 0) {
-      if (wl_display_read_events(owner.display) < 0) return 1;
+      if (wl_display_read_events(display) < 0) return 1;
     } else {
-      wl_display_cancel_read(owner.display);
+      wl_display_cancel_read(display);
     }
-    if (wl_display_dispatch_pending(owner.display) < 0) return 1;
+    if (wl_display_dispatch_pending(display) < 0) return 1;
     if (owner.check.fd >= 0 && waits[2].revents != 0) continue_check(owner);
     for (size_t i = 0; i < kMaxReaders; ++i) {
       if (owner.readers.each[i].fd >= 0 && waits[3 + i].revents != 0) {
@@ -416,10 +369,7 @@ void shut_down(Owner& owner) {
   release(owner.pending.text);
   if (owner.check.fd >= 0) end_check(owner.check);
   if (owner.source != nullptr) zwlr_data_control_source_v1_destroy(owner.source);
-  if (owner.device != nullptr) zwlr_data_control_device_v1_destroy(owner.device);
-  if (owner.manager != nullptr) zwlr_data_control_manager_v1_destroy(owner.manager);
-  if (owner.seat != nullptr) wl_seat_destroy(owner.seat);
-  if (owner.display != nullptr) wl_display_disconnect(owner.display);
+  disconnect(owner.compositor);
 }
 
 }  // namespace
@@ -430,7 +380,7 @@ int run(Inbox& inbox) {
   recall(owner.display_memory, "wayland", display, owner.guard, wall_seconds());
   owner_socket_path(std::getenv("XDG_RUNTIME_DIR"), inbox.program, display, inbox.next_run_path,
                     sizeof inbox.next_run_path);
-  const int status = connect(owner) ? serve(owner, inbox) : 1;
+  const int status = connect(owner.compositor, kDeviceListener, &owner) ? serve(owner, inbox) : 1;
   end_run(owner.display_memory, owner.chance.reader_seen, owner.guard, wall_seconds());
   shut_down(owner);
   return status;
