@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "clipboard/owner/owner_socket.h"
 #include "clipboard/owner_process.h"
 #include "common/child_process.h"
 #include "common/fd_posix.h"
@@ -37,9 +38,7 @@ OwnerProcess::OwnerProcess(const std::string& path) {
 
 std::unique_ptr<OwnerProcess> OwnerProcess::reach(const std::string& path) {
   sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) return nullptr;
-  path.copy(address.sun_path, path.size());
+  if (!owner::owner_socket_address(path.c_str(), address)) return nullptr;
   Fd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   // A full backlog, like no socket or nobody listening, is no owner to take
   // the run.

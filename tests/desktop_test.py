@@ -193,6 +193,16 @@ class RealClipboard(NembitTestCase):
             stale.bind(str(socket_path))
         self.assertEqual(self.run_nembit("three").status, 0)
         self.assertEqual(paste().decode(), str(self.work / "three"))
+        # One run at a time: a run that comes while another holds the owner
+        # starts its own rather than wait.
+        self.assertTrue(wait_until(lambda: len(live_owners()) == 1, 10), live_owners())
+        owner = live_owners()
+        copy = copy_lines(self)
+        self.assertEqual(copy("held"), "ok")
+        self.assertEqual(live_owners(), owner)
+        run = self.run_nembit("four")
+        self.assertNotIn("Warning: Could not copy", run.out)
+        self.assertEqual(paste().decode(), str(self.work / "four"))
 
     @unittest.skipUnless(WITH_OWNER, "built without the clipboard owner")
     def test_an_owner_that_another_program_started_is_left_alone(self):

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "clipboard/owner/link_words.h"
+#include "clipboard/owner/owner_socket.h"
 
 namespace nembit::owner {
 
@@ -43,6 +44,11 @@ void reply_error(const char* what, const char* detail) {
   std::snprintf(line, sizeof line, "%s %s%s%s\n", clipboard::link::kError, what,
                 detail != nullptr ? ": " : "", detail != nullptr ? detail : "");
   write_line(line);
+}
+
+void name_next_run(Inbox& inbox, const char* display) {
+  owner_socket_path(std::getenv("XDG_RUNTIME_DIR"), inbox.program, display, inbox.next_run_path,
+                    sizeof inbox.next_run_path);
 }
 
 int link_fd(const Inbox& inbox) { return inbox.closed ? inbox.next_run : STDIN_FILENO; }
@@ -81,10 +87,7 @@ void await_next_run(Inbox& inbox, bool welcome) {
   }
   if (inbox.next_run >= 0 || inbox.next_run_path[0] == '\0') return;
   sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const size_t length = std::strlen(inbox.next_run_path);
-  if (length >= sizeof address.sun_path) return;
-  std::memcpy(address.sun_path, inbox.next_run_path, length);
+  if (!owner_socket_address(inbox.next_run_path, address)) return;
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (listener < 0) return;
   ::unlink(inbox.next_run_path);

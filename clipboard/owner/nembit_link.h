@@ -33,6 +33,11 @@ struct Inbox {
   unsigned long next_run_file = 0;  ///< The socket file's inode, to remove it only if it is ours.
 };
 
+/// Names the socket at which the next run on `display` (WAYLAND_DISPLAY or
+/// DISPLAY) may reach the owner, in the user's runtime folder; none without
+/// one (see owner_socket.h).
+void name_next_run(Inbox& inbox, const char* display);
+
 /// What to wait on for what comes next: standard input while the run lasts,
 /// the next run's socket once it has gone and is awaited; -1 for nothing.
 int link_fd(const Inbox& inbox);

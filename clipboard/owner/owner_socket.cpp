@@ -1,5 +1,8 @@
 #include "clipboard/owner/owner_socket.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -14,9 +17,6 @@ namespace {
 // another one is never reached.
 constexpr char kLinkVersion[] = "nembit link 1";
 
-// The most a socket's address holds, its closing NUL included.
-constexpr size_t kSocketPathSize = 108;
-
 }  // namespace
 
 bool owner_socket_path(const char* runtime_dir, const char* program, const char* display,
@@ -30,7 +30,16 @@ bool owner_socket_path(const char* runtime_dir, const char* program, const char*
   hash = hash_of(display, std::strlen(display), hash);
   const int length = std::snprintf(path, size, "%s/nembit-owner-%016" PRIx64, runtime_dir, hash);
   return length > 0 && static_cast<size_t>(length) < size &&
-         static_cast<size_t>(length) < kSocketPathSize;
+         static_cast<size_t>(length) < sizeof sockaddr_un{}.sun_path;
+}
+
+bool owner_socket_address(const char* path, sockaddr_un& address) {
+  address = {};
+  address.sun_family = AF_UNIX;
+  const size_t length = std::strlen(path);
+  if (length >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path, length);
+  return true;
 }
 
 }  // namespace nembit::owner

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+struct sockaddr_un;
+
 namespace nembit::owner {
 
 /// The socket's path for the owner program `program` on the display
@@ -15,5 +17,9 @@ namespace nembit::owner {
 /// no display, or a path too long for a socket's address.
 bool owner_socket_path(const char* runtime_dir, const char* program, const char* display,
                        char* path, size_t size);
+
+/// The address of the socket at `path`, for the owner that listens there
+/// and the run that reaches it; false when the path does not fit one.
+bool owner_socket_address(const char* path, sockaddr_un& address);
 
 }  // namespace nembit::owner

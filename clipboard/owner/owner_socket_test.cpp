@@ -1,6 +1,7 @@
 #include "clipboard/owner/owner_socket.h"
 
 #include <gtest/gtest.h>
+#include <sys/un.h>
 
 #include <string>
 
@@ -26,6 +27,12 @@ TEST(OwnerSocket, IsReachedOnlyByARunOfTheSameOwnerOnTheSameDisplay) {
   EXPECT_EQ(path_for("run", "/a", ":0"), "-");
   EXPECT_EQ(path_for("/run", "/a", ""), "-");
   EXPECT_EQ(path_for(("/" + std::string(90, 'r')).c_str(), "/a", ":0"), "-");
+  // An address holds a path and its closing NUL.
+  sockaddr_un address{};
+  const std::string longest(sizeof address.sun_path - 1, 'a');
+  EXPECT_TRUE(owner_socket_address(longest.c_str(), address));
+  EXPECT_EQ(std::string(address.sun_path), longest);
+  EXPECT_FALSE(owner_socket_address((longest + "a").c_str(), address));
 }
 
 }  // namespace

@@ -27,7 +27,6 @@
 #include "clipboard/owner/nembit_link.h"
 #include "clipboard/owner/offer_check.h"
 #include "clipboard/owner/older_text_guard.h"
-#include "clipboard/owner/owner_socket.h"
 #include "clipboard/owner/pipe_readers.h"
 #include "clipboard/owner/read_chance.h"
 #include "clipboard/owner/wayland_compositor.h"
@@ -378,8 +377,7 @@ int run(Inbox& inbox) {
   Owner owner;
   const char* display = std::getenv("WAYLAND_DISPLAY");
   recall(owner.display_memory, "wayland", display, owner.guard, wall_seconds());
-  owner_socket_path(std::getenv("XDG_RUNTIME_DIR"), inbox.program, display, inbox.next_run_path,
-                    sizeof inbox.next_run_path);
+  name_next_run(inbox, display);
   const int status = connect(owner.compositor, kDeviceListener, &owner) ? serve(owner, inbox) : 1;
   end_run(owner.display_memory, owner.chance.reader_seen, owner.guard, wall_seconds());
   shut_down(owner);

@@ -18,7 +18,6 @@
 #include "clipboard/owner/clock.h"
 #include "clipboard/owner/link_words.h"
 #include "clipboard/owner/nembit_link.h"
-#include "clipboard/owner/owner_socket.h"
 #include "clipboard/owner/read_chance.h"
 #include "common/utf8.h"
 
@@ -374,8 +373,7 @@ void shut_down(Owner& owner) {
 
 int run(Inbox& inbox) {
   Owner owner;
-  owner_socket_path(std::getenv("XDG_RUNTIME_DIR"), inbox.program, std::getenv("DISPLAY"),
-                    inbox.next_run_path, sizeof inbox.next_run_path);
+  name_next_run(inbox, std::getenv("DISPLAY"));
   const int status = connect(owner) ? serve(owner, inbox) : 1;
   shut_down(owner);
   return status;
