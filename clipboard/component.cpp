@@ -24,11 +24,12 @@ std::unique_ptr<Clipboard> open_system_clipboard() {
   if (clipboard_choice(system_getenv("NEMBIT_CLIPBOARD"), warning) == ClipboardChoice::kNone) {
     return std::make_unique<NoClipboard>();
   }
-  std::unique_ptr<Clipboard> desktop = open_desktop_clipboard();
-  if (!desktop) return nullptr;
+  DesktopClipboard desktop = open_desktop_clipboard();
+  if (!desktop.clipboard) return nullptr;
   std::vector<std::string> warnings;
   if (!warning.empty()) warnings.push_back(std::move(warning));
-  return std::make_unique<PacedClipboard>(std::move(desktop), std::move(warnings));
+  return std::make_unique<PacedClipboard>(std::move(desktop.clipboard), std::move(warnings),
+                                          desktop.at_once);
 }
 
 }  // namespace nembit::clipboard

@@ -9,8 +9,15 @@
 
 namespace nembit::clipboard {
 
+/// The clipboard of a desktop session, and whether its copies never wait
+/// for the desktop, and so need no thread of their own.
+struct DesktopClipboard {
+  std::unique_ptr<Clipboard> clipboard;  ///< Null when none is reachable.
+  bool at_once = false;
+};
+
 /// The clipboard of this desktop session, chosen without touching the
-/// display; null when none is reachable.
-std::unique_ptr<Clipboard> open_desktop_clipboard();
+/// display.
+DesktopClipboard open_desktop_clipboard();
 
 }  // namespace nembit::clipboard

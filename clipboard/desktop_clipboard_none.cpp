@@ -3,6 +3,6 @@
 
 namespace nembit::clipboard {
 
-std::unique_ptr<Clipboard> open_desktop_clipboard() { return nullptr; }
+DesktopClipboard open_desktop_clipboard() { return {}; }
 
 }  // namespace nembit::clipboard

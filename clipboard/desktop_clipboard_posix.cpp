@@ -12,7 +12,7 @@
 
 namespace nembit::clipboard {
 
-std::unique_ptr<Clipboard> open_desktop_clipboard() {
+DesktopClipboard open_desktop_clipboard() {
   std::vector<std::string> argv = choose_clipboard_tool();
   std::unique_ptr<Clipboard> tool;
   if (!argv.empty()) tool = std::make_unique<ToolClipboard>(std::move(argv));
@@ -26,11 +26,13 @@ std::unique_ptr<Clipboard> open_desktop_clipboard() {
       const bool reachable =
           owner::owner_socket_path(system_getenv("XDG_RUNTIME_DIR"), owner.c_str(),
                                    system_getenv(display_variable), socket, sizeof socket);
-      return std::make_unique<OwnerClipboard>(std::move(owner), std::move(tool),
-                                              reachable ? socket : "");
+      auto clipboard = std::make_unique<OwnerClipboard>(std::move(owner), std::move(tool),
+                                                        reachable ? socket : "");
+      const bool at_once = clipboard->at_once();
+      return {.clipboard = std::move(clipboard), .at_once = at_once};
     }
   }
-  return tool;
+  return {.clipboard = std::move(tool)};
 }
 
 }  // namespace nembit::clipboard

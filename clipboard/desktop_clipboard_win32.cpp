@@ -47,6 +47,8 @@ class Win32Clipboard : public Clipboard {
 
 }  // namespace
 
-std::unique_ptr<Clipboard> open_desktop_clipboard() { return std::make_unique<Win32Clipboard>(); }
+DesktopClipboard open_desktop_clipboard() {
+  return {.clipboard = std::make_unique<Win32Clipboard>()};
+}
 
 }  // namespace nembit::clipboard

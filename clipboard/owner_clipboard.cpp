@@ -9,6 +9,10 @@ namespace nembit::clipboard {
 
 namespace {
 
+// How often a run that reached an owner looks for its answers while it
+// creates files: the newest text goes out once the one before is answered.
+constexpr std::chrono::milliseconds kAnswerLook{1};
+
 // The reason of an owner's error line, as a message shows it.
 std::string reason_of(const std::string& line) {
   return printable_text(line.substr(line.find(' ') + 1), kShownTextLimit);
@@ -22,7 +26,10 @@ OwnerClipboard::OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fal
       name_(own_name(owner_)),
       socket_(std::move(socket)),
       fallback_(std::move(fallback)),
-      limit_(limit) {}
+      limit_(limit) {
+  if (!socket_.empty()) process_ = OwnerProcess::reach(socket_);
+  reached_ = process_ != nullptr;
+}
 
 void OwnerClipboard::copy(std::string_view text) {
   const std::lock_guard lock(mutex_);
@@ -43,9 +50,11 @@ void OwnerClipboard::copy(std::string_view text) {
 
 void OwnerClipboard::flush() {
   const std::lock_guard lock(mutex_);
-  if (!process_ || !ended_.empty()) return;
+  if (!ready_ || !ended_.empty()) return;
   try {
-    take_answers(0, RunClock::now() + limit_);
+    const RunClock::time_point deadline = RunClock::now() + limit_;
+    if (newest_waits_) send_newest(deadline);
+    take_answers(0, deadline);
   } catch (const Interrupted&) {
     drop_owner();
     throw;
@@ -53,30 +62,59 @@ void OwnerClipboard::flush() {
 }
 
 bool OwnerClipboard::copy_through_owner(std::string_view text, RunClock::time_point deadline) {
-  if (!process_ && !start(deadline)) return false;
-  std::string message = std::to_string(text.size());
-  message.append("\n").append(text);
-  check(process_->send(message, deadline));
-  ++unanswered_;
+  if (!ready_ && !start(deadline)) return false;
+  newest_.assign(text);
+  newest_waits_ = true;
+  if (reached_) {
+    // The owner's answers are looked for now and then: each look costs a
+    // system call, and the run makes many copies a millisecond.
+    if (const RunClock::time_point now = RunClock::now(); unanswered_ > 0 && now >= next_look_) {
+      next_look_ = now + kAnswerLook;
+      take_answers_so_far();
+    }
+    if (unanswered_ == 0) send_newest(deadline);
+    return true;
+  }
+  send_newest(deadline);
   // The text before is answered as soon as this one overtakes it, or it is
   // the selection.
   take_answers(1, deadline);
   return true;
 }
 
+void OwnerClipboard::send_newest(RunClock::time_point deadline) {
+  std::string message = std::to_string(newest_.size());
+  message.append("\n").append(newest_);
+  newest_waits_ = false;
+  check(process_->send(message, deadline));
+  ++unanswered_;
+}
+
 void OwnerClipboard::take_answers(int left, RunClock::time_point deadline) {
   while (unanswered_ > left) {
     std::string line;
     check(process_->read_line(line, deadline));
-    --unanswered_;
-    if (line != link::kOk) throw Error(name_ + ": " + reason_of(line));
-    process_->serving();
+    take_answer(line);
   }
 }
 
-bool OwnerClipboard::reach(RunClock::time_point deadline) {
-  process_ = OwnerProcess::reach(socket_);
-  if (!process_) return false;
+void OwnerClipboard::take_answers_so_far() {
+  std::string line;
+  while (unanswered_ > 0) {
+    const Io io = process_->read_line(line, RunClock::now());
+    if (io == Io::kTimedOut) return;
+    check(io);
+    take_answer(line);
+  }
+}
+
+void OwnerClipboard::take_answer(const std::string& line) {
+  --unanswered_;
+  if (line != link::kOk) throw Error(name_ + ": " + reason_of(line));
+  process_->serving();
+}
+
+bool OwnerClipboard::await_reached(RunClock::time_point deadline) {
   std::string line;
   const Io io = process_->read_line(line, deadline);
   if (io == Io::kTimedOut) check(io);
@@ -88,7 +126,10 @@ bool OwnerClipboard::reach(RunClock::time_point deadline) {
 }
 
 bool OwnerClipboard::start(RunClock::time_point deadline) {
-  if (!socket_.empty() && reach(deadline)) return true;
+  if (process_ && await_reached(deadline)) {
+    ready_ = true;
+    return true;
+  }
   try {
     process_ = std::make_unique<OwnerProcess>(owner_);
   } catch (const Error& error) {
@@ -99,6 +140,7 @@ bool OwnerClipboard::start(RunClock::time_point deadline) {
   if (io == Io::kTimedOut) check(io);
   if (io == Io::kGone) return cannot_run(name_ + ": ended before it was ready");
   if (line != link::kReady) return cannot_run(name_ + ": " + reason_of(line));
+  ready_ = true;
   return true;
 }
 
@@ -111,6 +153,7 @@ bool OwnerClipboard::cannot_run(std::string why) {
 
 void OwnerClipboard::drop_owner() {
   process_.reset();
+  ready_ = false;
   unanswered_ = 0;
 }
 

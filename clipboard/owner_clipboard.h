@@ -17,11 +17,15 @@ namespace nembit::clipboard {
 
 /// Puts text on the clipboard through the owner program `owner`: the one
 /// that holds the clipboard after an earlier run, where it awaits the next
-/// at `socket` (see owner/owner_socket.h), or else one started at the first
-/// copy. Each copy sends the text and returns once the owner has
-/// answered every text before it: the owner holds one text while readers
-/// may want it, keeps the newest waiting, and answers one that a newer
-/// overtakes at once. flush() waits until the last text is the selection.
+/// at `socket` (see owner/owner_socket.h), reached at once, or else one
+/// started at the first copy. The owner holds one text while readers may
+/// want it, keeps the newest waiting, and answers one that a newer
+/// overtakes at once. With an owner started for the run, each copy sends
+/// the text and returns once the owner has answered every text before it.
+/// With one reached (at_once()), no copy but the first, which waits for
+/// the owner to say it is ready, waits for the owner: a text goes at once
+/// while the owner has at most one other unanswered, and waits here as the
+/// newest otherwise. flush() waits until the last text is the selection.
 /// When the owner cannot run
 /// here (it cannot be started, cannot reach the display, or ends before it
 /// says it is ready), that copy and every later one go to `fallback` (a
@@ -37,6 +41,9 @@ class OwnerClipboard : public Clipboard {
                  std::chrono::milliseconds limit = kCallLimit);
   void copy(std::string_view text) override;
   void flush() override;
+  /// Whether an owner that awaited the next run was reached: copies then
+  /// never wait for the desktop.
+  bool at_once() const { return reached_; }
 
  private:
   using Io = OwnerProcess::Io;
@@ -44,11 +51,18 @@ class OwnerClipboard : public Clipboard {
   /// Puts `text` on the clipboard through the owner before `deadline`;
   /// false when the owner cannot run here.
   bool copy_through_owner(std::string_view text, RunClock::time_point deadline);
-  /// Reaches the owner that awaits the next run, or starts one, and waits
-  /// until it is ready; false when none can run here.
+  /// Waits until the owner reached, or else one started, is ready; false
+  /// when none can run here.
   bool start(RunClock::time_point deadline);
-  /// Reaches the owner that awaits the next run; false when none answers.
-  bool reach(RunClock::time_point deadline);
+  /// Waits until the owner reached says it is ready; false when it ends
+  /// first.
+  bool await_reached(RunClock::time_point deadline);
+  /// Sends the newest text, which the owner has not had.
+  void send_newest(RunClock::time_point deadline);
+  /// Takes the owner's answers that have come, without waiting for more.
+  void take_answers_so_far();
+  /// Takes the owner's answer `line` to the oldest text unanswered.
+  void take_answer(const std::string& line);
   /// Hands this copy and the rest to the fallback, for `why`.
   bool cannot_run(std::string why);
   /// Lets the owner go: it ends now unless it holds the selection.
@@ -68,7 +82,12 @@ class OwnerClipboard : public Clipboard {
   bool use_fallback_ = false;
   std::string cannot_run_;  ///< Why the owner cannot run here.
   std::unique_ptr<OwnerProcess> process_;
-  int unanswered_ = 0;  ///< Texts sent that the owner has not answered yet.
+  bool reached_ = false;  ///< The owner awaited the run at the socket.
+  bool ready_ = false;    ///< The owner has said it is ready.
+  std::string newest_;    ///< The newest text, while the owner has not had it.
+  bool newest_waits_ = false;
+  RunClock::time_point next_look_;  ///< When to look for the owner's answers next.
+  int unanswered_ = 0;              ///< Texts sent that the owner has not answered yet.
   std::chrono::milliseconds limit_;
   std::string ended_;  ///< Why the owner's part in the run ended, once it has.
 };

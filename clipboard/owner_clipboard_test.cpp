@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +14,7 @@
 #include <set>
 #include <thread>
 
+#include "clipboard/owner/owner_socket.h"
 #include "common/stop_signals.h"
 #include "nembit/interrupted.h"
 #include "tests/support/scratch_dir.h"
@@ -94,6 +97,37 @@ TEST_F(OwnerClipboardTest, HandsEachTextToOneOwner) {
   clipboard.copy("");
   clipboard.flush();
   EXPECT_EQ(texts(), "/home/u/caf\u00e9\ntwo\nlines\n\n");
+}
+
+TEST_F(OwnerClipboardTest, WaitsForAnOwnerThatAwaitsTheRunOnlyAtTheEnd) {
+  const std::string socket = (dir_ / "owner.socket").string();
+  EXPECT_FALSE(OwnerClipboard(keeping_owner(), nullptr, socket).at_once());  // Nobody awaits it.
+  sockaddr_un address{};
+  ASSERT_TRUE(owner::owner_socket_address(socket.c_str(), address));
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  OwnerClipboard clipboard(keeping_owner(), nullptr, socket, 2s);
+  EXPECT_TRUE(clipboard.at_once());
+  // An owner that answers no text before it has two: the copies must go on
+  // without its answers, and the newest must go out at the end.
+  std::string got;
+  std::thread awaiting([&] {
+    const int run = ::accept(listener, nullptr, nullptr);
+    ASSERT_EQ(::write(run, "ready\n", 6), 6);
+    char buffer[64];
+    for (ssize_t n = 1; got.size() < 7 && n > 0; got.append(buffer, std::max<ssize_t>(n, 0))) {
+      n = ::read(run, buffer, sizeof buffer);
+    }
+    ASSERT_EQ(::write(run, "ok\nok\n", 6), 6);
+    ::close(run);
+  });
+  for (int i = 1; i < 20; ++i) clipboard.copy(std::to_string(i));
+  EXPECT_EQ(failure(clipboard, "20"), "no error");
+  awaiting.join();
+  ::close(listener);
+  EXPECT_EQ(got, "1\n12\n20");  // Sized texts: the first, and the newest.
+  EXPECT_EQ(texts(), "");       // No owner was started.
 }
 
 TEST_F(OwnerClipboardTest, LeavesADisplayItCannotServeToTheTool) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/paced_calls.h"
+#include "common/time_limits.h"
 #include "nembit/clipboard.h"
 
 namespace nembit::clipboard {
@@ -17,12 +18,16 @@ namespace nembit::clipboard {
 /// What failures mean for later copies is PacedCalls' rule: a failure ends
 /// the clipboard's work for the run, and what the run waits for copies in
 /// flush() spends the time budget.
-/// It tells `warnings` about how it was set up.
+/// It tells `warnings` about how it was set up. A clipboard whose copies
+/// never wait for the desktop (`at_once`) takes them on the caller's
+/// thread, under the same rules.
 class PacedClipboard : public Clipboard {
  public:
   explicit PacedClipboard(std::unique_ptr<Clipboard> clipboard,
-                          std::vector<std::string> warnings = {})
-      : clipboard_(std::move(clipboard)), warnings_(std::move(warnings)) {}
+                          std::vector<std::string> warnings = {}, bool at_once = false)
+      : clipboard_(std::move(clipboard)),
+        warnings_(std::move(warnings)),
+        calls_("the clipboard", /*end_on_failure=*/true, kRunBudget, at_once) {}
 
   void copy(std::string_view text) override {
     calls_.submit([this, text = std::string(text)] { clipboard_->copy(text); });
@@ -36,7 +41,7 @@ class PacedClipboard : public Clipboard {
  private:
   std::unique_ptr<Clipboard> clipboard_;
   std::vector<std::string> warnings_;
-  PacedCalls<Error, TimeoutError> calls_{"the clipboard", /*end_on_failure=*/true};
+  PacedCalls<Error, TimeoutError> calls_;
 };
 
 }  // namespace nembit::clipboard

@@ -37,10 +37,13 @@ namespace nembit {
 template <typename Error, typename TimeoutError>
 class PacedCalls {
  public:
-  /// `who` names what is called, as in "the clipboard".
+  /// `who` names what is called, as in "the clipboard". With `here`, each
+  /// call runs on the thread that hands it over, under the same rules: for
+  /// calls that never wait for what they call, which a thread of their own
+  /// would only slow down.
   PacedCalls(std::string_view who, bool end_on_failure,
-             std::chrono::milliseconds budget = kRunBudget)
-      : end_on_failure_(end_on_failure), budget_(who, budget) {}
+             std::chrono::milliseconds budget = kRunBudget, bool here = false)
+      : end_on_failure_(end_on_failure), here_(here), budget_(who, budget) {}
   PacedCalls(const PacedCalls&) = delete;
   PacedCalls& operator=(const PacedCalls&) = delete;
   /// Lets a call that waits for its own attempt have it, as the delivery
@@ -53,10 +56,14 @@ class PacedCalls {
     std::unique_lock lock(mutex_);
     if (stop_signal_ != 0) throw Interrupted{stop_signal_};
     std::optional<Failure> failure = std::exchange(failure_, std::nullopt);
-    const State state = state_;
-    if (state == State::kSpent) last_ = std::move(call);
+    std::function<void()> open_call;
+    if (state_ == State::kSpent) {
+      last_ = std::move(call);
+    } else if (state_ == State::kOpen) {
+      open_call = std::move(call);
+    }
     lock.unlock();
-    if (state == State::kOpen) hand_over(std::move(call), false);
+    if (open_call) hand_over(std::move(open_call), false);
     throw_if(std::move(failure));
   }
 
@@ -110,6 +117,10 @@ class PacedCalls {
   // Hands `call` over to run, as the component's rule allows then; an own
   // attempt runs although the component has ended.
   void hand_over(std::function<void()> call, bool own_attempt) {
+    if (here_) {
+      run(call, own_attempt);
+      return;
+    }
     delivery_.submit([this, call = std::move(call), own_attempt] { run(call, own_attempt); });
   }
 
@@ -174,6 +185,7 @@ class PacedCalls {
   }
 
   const bool end_on_failure_;
+  const bool here_;  ///< Calls run on the thread that hands them over.
   std::mutex mutex_;
   TimeBudget budget_;
   State state_ = State::kOpen;

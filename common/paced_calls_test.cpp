@@ -40,7 +40,7 @@ class SlowService {
       throw TimedOut("timed out");
     }
     std::unique_lock lock(mutex_);
-    if (item == "held") released_.wait(lock, [this] { return held_ == false; });
+    if (item == "held") released_.wait(lock, [this] { return !held_; });
     taken_.push_back(item);
   }
   void release() {
@@ -92,6 +92,24 @@ TEST(PacedCalls, SendsTheFirstAndTheNewestWithoutWaiting) {
   EXPECT_EQ(taken.front(), "1");  // No newer call takes its place as the worker starts.
   EXPECT_EQ(taken.back(), "20");
   EXPECT_LE(taken.size(), 3U);
+}
+
+TEST(PacedCalls, RunsCallsOnTheCallersThreadWhereAskedByTheSameRules) {
+  Calls calls("the service", true, kRunBudget, /*here=*/true);
+  std::vector<std::thread::id> threads;
+  const auto submit_here = [&](bool fails) {
+    return thrown_by([&] {
+      calls.submit([&threads, fails] {
+        threads.push_back(std::this_thread::get_id());
+        if (fails) throw Failed("failed");
+      });
+    });
+  };
+  EXPECT_EQ(submit_here(false), "");
+  EXPECT_EQ(submit_here(true), "");
+  EXPECT_EQ(submit_here(false), "failure: failed");  // Said once, by the next; that one dropped.
+  EXPECT_EQ(thrown_by([&] { calls.finish(); }), "");
+  EXPECT_EQ(threads, std::vector(2, std::this_thread::get_id()));
 }
 
 TEST(PacedCalls, SaysEachFailureOnceAndEndsTheComponentAsItsRuleSays) {

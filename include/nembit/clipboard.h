@@ -33,8 +33,9 @@ class Clipboard {
   ///
   /// The clipboards that open_system_clipboard gives return at once: the
   /// text goes to the clipboard on a thread of their own as soon as the
-  /// desktop takes it, one copy at a time, and a newer copy takes the place
-  /// of one that has not begun. A failure is thrown by the next copy or by
+  /// desktop takes it (to a clipboard owner that awaited the run, from the
+  /// caller's thread, without waiting), one copy at a time, and a newer
+  /// copy takes the place of one that has not begun. A failure is thrown by the next copy or by
   /// flush(). A copy that timed out makes every later one fail at once with
   /// its error; any other failure ends the clipboard's work: later copies
   /// are dropped without a word. They may be used from several threads.
