@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "clipboard/owner/older_text_guard.h"
+#include "clipboard/owner/read_chance.h"
 
 namespace nembit::owner {
 
@@ -88,14 +89,17 @@ bool texts_path(const DisplayMemory& display, char* path, size_t size) {
 
 // Has `guard` remember the texts kept beside the display's memory within
 // kKeptTextsSeconds before `now`.
-void recall_texts(const DisplayMemory& display, OlderTextGuard& guard, int64_t now) {
+void recall_texts(DisplayMemory& display, OlderTextGuard& guard, int64_t now) {
   char path[kTextsPathSize];
   char texts[kHandedSize];
   int64_t written = 0;
   if (!texts_path(display, path, sizeof path)) return;
   const ssize_t got = read_own_file(path, texts, sizeof texts, written);
-  if (got > 0 && now - written <= kKeptTextsSeconds) {
-    remember_handed(guard, texts, static_cast<size_t>(got));
+  bool reader_done = true;
+  if (got > 0 && now - written <= kKeptTextsSeconds &&
+      remember_handed(guard, texts, static_cast<size_t>(got), reader_done)) {
+    // The file tells the second it was written in, no finer.
+    display.reader_busy = !reader_done && (now - written) * 1000 <= kReaderBusyMs;
   }
 }
 
@@ -176,25 +180,26 @@ void remember_reader(DisplayMemory& display, int64_t now) {
   if (display.path[0] != '\0') write_memory(display.path, display.memory);
 }
 
-void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard, int64_t now) {
-  keep_texts(display, guard);
+void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard,
+             bool reader_done, int64_t now) {
+  keep_texts(display, guard, reader_done);
   if (!display.first_unasked || reader_seen) return;
   display.memory.unasked = now;
   if (display.path[0] != '\0') write_memory(display.path, display.memory);
 }
 
 void end_run_for_next(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard,
-                      int64_t now) {
-  end_run(display, reader_seen, guard, now);
+                      bool reader_done, int64_t now) {
+  end_run(display, reader_seen, guard, reader_done, now);
   if (display.first_unasked && !reader_seen) display.expected = ReaderExpectation::kNone;
   display.first_unasked = false;
 }
 
-void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard) {
+void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard, bool reader_done) {
   char path[kTextsPathSize];
   char texts[kHandedSize];
   if (texts_path(display, path, sizeof path)) {
-    write_whole_file(path, texts, handed_texts(guard, texts, sizeof texts));
+    write_whole_file(path, texts, handed_texts(guard, reader_done, texts, sizeof texts));
   }
 }
 

@@ -70,12 +70,17 @@ struct DisplayMemory {
   DesktopMemory memory;
   ReaderExpectation expected = ReaderExpectation::kUnknown;
   bool first_unasked = false;  ///< The run's first text waited for a reader in vain.
+  /// The owner before ended just now, its reader not done with its text (see
+  /// reader_done in read_chance.h): a manager that re-served that text is
+  /// busy with it still.
+  bool reader_busy = false;
 };
 
 /// Reads what the owners remember of the display `display` of `kind`, in
 /// XDG_RUNTIME_DIR, and what it lets a run expect at `now`; `guard`
 /// remembers the texts that an owner kept there (see keep_texts) within
-/// kKeptTextsSeconds before `now`.
+/// kKeptTextsSeconds before `now`, and `reader_busy` tells whether their
+/// reader was not done with them within kReaderBusyMs before `now`.
 void recall(DisplayMemory& display, const char* kind, const char* display_name,
             OlderTextGuard& guard, int64_t now);
 
@@ -86,16 +91,19 @@ void remember_reader(DisplayMemory& display, int64_t now);
 /// Notes, as the owner ends at `now`, that nobody asked for the run's first
 /// text where it waited (`first_unasked`), unless a reader had any text of
 /// the run while the owner served (`reader_seen`), as a manager busy at the
-/// run's start does later; and keeps the texts that `guard` remembers.
-void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard, int64_t now);
+/// run's start does later; and keeps the texts that `guard` remembers, and
+/// whether a reader is done with the text held (`reader_done`).
+void end_run(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard,
+             bool reader_done, int64_t now);
 
 /// Ends the run that the owner served, as end_run() does, when the next run
 /// reaches the owner at `now`; the owner then expects what that run learnt.
 void end_run_for_next(DisplayMemory& display, bool reader_seen, const OlderTextGuard& guard,
-                      int64_t now);
+                      bool reader_done, int64_t now);
 
 /// Keeps the texts that `guard` remembers beside the display's memory, for
-/// the owners of the next runs: a manager late by seconds may put one back.
-void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard);
+/// the owners of the next runs: a manager late by seconds may put one back;
+/// and whether a reader is done with the text held (`reader_done`).
+void keep_texts(const DisplayMemory& display, const OlderTextGuard& guard, bool reader_done);
 
 }  // namespace nembit::owner

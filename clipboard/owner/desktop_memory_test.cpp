@@ -70,27 +70,31 @@ TEST(DesktopMemory, KeepsWhatEachRunLearntForTheNext) {
   recall(display, "wayland", "wayland-1", guard, kNow + 10);
   EXPECT_EQ(display.expected, ReaderExpectation::kManager);
   display.first_unasked = true;
-  end_run(display, /*reader_seen=*/true, guard, kNow + 20);  // A busy manager read a later text.
+  end_run(display, /*reader_seen=*/true, guard, true,
+          kNow + 20);  // A busy manager read a later text.
   recall(display, "wayland", "wayland-1", guard, kNow + 30);
   EXPECT_EQ(display.expected, ReaderExpectation::kManager);
   display.first_unasked = true;
-  end_run(display, /*reader_seen=*/false, guard, kNow + 40);
+  end_run(display, /*reader_seen=*/false, guard, true, kNow + 40);
   recall(display, "wayland", "wayland-1", guard, kNow + 50);
   EXPECT_EQ(display.expected, ReaderExpectation::kNone);
   // An owner that the next run reaches expects what a new one would recall.
   DisplayMemory reached;
   reached.first_unasked = true;
-  end_run_for_next(reached, /*reader_seen=*/false, guard, kNow + 45);
+  end_run_for_next(reached, /*reader_seen=*/false, guard, true, kNow + 45);
   EXPECT_EQ(reached.expected, ReaderExpectation::kNone);
   EXPECT_FALSE(reached.first_unasked);
   // The texts a run's owner remembers stay known to the next runs' a while.
   remember_before_run(guard, "saved", 5);
   note_newest(guard, "/tmp/a", 6, 0);
-  end_run(display, /*reader_seen=*/true, guard, kNow + 60);
+  // Its reader, not done with its text, is taken for busy a second more.
+  end_run(display, /*reader_seen=*/true, guard, /*reader_done=*/false, kNow + 60);
   const int64_t written = std::time(nullptr);
   for (const int64_t later : {int64_t{0}, kKeptTextsSeconds - 2, kKeptTextsSeconds + 2}) {
     OlderTextGuard next;
-    recall(display, "wayland", "wayland-1", next, written + later);
+    DisplayMemory next_display;
+    recall(next_display, "wayland", "wayland-1", next, written + later);
+    EXPECT_EQ(next_display.reader_busy, later == 0) << later;
     note_newest(next, "/tmp/b", 6, 0);
     // Known as older, a text of the run before is put back under; after a
     // while it is a text like any other.

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "clipboard/owner/hash.h"
 
@@ -15,8 +16,10 @@ void remember(OlderTextGuard& guard, uint64_t hash) {
   guard.texts[guard.count++ % kRemembered] = hash;
 }
 
-// The first line of the texts an owner hands over.
-constexpr char kHandedHeader[] = "nembit texts 1\n";
+// The first line of the texts an owner hands over, as a reader of the text
+// it holds is done with it or not.
+constexpr std::string_view kHandedDone = "nembit texts 2 done\n";
+constexpr std::string_view kHandedPending = "nembit texts 2 pending\n";
 
 }  // namespace
 
@@ -24,11 +27,11 @@ void remember_before_run(OlderTextGuard& guard, const char* data, size_t size) {
   remember(guard, hash_of(data, size));
 }
 
-size_t handed_texts(const OlderTextGuard& guard, char* buffer, size_t size) {
-  const size_t header = sizeof kHandedHeader - 1;
-  if (size < header + 1) return 0;
-  std::memcpy(buffer, kHandedHeader, header);
-  size_t length = header;
+size_t handed_texts(const OlderTextGuard& guard, bool reader_done, char* buffer, size_t size) {
+  const std::string_view header = reader_done ? kHandedDone : kHandedPending;
+  if (size < header.size() + 1) return 0;
+  std::memcpy(buffer, header.data(), header.size());
+  size_t length = header.size();
   for (size_t i = 0; i < std::min(guard.count, kRemembered) && length + 18 <= size; ++i) {
     length += static_cast<size_t>(
         std::snprintf(buffer + length, size - length, "%016" PRIx64 "\n", guard.texts[i]));
@@ -36,9 +39,11 @@ size_t handed_texts(const OlderTextGuard& guard, char* buffer, size_t size) {
   return length;
 }
 
-bool remember_handed(OlderTextGuard& guard, const char* data, size_t size) {
-  const size_t header = sizeof kHandedHeader - 1;
-  if (size < header || std::memcmp(data, kHandedHeader, header) != 0 || (size - header) % 17 != 0 ||
+bool remember_handed(OlderTextGuard& guard, const char* data, size_t size, bool& reader_done) {
+  const std::string_view text(data, size);
+  reader_done = text.starts_with(kHandedDone);
+  const size_t header = reader_done ? kHandedDone.size() : kHandedPending.size();
+  if ((!reader_done && !text.starts_with(kHandedPending)) || (size - header) % 17 != 0 ||
       (size - header) / 17 > kRemembered) {
     return false;
   }

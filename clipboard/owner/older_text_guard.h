@@ -46,17 +46,19 @@ struct OlderTextGuard {
 void remember_before_run(OlderTextGuard& guard, const char* data, size_t size);
 
 /// The most that handed_texts() writes.
-constexpr size_t kHandedSize = 16 + 17 * kRemembered;
+constexpr size_t kHandedSize = 24 + 17 * kRemembered;
 
 /// The texts that `guard` remembers, as an owner hands them to the next
-/// run's owner, which takes the clipboard from it: in `buffer` of `size`
-/// bytes (kHandedSize); their length.
-size_t handed_texts(const OlderTextGuard& guard, char* buffer, size_t size);
+/// run's owner, which takes the clipboard from it, and whether a reader of
+/// the text it holds is done with it (`reader_done`, see read_chance.h): in
+/// `buffer` of `size` bytes (kHandedSize); their length.
+size_t handed_texts(const OlderTextGuard& guard, bool reader_done, char* buffer, size_t size);
 
 /// Remembers the texts that the owner before hands over in `size` bytes at
-/// `data` (see handed_texts); false, remembering nothing, for bytes of
-/// another kind, such as an owner of another version gives.
-bool remember_handed(OlderTextGuard& guard, const char* data, size_t size);
+/// `data` (see handed_texts), and tells in `reader_done` whether a reader of
+/// the text it held was done with it; false, remembering nothing, for bytes
+/// of another kind, such as an owner of another version gives.
+bool remember_handed(OlderTextGuard& guard, const char* data, size_t size, bool& reader_done);
 
 /// Notes that `size` bytes at `data`, the run's newest text, became the
 /// selection at `now`.

@@ -70,13 +70,18 @@ TEST(OlderTextGuard, RemembersTheLatestTextsAndHandsThemOn) {
   // The oldest of the latest, but none before them.
   EXPECT_TRUE(take_back(guard, "/run/1", 1010, true));
   EXPECT_FALSE(take_back(guard, "/run/0", 1020, true));
-  char handed[kHandedSize];
-  const size_t size = handed_texts(guard, handed, sizeof handed);
-  OlderTextGuard next;
-  ASSERT_TRUE(remember_handed(next, handed, size));
-  note_newest(next, "/next", 5, 2000);
-  EXPECT_TRUE(take_back(next, "/run/1", 2010, true));
-  EXPECT_FALSE(remember_handed(next, "/home/u/x", 9));  // A text, from an owner of old.
+  for (const bool done : {false, true}) {
+    char handed[kHandedSize];
+    const size_t size = handed_texts(guard, done, handed, sizeof handed);
+    OlderTextGuard next;
+    bool reader_done = !done;
+    ASSERT_TRUE(remember_handed(next, handed, size, reader_done));
+    EXPECT_EQ(reader_done, done);
+    note_newest(next, "/next", 5, 2000);
+    EXPECT_TRUE(take_back(next, "/run/1", 2010, true));
+    // A text, from an owner of old.
+    EXPECT_FALSE(remember_handed(next, "/home/u/x", 9, reader_done));
+  }
 }
 
 }  // namespace

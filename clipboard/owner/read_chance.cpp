@@ -37,6 +37,10 @@ bool first_text_unasked(const ReadChance& chance) {
          chance.readers == 0;
 }
 
+bool reader_done(int64_t read_at, int64_t now) {
+  return read_at >= 0 && now - read_at >= kReaderBusyMs;
+}
+
 void queue_text(WaitingText& waiting, Bytes text) {
   if (waiting.waiting) {
     release(waiting.text);

@@ -30,6 +30,11 @@ constexpr int64_t kReaderHoldMs = 500;
 /// selection's change, and is then waited for.
 constexpr int64_t kAskMs = 30;
 
+/// How long a reader that had a text whole may be busy with it, and slow to
+/// ask for the next: a manager stores what it read, and may re-serve it
+/// through a tool of its own, which takes half a second.
+constexpr int64_t kReaderBusyMs = 1000;
+
 /// What the owner knows of the readers of the text it holds.
 struct ReadChance {
   int64_t set_at = -1;       ///< When the text became the selection; -1 before the first.
@@ -60,6 +65,11 @@ int64_t hold_left(const ReadChance& chance, int64_t now, bool first_text_chance)
 /// Whether the run's first text, held at its chance, has had no reader ask
 /// for it: where it was given the chance to wait for one, none was there.
 bool first_text_unasked(const ReadChance& chance);
+
+/// Whether a reader that had a text whole at `read_at` (-1 for none yet) is
+/// done with it at `now` (see kReaderBusyMs). A manager not done with the
+/// text before a run asks for the run's first too late for its chance.
+bool reader_done(int64_t read_at, int64_t now);
 
 /// The newest text from nembit, while the one held has its chance.
 struct WaitingText {

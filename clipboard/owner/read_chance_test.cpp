@@ -51,6 +51,11 @@ TEST(ReadChance, NotesWhatHappensToTheTextHeld) {
   EXPECT_FALSE(chance.first);    // and is not the first.
   EXPECT_FALSE(first_text_unasked(chance));
   EXPECT_EQ(hold_left(chance, 2000, true), 0);
+  // A reader that had a text is busy with it a while; one that had none is
+  // not known to be done.
+  EXPECT_FALSE(reader_done(2000, 2000 + kReaderBusyMs - 1));
+  EXPECT_TRUE(reader_done(2000, 2000 + kReaderBusyMs));
+  EXPECT_FALSE(reader_done(-1, 2000));
 }
 
 TEST(ReadChance, AnswersAnOvertakenTextAndHandsOverTheNewestAfterTheFirstsChance) {

@@ -61,7 +61,12 @@ struct Owner {
   Incoming incoming;
   OfferCheck check;  // What another client offers, read to tell an older text put back.
   DisplayMemory display_memory;
-  int unconfirmed = 0;  // Texts offered whose answer to nembit waits for the compositor.
+  int unconfirmed = 0;   // Texts offered whose answer to nembit waits for the compositor.
+  int64_t read_at = -1;  // When a reader of the run last had the text held whole.
+  // What the clipboard held before the run is another run's, whose reader
+  // may not be done with it (see reader_done): a manager busy with that one
+  // asks for the run's first text too late, and so that one waits for none.
+  bool before_busy = false;
 };
 
 // Whether a reader of the run was seen, or a manager is expected: then an
@@ -89,6 +94,7 @@ void serve_reader(Owner& owner, PipeReader& reader) {
   bool whole = false;
   if (!serve_pipe(reader, now_ms(), whole)) return;
   if (of_run && whole) {
+    if (of_text) owner.read_at = now_ms();
     if (!owner.chance.reader_seen) {
       remember_reader(owner.display_memory, wall_seconds());
     }
@@ -110,7 +116,8 @@ void on_send(void* data, zwlr_data_control_source_v1* /*source*/, const char* ty
   Bytes handed;
   if (std::strcmp(type, kOwnerMark) == 0) {  // The next run's owner.
     assign(handed, nullptr, kHandedSize);
-    handed.size = handed_texts(owner.guard, handed.data, kHandedSize);
+    handed.size =
+        handed_texts(owner.guard, reader_done(owner.read_at, now_ms()), handed.data, kHandedSize);
   }
   const Bytes& text = handed.data != nullptr ? handed : offered.text;
   PipeReader* reader = add_reader(owner.readers, fd, text, now_ms(), handed.data == nullptr);
@@ -171,6 +178,7 @@ void offer_text(Owner& owner) {
 void take_selection(Owner& owner, Bytes bytes) {
   release(owner.text);
   owner.text = bytes;
+  owner.read_at = -1;
   offer_text(owner);
   note_new_text(owner.chance, now_ms());
   note_newest(owner.guard, bytes.data, bytes.size, owner.chance.set_at);
@@ -186,9 +194,15 @@ void continue_check(Owner& owner) {
   OfferCheck& check = owner.check;
   bool whole = false;
   if (!read_offer(check, whole)) return;
+  bool done = true;
   if (check.before_run && whole && check.got.size > 0 &&
-      !(check.handed && remember_handed(owner.guard, check.got.data, check.got.size))) {
+      !(check.handed && remember_handed(owner.guard, check.got.data, check.got.size, done))) {
     remember_before_run(owner.guard, check.got.data, check.got.size);
+  }
+  // A manager may be busy with the text before: the one of another run's
+  // owner, or one it re-served as that owner ended.
+  if (check.before_run && (check.handed ? !done : owner.display_memory.reader_busy)) {
+    owner.before_busy = true;
   }
   const bool back =
       !check.before_run && whole && owner.source == nullptr && owner.text.data != nullptr &&
@@ -201,10 +215,12 @@ void continue_check(Owner& owner) {
 }
 
 // Makes the waiting text the selection once the one held has had its
-// chance, which the run's first has unless no reader is expected; how long
-// it may wait still, or -1 when none waits.
+// chance, which the run's first has unless no reader is expected, or one
+// expected is busy with the text before; how long it may wait still, or -1
+// when none waits.
 int take_pending(Owner& owner) {
-  const bool first_chance = owner.display_memory.expected != ReaderExpectation::kNone;
+  const bool first_chance =
+      owner.display_memory.expected != ReaderExpectation::kNone && !owner.before_busy;
   const bool unasked = first_chance && first_text_unasked(owner.chance);
   Bytes text;
   int wait = -1;
@@ -344,10 +360,13 @@ int serve(Owner& owner, Inbox& inbox) {
     if (ready > 0 && waits[1].revents != 0) {
       if (receive(inbox)) {  // A new run, which begins as with an owner of its own.
         end_run_for_next(owner.display_memory, owner.chance.reader_seen, owner.guard,
-                         wall_seconds());
+                         reader_done(owner.read_at, now_ms()), wall_seconds());
         owner.chance = {};
+        owner.before_busy = false;
       }
-      if (inbox.closed) keep_texts(owner.display_memory, owner.guard);
+      if (inbox.closed) {
+        keep_texts(owner.display_memory, owner.guard, reader_done(owner.read_at, now_ms()));
+      }
       Bytes text;
       // The run's first text is the selection at once, whatever comes with it.
       while (next_text(inbox, text)) {
@@ -379,7 +398,8 @@ int run(Inbox& inbox) {
   recall(owner.display_memory, "wayland", display, owner.guard, wall_seconds());
   name_next_run(inbox, display);
   const int status = connect(owner.compositor, kDeviceListener, &owner) ? serve(owner, inbox) : 1;
-  end_run(owner.display_memory, owner.chance.reader_seen, owner.guard, wall_seconds());
+  end_run(owner.display_memory, owner.chance.reader_seen, owner.guard,
+          reader_done(owner.read_at, now_ms()), wall_seconds());
   shut_down(owner);
   return status;
 }
