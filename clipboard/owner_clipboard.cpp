@@ -3,6 +3,7 @@
 #include "clipboard/owner/link_words.h"
 #include "common/escape.h"
 #include "common/path.h"
+#include "common/stop_signals.h"
 #include "nembit/interrupted.h"
 
 namespace nembit::clipboard {
@@ -29,6 +30,15 @@ OwnerClipboard::OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fal
       limit_(limit) {
   if (!socket_.empty()) process_ = OwnerProcess::reach(socket_);
   reached_ = process_ != nullptr;
+}
+
+OwnerClipboard::~OwnerClipboard() {
+  if (!ready_ || !newest_waits_ || !ended_.empty() || stop_signal() != 0) return;
+  try {
+    send_newest(RunClock::now() + limit_);
+  } catch (...) {
+    // What it cannot send is lost with the run, as a copy that fails is.
+  }
 }
 
 void OwnerClipboard::copy(std::string_view text) {

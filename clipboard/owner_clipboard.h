@@ -39,6 +39,11 @@ class OwnerClipboard : public Clipboard {
  public:
   OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback, std::string socket = {},
                  std::chrono::milliseconds limit = kCallLimit);
+  OwnerClipboard(const OwnerClipboard&) = delete;
+  OwnerClipboard& operator=(const OwnerClipboard&) = delete;
+  /// Hands the owner the newest text that waits here, unless a stop signal
+  /// has come: a run that is not flushed ends with its last path too.
+  ~OwnerClipboard() override;
   void copy(std::string_view text) override;
   void flush() override;
   /// Whether an owner that awaited the next run was reached: copies then

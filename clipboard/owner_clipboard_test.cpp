@@ -125,9 +125,27 @@ TEST_F(OwnerClipboardTest, WaitsForAnOwnerThatAwaitsTheRunOnlyAtTheEnd) {
   for (int i = 1; i < 20; ++i) clipboard.copy(std::to_string(i));
   EXPECT_EQ(failure(clipboard, "20"), "no error");
   awaiting.join();
-  ::close(listener);
   EXPECT_EQ(got, "1\n12\n20");  // Sized texts: the first, and the newest.
   EXPECT_EQ(texts(), "");       // No owner was started.
+  // Without a flush, the newest goes out as the clipboard goes.
+  got.clear();
+  std::thread unflushed([&] {
+    const int run = ::accept(listener, nullptr, nullptr);
+    ASSERT_EQ(::write(run, "ready\n", 6), 6);  // And no answer.
+    char buffer[64];
+    for (ssize_t n = 1; n > 0; got.append(buffer, std::max<ssize_t>(n, 0))) {
+      n = ::read(run, buffer, sizeof buffer);
+    }
+    ::close(run);
+  });
+  {
+    OwnerClipboard clipboard_not_flushed(keeping_owner(), nullptr, socket, 2s);
+    clipboard_not_flushed.copy("a");
+    clipboard_not_flushed.copy("b");
+  }
+  unflushed.join();
+  ::close(listener);
+  EXPECT_EQ(got, "1\na1\nb");
 }
 
 TEST_F(OwnerClipboardTest, LeavesADisplayItCannotServeToTheTool) {
