@@ -24,9 +24,10 @@ namespace nembit::clipboard {
 /// the text and returns once the owner has answered every text before it.
 /// With one reached (at_once()), no copy but the first, which waits for
 /// the owner to say it is ready, waits for the owner: a text goes at once
-/// while the owner has at most one other unanswered, and waits here as the
-/// newest otherwise. flush() waits until the last text is the selection.
-/// When the owner cannot run
+/// when the owner has answered every text before it, and waits here as the
+/// newest otherwise. flush() sends the newest at once, which then takes the
+/// place of one waiting at the owner, and waits until the last text is the
+/// selection. When the owner cannot run
 /// here (it cannot be started, cannot reach the display, or ends before it
 /// says it is ready), that copy and every later one go to `fallback` (a
 /// clipboard tool; none when null). A copy may take `limit`; after a
