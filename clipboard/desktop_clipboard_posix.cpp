@@ -22,7 +22,7 @@ DesktopClipboard open_desktop_clipboard() {
     std::string owner = helper_path(wayland ? "nembit-wayland-owner" : "nembit-clipboard-owner");
     if (!owner.empty() && is_executable_file(owner)) {
       // The owner that holds the clipboard after a run may take this one.
-      char socket[128];
+      char socket[owner::kOwnerSocketPathSize];
       const bool reachable =
           owner::owner_socket_path(system_getenv("XDG_RUNTIME_DIR"), owner.c_str(),
                                    system_getenv(display_variable), socket, sizeof socket);

@@ -22,13 +22,12 @@ std::string reason_of(const std::string& line) {
 }  // namespace
 
 OwnerClipboard::OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback,
-                               std::string socket, std::chrono::milliseconds limit)
+                               const std::string& socket, std::chrono::milliseconds limit)
     : owner_(std::move(owner)),
       name_(own_name(owner_)),
-      socket_(std::move(socket)),
       fallback_(std::move(fallback)),
       limit_(limit) {
-  if (!socket_.empty()) process_ = OwnerProcess::reach(socket_);
+  if (!socket.empty()) process_ = OwnerProcess::reach(socket);
   reached_ = process_ != nullptr;
 }
 

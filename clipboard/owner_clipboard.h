@@ -38,8 +38,8 @@ namespace nembit::clipboard {
 /// turns.
 class OwnerClipboard : public Clipboard {
  public:
-  OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback, std::string socket = {},
-                 std::chrono::milliseconds limit = kCallLimit);
+  OwnerClipboard(std::string owner, std::unique_ptr<Clipboard> fallback,
+                 const std::string& socket = {}, std::chrono::milliseconds limit = kCallLimit);
   OwnerClipboard(const OwnerClipboard&) = delete;
   OwnerClipboard& operator=(const OwnerClipboard&) = delete;
   /// Hands the owner the newest text that waits here, unless a stop signal
@@ -83,7 +83,6 @@ class OwnerClipboard : public Clipboard {
   std::mutex mutex_;
   std::string owner_;
   std::string name_;
-  std::string socket_;  ///< Where an owner may await the next run; empty for nowhere.
   std::unique_ptr<Clipboard> fallback_;
   bool use_fallback_ = false;
   std::string cannot_run_;  ///< Why the owner cannot run here.

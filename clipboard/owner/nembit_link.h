@@ -11,6 +11,7 @@
 #include <cstddef>
 
 #include "clipboard/owner/bytes.h"
+#include "clipboard/owner/owner_socket.h"
 
 namespace nembit::owner {
 
@@ -26,9 +27,9 @@ struct Inbox {
   char* buffer = nullptr;
   size_t capacity = 0;
   size_t used = 0;
-  bool closed = false;              ///< nembit has gone.
-  const char* program = nullptr;    ///< The owner program's path, as nembit started it.
-  char next_run_path[128] = {};     ///< Empty where no next run may reach the owner.
+  bool closed = false;            ///< nembit has gone.
+  const char* program = nullptr;  ///< The owner program's path, as nembit started it.
+  char next_run_path[kOwnerSocketPathSize] = {};  ///< Empty where no next run may reach the owner.
   int next_run = -1;                ///< The socket the next run reaches, while awaited.
   unsigned long next_run_file = 0;  ///< The socket file's inode, to remove it only if it is ours.
 };

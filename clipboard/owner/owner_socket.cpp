@@ -17,6 +17,9 @@ namespace {
 // another one is never reached.
 constexpr char kLinkVersion[] = "nembit link 1";
 
+// Every path that fits a socket's address fits the room that callers give.
+static_assert(kOwnerSocketPathSize >= sizeof sockaddr_un{}.sun_path);
+
 }  // namespace
 
 bool owner_socket_path(const char* runtime_dir, const char* program, const char* display,

@@ -11,6 +11,10 @@ struct sockaddr_un;
 
 namespace nembit::owner {
 
+/// Room enough for the path of any socket that owner_socket_path() names,
+/// with its terminating null.
+constexpr size_t kOwnerSocketPathSize = 128;
+
 /// The socket's path for the owner program `program` on the display
 /// `display` (WAYLAND_DISPLAY or DISPLAY), in `path` of `size` bytes; false
 /// where there is none: no runtime folder (`runtime_dir` null or relative),

@@ -10,7 +10,7 @@ namespace {
 
 // The path for these, or "-" for none.
 std::string path_for(const char* runtime_dir, const char* program, const char* display) {
-  char path[128];
+  char path[kOwnerSocketPathSize];
   return owner_socket_path(runtime_dir, program, display, path, sizeof path) ? path : "-";
 }
 

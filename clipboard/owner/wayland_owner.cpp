@@ -75,6 +75,10 @@ bool manager_likely(const Owner& owner) {
   return owner.chance.reader_seen || owner.display_memory.expected == ReaderExpectation::kManager;
 }
 
+// Whether a reader of the run is done with the text held, now (see
+// reader_done).
+bool held_text_done(const Owner& owner) { return reader_done(owner.read_at, now_ms()); }
+
 // Notes how many readers of the text now held do not have it all yet.
 void count_readers(Owner& owner) {
   owner.chance.readers = readers_of(owner.readers, owner.text.data);
@@ -116,8 +120,7 @@ void on_send(void* data, zwlr_data_control_source_v1* /*source*/, const char* ty
   Bytes handed;
   if (std::strcmp(type, kOwnerMark) == 0) {  // The next run's owner.
     assign(handed, nullptr, kHandedSize);
-    handed.size =
-        handed_texts(owner.guard, reader_done(owner.read_at, now_ms()), handed.data, kHandedSize);
+    handed.size = handed_texts(owner.guard, held_text_done(owner), handed.data, kHandedSize);
   }
   const Bytes& text = handed.data != nullptr ? handed : offered.text;
   PipeReader* reader = add_reader(owner.readers, fd, text, now_ms(), handed.data == nullptr);
@@ -360,12 +363,12 @@ int serve(Owner& owner, Inbox& inbox) {
     if (ready > 0 && waits[1].revents != 0) {
       if (receive(inbox)) {  // A new run, which begins as with an owner of its own.
         end_run_for_next(owner.display_memory, owner.chance.reader_seen, owner.guard,
-                         reader_done(owner.read_at, now_ms()), wall_seconds());
+                         held_text_done(owner), wall_seconds());
         owner.chance = {};
         owner.before_busy = false;
       }
       if (inbox.closed) {
-        keep_texts(owner.display_memory, owner.guard, reader_done(owner.read_at, now_ms()));
+        keep_texts(owner.display_memory, owner.guard, held_text_done(owner));
       }
       Bytes text;
       // The run's first text is the selection at once, whatever comes with it.
@@ -398,8 +401,8 @@ int run(Inbox& inbox) {
   recall(owner.display_memory, "wayland", display, owner.guard, wall_seconds());
   name_next_run(inbox, display);
   const int status = connect(owner.compositor, kDeviceListener, &owner) ? serve(owner, inbox) : 1;
-  end_run(owner.display_memory, owner.chance.reader_seen, owner.guard,
-          reader_done(owner.read_at, now_ms()), wall_seconds());
+  end_run(owner.display_memory, owner.chance.reader_seen, owner.guard, held_text_done(owner),
+          wall_seconds());
   shut_down(owner);
   return status;
 }
