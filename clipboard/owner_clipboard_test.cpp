@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -144,8 +145,40 @@ TEST_F(OwnerClipboardTest, WaitsForAnOwnerThatAwaitsTheRunOnlyAtTheEnd) {
     clipboard_not_flushed.copy("b");
   }
   unflushed.join();
-  ::close(listener);
   EXPECT_EQ(got, "1\na1\nb");
+  // One that answers each text: the run looks for its answers as it goes,
+  // and a text goes out as soon as the one before is answered.
+  got.clear();
+  std::atomic<int> answered = 0;
+  std::thread answering([&] {
+    const int run = ::accept(listener, nullptr, nullptr);
+    ASSERT_EQ(::write(run, "ready\n", 6), 6);
+    char buffer[3];  // One one-byte text.
+    while (::read(run, buffer, sizeof buffer) == 3) {
+      got.append(buffer, 3);
+      ASSERT_EQ(::write(run, "ok\n", 3), 3);
+      ++answered;
+    }
+    ::close(run);
+  });
+  {
+    OwnerClipboard answered_clipboard(keeping_owner(), nullptr, socket, 2s);
+    for (const char* text : {"a", "b", "c"}) {
+      const int before = answered;
+      answered_clipboard.copy(text);
+      for (int i = 0; i < 5000 && answered == before; ++i) std::this_thread::sleep_for(1ms);
+      std::this_thread::sleep_for(5ms);  // Past the time of the run's next look.
+    }
+  }
+  answering.join();
+  EXPECT_EQ(got, "1\na1\nb1\nc");
+  // One that ends before it is ready leaves the run to an owner of its own.
+  std::thread ending([&] { ::close(::accept(listener, nullptr, nullptr)); });
+  OwnerClipboard left(keeping_owner(), nullptr, socket, 2s);
+  EXPECT_EQ(failure(left, "x"), "no error");
+  ending.join();
+  ::close(listener);
+  EXPECT_EQ(texts(), "x\n");
 }
 
 TEST_F(OwnerClipboardTest, LeavesADisplayItCannotServeToTheTool) {

@@ -90,7 +90,8 @@ TEST(DesktopMemory, KeepsWhatEachRunLearntForTheNext) {
   // Its reader, not done with its text, is taken for busy a second more.
   end_run(display, /*reader_seen=*/true, guard, /*reader_done=*/false, kNow + 60);
   const int64_t written = std::time(nullptr);
-  for (const int64_t later : {int64_t{0}, kKeptTextsSeconds - 2, kKeptTextsSeconds + 2}) {
+  for (const int64_t later :
+       {int64_t{0}, int64_t{2}, kKeptTextsSeconds - 2, kKeptTextsSeconds + 2}) {
     OlderTextGuard next;
     DisplayMemory next_display;
     recall(next_display, "wayland", "wayland-1", next, written + later);
